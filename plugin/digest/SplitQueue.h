@@ -1,0 +1,42 @@
+#pragma once
+// The queue of received (or selected) mail files waiting to be split, with the
+// plug-in's copy of the digest settings.
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "SettingsFiles.h"
+
+class MailFile;
+
+class SplitQueue {
+public:
+    SplitQueue() = default;
+    ~SplitQueue();
+    SplitQueue(const SplitQueue&) = delete;
+    SplitQueue& operator=(const SplitQueue&) = delete;
+
+    // Reads section [Digest] of mailbox directory + "Pikuno.ini".
+    void ReadSettings();
+    // Queues one mail file (only while Divide is on and the path is not null).
+    void Add(const char* path);
+    // Splits every queued mail file; owner is the owner of any confirmation box.
+    void Process(HWND owner);
+    // Destroys every queued MailFile and empties the queue.
+    void Clear();
+
+    int32_t GetCount() const { return count; }
+    const DigestSettings& GetSettings() const { return settings; }
+
+private:
+    int32_t count = 0;
+    MailFile** entries = nullptr;
+    DigestSettings settings = {};  // all 0 until ReadSettings: nothing is queued
+};
+
+// The one queue of the plug-in.
+extern SplitQueue gSplitQueue;
+
+// The folder-menu command "ダイジェストメール分割"; value is the menu handle, unused.
+LRESULT WINAPI DigestSplitCommand(HWND window, LPARAM value);

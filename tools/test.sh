@@ -1,0 +1,13 @@
+#!/bin/sh
+# The test command: installs what is missing, builds both targets, runs every test.
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/tools/setup.sh"
+"$root/tools/build.sh"
+status=0
+echo "== tests (x86_64 under wine64)"
+(cd "$root/build/x86_64" && ctest --output-on-failure -j2) || status=1
+echo "== static checks (i686, the product)"
+(cd "$root/build/i686" && ctest --output-on-failure) || status=1
+"$root/build/x86_64/stop-wine.sh"
+exit $status
