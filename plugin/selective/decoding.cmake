@@ -1,0 +1,3 @@
+# Header decoding, the UIDL list and the dial-up connection.
+target_sources(pikuno_core PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/UidlList.cpp)
