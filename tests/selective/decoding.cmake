@@ -1,4 +1,8 @@
 # Tests of the header decoding, the UIDL list and the dial-up connection.
+pikuno_add_gtest(test_header_decode
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/HeaderDecodeTest.cpp
+    LIBS pikuno_core)
+
 pikuno_add_gtest(test_uidl_list
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/UidlListTest.cpp
     LIBS pikuno_core)
