@@ -21,6 +21,8 @@ void CUidlList::RemoveAll() {
     std::free(items);
     items = nullptr;
     count = 0;
+    allocated = nullptr;
+    capacity = 0;
 }
 
 const char* CUidlList::Find(const char* text) {
@@ -53,17 +55,26 @@ void CUidlList::Add(const char* text) {
         return;
     }
     std::memcpy(copy, text, size);
-    char** grown = static_cast<char**>(std::malloc((static_cast<std::size_t>(count) + 1) * sizeof(char*)));
-    if (!grown) {
-        std::free(copy);
-        return;
+    int32_t slots = (items != nullptr && items == allocated) ? capacity : count;
+    if (count >= slots) {
+        constexpr std::size_t kMaxSlots =
+            SIZE_MAX / sizeof(char*) < INT32_MAX ? SIZE_MAX / sizeof(char*) : INT32_MAX;
+        std::size_t wanted = count < 8 ? 8 : static_cast<std::size_t>(count) * 2;
+        int32_t grown = static_cast<int32_t>(wanted < kMaxSlots ? wanted : kMaxSlots);
+        if (grown <= count) {
+            std::free(copy);
+            return;
+        }
+        void* larger = std::realloc(items, static_cast<std::size_t>(grown) * sizeof(char*));
+        if (!larger) {
+            std::free(copy);
+            return;
+        }
+        items = static_cast<char**>(larger);
+        allocated = items;
+        capacity = grown;
     }
-    if (count > 0) {
-        std::memcpy(grown, items, static_cast<std::size_t>(count) * sizeof(char*));
-    }
-    grown[count] = copy;
-    std::free(items);
-    items = grown;
+    items[count] = copy;
     ++count;
 }
 
@@ -96,26 +107,14 @@ void CUidlList::RemoveAt(int32_t index) {
         return;
     }
     char* removed = items[index];
-    int32_t remaining = count - 1;
-    if (remaining == 0) {
+    --count;
+    if (count == 0) {
         std::free(items);
         items = nullptr;
-        count = 0;
+        allocated = nullptr;
+        capacity = 0;
     } else {
-        char** shrunk = static_cast<char**>(std::malloc(static_cast<std::size_t>(remaining) * sizeof(char*)));
-        if (shrunk) {
-            std::memcpy(shrunk, items, static_cast<std::size_t>(index) * sizeof(char*));
-            std::memcpy(shrunk + index, items + index + 1,
-                        static_cast<std::size_t>(remaining - index) * sizeof(char*));
-            std::free(items);
-            items = shrunk;
-        } else {
-            // No memory for a smaller array: close the gap in the old one, which
-            // is simply one slot larger than needed.
-            std::memmove(items + index, items + index + 1,
-                         static_cast<std::size_t>(remaining - index) * sizeof(char*));
-        }
-        count = remaining;
+        std::memmove(items + index, items + index + 1, static_cast<std::size_t>(count - index) * sizeof(char*));
     }
     std::free(removed);
 }

@@ -23,7 +23,15 @@ public:
 
 protected:
     int32_t count = 0;
-    char** items = nullptr;  // null exactly when count is 0
+    char** items = nullptr;  // the count entries in order; null exactly when count is 0
+
+private:
+    // The array grows geometrically, so that filling a list of tens of thousands of
+    // UIDLs does not copy the whole array at every addition. capacity counts the slots
+    // of `allocated`; an items array put in place by a derived list is taken to have
+    // exactly count slots.
+    char** allocated = nullptr;
+    int32_t capacity = 0;
 };
 
 // The one list of the plug-in: filled by a selective receive, read by VbxRecFilter,
