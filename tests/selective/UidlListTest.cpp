@@ -260,11 +260,36 @@ TEST(UidlList, ArrayReplacedByDerivedListKeepsWorking) {
             expected.push_back(uidl);
         }
         list.CompactArray();
+        // Found in the array of the derived list, and again once Add has taken it over.
+        EXPECT_EQ(list.GetAt(1), list.Find(expected[1].c_str())) << "round " << round;
+        EXPECT_EQ(nullptr, list.Find("absent")) << "round " << round;
         list.RemoveAt(0);
         expected.erase(expected.begin());
         ExpectInvariant(list, "round " + std::to_string(round));
         EXPECT_EQ(expected, Contents(list)) << "round " << round;
     }
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(list.GetAt(static_cast<int32_t>(i)), list.AddUnique(expected[i].c_str())) << i;
+    }
+    EXPECT_EQ(static_cast<int32_t>(expected.size()), list.GetCount());
+}
+
+TEST(UidlList, TextsThatShareAHashAreStillTold) {
+    // Two UIDLs of the same 32-bit FNV-1a hash: only an exact comparison tells them apart.
+    const char* first = "000483075F3A1C07";
+    const char* second = "0004DD405F3A1C07";
+    ProbeList list;
+    list.Add("other");
+    list.Add(first);
+    EXPECT_EQ(nullptr, list.Find(second));
+    EXPECT_EQ(nullptr, list.AddUnique(second));
+    EXPECT_EQ(3, list.GetCount());
+    EXPECT_EQ(list.GetAt(1), list.Find(first));
+    EXPECT_EQ(list.GetAt(2), list.Find(second));
+    list.Remove(first);
+    EXPECT_EQ(nullptr, list.Find(first));
+    EXPECT_EQ(list.GetAt(1), list.Find(second));
+    EXPECT_STREQ(second, list.GetAt(1));
 }
 
 TEST(UidlList, ManyEntriesKeepOrderThroughGrowthAndRemoval) {
