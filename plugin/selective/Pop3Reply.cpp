@@ -150,7 +150,7 @@ int32_t ParseSizeListing(const char* reply, int32_t** sizes) {
 }
 
 char* ParseUidlReply(char* reply) {
-    if (!reply || std::strncmp(reply, "+OK", 3) != 0) {
+    if (!reply || std::strncmp(reply, "+OK", 3) != 0 || !std::strchr(reply, '\n')) {
         return nullptr;
     }
     char* cursor = reply;

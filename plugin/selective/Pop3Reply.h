@@ -40,8 +40,9 @@ char* NextToken(char** cursor, const char* delimiters);
 int32_t ParseSizeListing(const char* reply, int32_t** sizes);
 
 // The UIDL of a single-line UIDL reply, split in place: the third word
-// ("+OK", number, UIDL). Null unless the reply begins with "+OK", and null when
-// it has fewer than three words: a refused UIDL names no message.
+// ("+OK", number, UIDL). Null unless the reply begins with "+OK" (a refused UIDL
+// names no message), null when it has fewer than three words, and null when the
+// line never ended (the connection broke): its last word may be cut.
 char* ParseUidlReply(char* reply);
 
 }  // namespace pop3

@@ -244,7 +244,7 @@ TEST(Pop3ReplyUidl, ThirdWordOfAnAcceptedReply) {
         {"+OK 1 whqtswO00WBw418f9t5JxYwZ\r\n", "whqtswO00WBw418f9t5JxYwZ"},
         {"+OK 2 QhdPYR:00WBw1Ph7x7\r\n", "QhdPYR:00WBw1Ph7x7"},
         {"+OK 1 abc\n", "abc"},
-        {"+OK 1 abc", "abc"},
+        {"+OK 1 abc", nullptr},  // cut before the line ended
         {"+OK  1   abc  \r\n", "abc"},
         {"+OK 1 abc def\r\n", "abc"},
         {"+OK 1\r\n", nullptr},
