@@ -31,6 +31,17 @@ MENUITEMINFOA StringItem(UINT id, const char* itemText, UINT length) {
     return item;
 }
 
+// Inserting by command before an identifier the menu lacks does not fail: the
+// system appends the item instead (Wine and ReactOS do; so would the host's menus).
+// The item must not appear then, so the anchor is looked up first, the same way
+// the insertion looks it up (submenus included).
+BOOL InsertBeforeCommand(HMENU menu, UINT anchor, const MENUITEMINFOA& item) {
+    if (GetMenuState(menu, anchor, MF_BYCOMMAND) == static_cast<UINT>(-1)) {
+        return FALSE;
+    }
+    return InsertMenuItemA(menu, anchor, FALSE, &item);
+}
+
 BOOL InsertIntoMenuBar(HMENU menuBar) {
     HMENU submenu = GetSubMenu(menuBar, 2);
     if (!submenu || !gHostApi.VhxRegistCallback) {
@@ -39,10 +50,10 @@ BOOL InsertIntoMenuBar(HMENU menuBar) {
     const int id = gHostApi.VhxRegistCallback(RunSelectiveReceive, 0);
     MENUITEMINFOA item = StringItem(static_cast<UINT>(id), kSelectiveReceiveText,
                                     sizeof kSelectiveReceiveText - 1);
-    InsertMenuItemA(submenu, kHostReceiveCommand, FALSE, &item);
+    InsertBeforeCommand(submenu, kHostReceiveCommand, item);
     item.fMask = MIIM_TYPE;
     item.fType = MFT_SEPARATOR;
-    return InsertMenuItemA(submenu, kHostReceiveCommand, FALSE, &item);
+    return InsertBeforeCommand(submenu, kHostReceiveCommand, item);
 }
 
 BOOL InsertIntoFolderMenu(HWND window, HMENU menu) {
@@ -57,7 +68,7 @@ BOOL InsertIntoFolderMenu(HWND window, HMENU menu) {
     }
     const int id = gHostApi.VhxRegistCallback(DigestSplitCommand, reinterpret_cast<LPARAM>(menu));
     MENUITEMINFOA item = StringItem(static_cast<UINT>(id), kDigestSplitText, sizeof kDigestSplitText - 1);
-    return InsertMenuItemA(menu, kFolderMenuAnchorCommand, FALSE, &item);
+    return InsertBeforeCommand(menu, kFolderMenuAnchorCommand, item);
 }
 
 }  // namespace
