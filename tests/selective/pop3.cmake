@@ -26,3 +26,12 @@ if(PIKUNO_CAN_RUN)
         TIMEOUT 120)
     set_tests_properties(test_pop3_dovecot PROPERTIES FIXTURES_REQUIRED pop3_dovecot)
 endif()
+
+# LIST of 100,000 messages: prints figures (tools/bench.sh); not a ctest test.
+if(PIKUNO_CAN_RUN)
+    add_executable(bench_pop3
+        ${CMAKE_CURRENT_LIST_DIR}/Pop3Bench.cpp
+        ${PROJECT_SOURCE_DIR}/tests/support/Pop3ScriptServer.cpp)
+    target_include_directories(bench_pop3 PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
+    target_link_libraries(bench_pop3 PRIVATE pikuno_core ws2_32)
+endif()
