@@ -35,3 +35,10 @@ if(PIKUNO_CAN_RUN)
     target_include_directories(bench_pop3 PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
     target_link_libraries(bench_pop3 PRIVATE pikuno_core ws2_32)
 endif()
+
+# The reply parsers under libFuzzer with the sanitizers, built natively with clang.
+if(PIKUNO_CAN_RUN)
+    add_test(NAME pop3_reply_fuzz
+        COMMAND ${CMAKE_CURRENT_LIST_DIR}/pop3-fuzz.sh ${CMAKE_BINARY_DIR}/pop3-fuzz 10)
+    set_tests_properties(pop3_reply_fuzz PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 180)
+endif()
