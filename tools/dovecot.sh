@@ -21,10 +21,14 @@
 #                                      numbers follow that order). The bytes are
 #                                      stored unchanged; write them with LF line ends
 #                                      as a Maildir holds them (POP3 sends CR LF).
-#   dovecot.sh clear <dir> <user>      remove every message of the user.
+#   dovecot.sh clear <dir> <user>      remove every message of the user (UIDLs of
+#                                      removed messages are never given out again).
 #   dovecot.sh view <dir> <user>       the server's own answers for the user's mailbox,
 #                                      from a POP3 exchange of this script (LIST, UIDL):
 #                                      one line per message, "<number> <size> <uidl>".
+#
+# Every folder above <dir> must be searchable by the user "mail" (<dir> itself
+# is made so).
 #
 # Example:
 #   tools/dovecot.sh adduser /tmp/pop alice secret
@@ -229,8 +233,10 @@ cmd_clear() {
     local dir user
     dir=$(absolute "$1")
     user=$2
-    rm -rf "$dir/mail/$user/Maildir"
+    # Only the message files go: Dovecot's uid list stays, so that a message
+    # added later never gets the UIDL of a removed one.
     prepare_user_dirs "$dir" "$user"
+    find "$dir/mail/$user/Maildir/new" "$dir/mail/$user/Maildir/cur" -type f -delete
 }
 
 # Reads one line from fd 3 into $line, without its CR.
