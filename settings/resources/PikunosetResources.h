@@ -18,6 +18,9 @@
 
 #define IDB_ACCOUNT 301
 
+// Not 1 or 2: the loader must not apply it to the library's own imports.
+#define IDR_SHEET_MANIFEST 401
+
 // Digest page, in the page's order.
 #define IDC_DIVIDE 1001
 #define IDC_TYPE_GROUP 1002

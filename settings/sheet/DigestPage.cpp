@@ -41,6 +41,9 @@ CDigestPage::~CDigestPage() {
     if (icons_) {
         ImageList_Destroy(icons_);
     }
+    if (unreadIcons_) {
+        ImageList_Destroy(unreadIcons_);
+    }
 }
 
 bool CDigestPage::ExchangeValues(bool toControls) {
@@ -93,6 +96,18 @@ void CDigestPage::OnInitialize() {
         buttonIcons_[i] = ImageList_GetIcon(icons_, i, ILD_TRANSPARENT);
         int id = i < 7 ? IDC_MARK1 + i : IDC_MIDOKU;
         SendDlgItemMessageA(Window(), id, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(buttonIcons_[i]));
+    }
+    // A check box given an icon by BM_SETIMAGE shows either the icon or the label;
+    // a button image list (common controls 6) shows the icon beside the label.
+    // Without version 6 the message fails and the box shows its label alone.
+    unreadIcons_ = ImageList_Create(16, 16, ILC_COLOR4 | ILC_MASK, 1, 0);
+    if (unreadIcons_ && buttonIcons_[7] && ImageList_AddIcon(unreadIcons_, buttonIcons_[7]) >= 0) {
+        BUTTON_IMAGELIST picture;
+        ZeroMemory(&picture, sizeof picture);
+        picture.himl = unreadIcons_;
+        picture.margin.right = 2;
+        picture.uAlign = BUTTON_IMAGELIST_ALIGN_LEFT;
+        SendDlgItemMessageA(Window(), IDC_MIDOKU, BCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(&picture));
     }
 
     SplitRefresh();

@@ -26,6 +26,7 @@ private:
 
     HIMAGELIST icons_ = nullptr;  // owned; the buttons only borrow their icons
     HICON buttonIcons_[8] = {};   // owned copies drawn from the list
+    HIMAGELIST unreadIcons_ = nullptr;  // owned; the unread box's picture beside its label
     int32_t divide_ = 0;
     int32_t multipartMixed_ = 0;
     int32_t multipartDigest_ = 0;

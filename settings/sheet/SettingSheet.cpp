@@ -2,7 +2,9 @@
 
 #include <commctrl.h>
 
+#include "CommonControlsContext.h"
 #include "LibraryState.h"
+#include "PikunosetResources.h"
 
 namespace {
 
@@ -18,6 +20,7 @@ CSettingSheet::CSettingSheet() : CPropertySheet(kSheetCaption, 0) {
 int RunSetUp(const char* mailboxDir, const char* accountPath) {
     StoreSetUpArguments(mailboxDir, accountPath);
 
+    CommonControlsContext context(LibraryModule(), IDR_SHEET_MANIFEST);
     INITCOMMONCONTROLSEX controls;
     controls.dwSize = sizeof controls;
     controls.dwICC = ICC_USEREX_CLASSES | ICC_UPDOWN_CLASS | ICC_TAB_CLASSES;
