@@ -1,5 +1,6 @@
 #include "Lifecycle.h"
 
+#include "AboutDialog.h"
 #include "HostApi.h"
 #include "SplitQueue.h"
 
@@ -28,8 +29,8 @@ int StartUp(LPARAM) {
     return 1;
 }
 
-INT_PTR VersionInfo(HWND) {
-    return -1;
+INT_PTR VersionInfo(HWND parent) {
+    return RunAboutDialog(parent);
 }
 
 }  // namespace frame

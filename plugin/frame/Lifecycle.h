@@ -18,7 +18,7 @@ BOOL ProcessDetach();
 // Reads the digest settings; the host's value is not used. Always 1.
 int StartUp(LPARAM unused);
 
-// The about box; -1 until it exists.
+// Runs the about box: 1 once closed, -1 when it could not be created.
 INT_PTR VersionInfo(HWND parent);
 
 }  // namespace frame

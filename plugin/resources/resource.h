@@ -2,3 +2,13 @@
 // Each later dialog, icon or string block takes its own range:
 //   100-199 about dialog, 200-299 message selection dialog, 1000- controls.
 #pragma once
+
+// About dialog: template, icon, strings and controls.
+#define IDD_ABOUT 100
+#define IDI_PIKUNO 1
+#define IDS_ABOUT_PLUGIN_VERSION 105
+#define IDS_ABOUT_COPYRIGHT 106
+#define IDS_ABOUT_SETTINGS_VERSION 107
+#define IDC_ABOUT_PLUGIN_VERSION 1002
+#define IDC_ABOUT_COPYRIGHT 1003
+#define IDC_ABOUT_SETTINGS_VERSION 1004

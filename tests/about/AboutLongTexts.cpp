@@ -1,0 +1,1 @@
+// A library that holds nothing but resources: the about box with overlong texts.
