@@ -213,6 +213,17 @@ void DialogDriver::Handle(HWND window, const DialogAction& action) {
             gReport.Fail("cannot untick item " + std::to_string(item) + " of \"" + action.caption + "\"");
         }
     }
+    if (action.page > 0) {
+        // PSM_SETCURSEL answers TRUE once the page is created and shown.
+        DWORD_PTR shown = 0;
+        SendMessageTimeoutA(window, PSM_SETCURSEL, static_cast<WPARAM>(action.page - 1), 0, SMTO_NORMAL, 10000,
+                            &shown);
+        if (shown) {
+            gReport.Line("  showed page " + std::to_string(action.page));
+        } else {
+            gReport.Fail("cannot show page " + std::to_string(action.page) + " of \"" + action.caption + "\"");
+        }
+    }
     if (!action.shot.empty()) {
         // Give the ticks time to be painted before the picture is taken.
         SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored);

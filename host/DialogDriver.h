@@ -19,6 +19,7 @@ struct DialogAction {
     std::vector<int> untick;    // 1-based list items to untick (state image 1)
     std::string press;          // ok, cancel, yes, no, abort, retry, ignore, close, or ""
     std::string shot;           // picture file (BMP), or ""
+    int page = 0;               // property sheet page (1-based) to show first, or 0
 };
 
 class DialogDriver {

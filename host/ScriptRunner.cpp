@@ -298,7 +298,9 @@ bool ScriptRunner::Arm(const std::vector<std::string>& words) {
     action.caption = words[1];
     for (size_t i = 2; i < words.size(); ++i) {
         const std::string& word = words[i];
-        if ((word == "tick" || word == "untick" || word == "shot") && i + 1 < words.size()) {
+        if (word == "page" && i + 1 < words.size()) {
+            action.page = std::atoi(words[++i].c_str());
+        } else if ((word == "tick" || word == "untick" || word == "shot") && i + 1 < words.size()) {
             const std::string& value = words[++i];
             if (word == "tick") {
                 action.tick = Numbers(value);
