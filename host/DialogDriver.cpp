@@ -21,8 +21,13 @@ struct Collected {
 
 BOOL CALLBACK CollectWindow(HWND window, LPARAM param) {
     Collected* collected = reinterpret_cast<Collected*>(param);
+    // Dialogs without a caption bar (an about box) count too; other bare pop-ups
+    // (tooltips, menus) do not.
+    char className[16] = "";
+    GetClassNameA(window, className, sizeof className);
+    const bool dialog = lstrcmpA(className, "#32770") == 0;
     if (window != collected->mainWindow && IsWindowVisible(window) &&
-        (GetWindowLongPtrA(window, GWL_STYLE) & WS_CAPTION) == WS_CAPTION) {
+        (dialog || (GetWindowLongPtrA(window, GWL_STYLE) & WS_CAPTION) == WS_CAPTION)) {
         collected->windows.push_back(window);
     }
     return TRUE;

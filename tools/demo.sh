@@ -81,7 +81,7 @@ if [ $interactive -eq 1 ]; then
     exit 0
 fi
 
-sed "s|@SHOTS@|$(winpath "$out/shots")|g" "$root/tools/demo/scenario.txt" >"$out/logs/scenario.txt"
+sed "s|@SHOTS@|$(winpath "$out/shots" | sed 's/\\/\\\\/g')|g" "$root/tools/demo/scenario.txt" >"$out/logs/scenario.txt"
 status=0
 (cd "$bin" && "$run" Quenla.exe --mailbox "$(winpath "$mailbox")" --script "$(winpath "$out/logs/scenario.txt")" \
     --utf8 --out "$(winpath "$out/logs/host.txt")" --unexpected-ms 8000 --receive-timeout-ms 20000 \
