@@ -23,7 +23,8 @@ public:
     void Add(const char* path);
     // Splits every queued mail file; owner is the owner of any confirmation box.
     void Process(HWND owner);
-    // Destroys every queued MailFile and empties the queue.
+    // Destroys every queued MailFile and empties the queue; does nothing while a
+    // Process is under way (called back from within it).
     void Clear();
 
     int32_t GetCount() const { return count; }
@@ -33,6 +34,7 @@ private:
     int32_t count = 0;
     MailFile** entries = nullptr;
     DigestSettings settings = {};  // all 0 until ReadSettings: nothing is queued
+    bool processing = false;       // a Process is under way (see Process)
 };
 
 // The one queue of the plug-in.

@@ -1,0 +1,25 @@
+#include "Retrieval.h"
+
+#include "DialUp.h"
+#include "SelectiveReceive.h"
+#include "SplitQueue.h"
+#include "UidlList.h"
+
+namespace frame {
+
+int RecFilter(const char* mailPath) {
+    gSplitQueue.Add(mailPath);
+    return gUidlList.GetCount() > 0 && gDeleteOnServer != 0 ? 1 : 0;
+}
+
+void EndRetrieval(HWND window) {
+    if (gDialUpConnection) {
+        HangUp();
+    }
+    gDeleteOnServer = 0;
+    gUidlList.RemoveAll();
+    gSplitQueue.Process(window);
+    gSplitQueue.Clear();
+}
+
+}  // namespace frame

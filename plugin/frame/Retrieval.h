@@ -1,0 +1,19 @@
+#pragma once
+// The plug-in's part in the host's retrieval: each stored mail passes through
+// RecFilter; EndRetrieval returns the per-retrieval state to empty.
+
+#include <windows.h>
+
+namespace frame {
+
+// Queues the mail file for digest splitting, then answers 1 (delete the mail from
+// the server) when the selective receive set UIDLs aside with the delete setting
+// on, else 0. Changes neither the UIDL list nor the flag.
+int RecFilter(const char* mailPath);
+
+// Hangs up a dial-up connection, clears the delete-on-server flag, empties the UIDL
+// list, then splits the queued mails (window: owner of any message box) and
+// empties the queue.
+void EndRetrieval(HWND window);
+
+}  // namespace frame

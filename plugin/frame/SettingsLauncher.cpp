@@ -1,0 +1,42 @@
+#include "SettingsLauncher.h"
+
+#include "BoundedText.h"
+#include "HostApi.h"
+#include "SplitQueue.h"
+#include "WinHandles.h"
+
+namespace frame {
+
+const char* const kSettingsLibraryNames[3] = {
+    "Plugins\\Pikunoset.dll",
+    "Setup\\Pikunoset.dll",
+    "Pikunoset.dll",
+};
+
+BOOL RunSettings(HWND window) {
+    UniqueLibrary library;
+    for (const char* name : kSettingsLibraryNames) {
+        library.Reset(LoadLibraryA(name));
+        if (library) {
+            break;
+        }
+    }
+    if (!library) {
+        return FALSE;
+    }
+    SettingsSetUpFn setUp = library.Find<SettingsSetUpFn>("SetUp");
+    if (setUp && gHostApi.VhxGetAccount && gHostApi.VhxGetMailbox) {
+        // Host strings are copied at once: the next host call may reuse its buffer.
+        // A directory cut to fit would be another directory, so it is not passed on.
+        char accountDir[kPathBufferSize];
+        char mailboxDir[kPathBufferSize];
+        if (text::Copy(accountDir, sizeof accountDir, gHostApi.VhxGetAccount(window)) &&
+            text::Copy(mailboxDir, sizeof mailboxDir, gHostApi.VhxGetMailbox()) &&
+            setUp(mailboxDir, accountDir) == 1) {
+            gSplitQueue.ReadSettings();
+        }
+    }
+    return library.Free();
+}
+
+}  // namespace frame

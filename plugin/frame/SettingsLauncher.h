@@ -1,0 +1,22 @@
+#pragma once
+// The setup command: runs the settings library Pikunoset for the duration of one
+// call of its SetUp.
+
+#include <windows.h>
+
+// Export of Pikunoset: shows the settings sheet; 1 when the user confirmed it.
+typedef int(WINAPI* SettingsSetUpFn)(const char* mailboxDir, const char* accountPath);
+
+namespace frame {
+
+// Where the settings library is looked for, in order; each name is resolved by
+// the system's ordinary library search.
+extern const char* const kSettingsLibraryNames[3];
+
+// Loads the first settings library found, calls its SetUp with (mailbox
+// directory, account directory of window), re-reads the digest settings when it
+// returned 1, and releases the library. 0 when no library could be loaded, else
+// the result of releasing it.
+BOOL RunSettings(HWND window);
+
+}  // namespace frame

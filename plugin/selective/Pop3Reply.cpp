@@ -1,0 +1,164 @@
+#include "Pop3Reply.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace pop3 {
+
+bool IsReplyComplete(const char* text, std::size_t length, bool multiLine) {
+    if (!text || length == 0) {
+        return false;
+    }
+    if (!multiLine) {
+        return text[length - 1] == '\n';
+    }
+    if (length >= 5 && std::memcmp(text + length - 5, "\r\n.\r\n", 5) == 0) {
+        return true;
+    }
+    return text[0] == '-' && std::memchr(text, '\n', length) != nullptr;
+}
+
+std::size_t GrowReplyCapacity(std::size_t capacity) {
+    if (capacity < kReplyInitialCapacity) {
+        return kReplyInitialCapacity;
+    }
+    if (capacity > static_cast<std::size_t>(-1) / 2) {
+        return 0;
+    }
+    return capacity * 2;
+}
+
+char* NextToken(char** cursor, const char* delimiters) {
+    if (!cursor || !*cursor) {
+        return nullptr;
+    }
+    char* start = *cursor + std::strspn(*cursor, delimiters);
+    if (*start == '\0') {
+        *cursor = start;
+        return nullptr;
+    }
+    char* end = start + std::strcspn(start, delimiters);
+    if (*end != '\0') {
+        *end = '\0';
+        ++end;
+    }
+    *cursor = end;
+    return start;
+}
+
+namespace {
+
+// One line of the listing: [begin, end) without its line break.
+struct Line {
+    const char* begin;
+    const char* end;
+};
+
+// Moves *cursor past the next complete line; false when no complete line is left.
+bool TakeLine(const char** cursor, Line* line) {
+    const char* lf = std::strchr(*cursor, '\n');
+    if (!lf) {
+        return false;
+    }
+    line->begin = *cursor;
+    line->end = (lf > *cursor && lf[-1] == '\r') ? lf - 1 : lf;
+    *cursor = lf + 1;
+    return true;
+}
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+bool IsEndLine(const Line& line) {
+    return line.end - line.begin == 1 && line.begin[0] == '.';
+}
+
+int32_t SizeOfLine(const Line& line) {
+    const char* p = line.begin;
+    while (p < line.end && IsBlank(*p)) {
+        ++p;
+    }
+    while (p < line.end && !IsBlank(*p)) {
+        ++p;  // the message number: the line's position counts, not this
+    }
+    while (p < line.end && IsBlank(*p)) {
+        ++p;
+    }
+    int64_t value = 0;
+    for (; p < line.end && *p >= '0' && *p <= '9'; ++p) {
+        value = value * 10 + (*p - '0');
+        if (value > INT32_MAX) {
+            return INT32_MAX;
+        }
+    }
+    return static_cast<int32_t>(value);
+}
+
+// Walks the listing lines after the status line; calls visit(size) for each.
+template <typename Visit>
+void ForEachListedSize(const char* reply, Visit visit) {
+    const char* cursor = reply;
+    Line line;
+    if (!TakeLine(&cursor, &line)) {
+        return;  // not even the status line is complete
+    }
+    while (TakeLine(&cursor, &line)) {
+        if (IsEndLine(line)) {
+            return;
+        }
+        if (line.begin == line.end) {
+            continue;
+        }
+        if (!visit(SizeOfLine(line))) {
+            return;
+        }
+    }
+}
+
+}  // namespace
+
+int32_t ParseSizeListing(const char* reply, int32_t** sizes) {
+    if (sizes) {
+        *sizes = nullptr;
+    }
+    if (!reply || !sizes) {
+        return 0;
+    }
+    int32_t count = 0;
+    ForEachListedSize(reply, [&count](int32_t) {
+        if (count == INT32_MAX) {
+            return false;
+        }
+        ++count;
+        return true;
+    });
+    if (count == 0) {
+        return 0;
+    }
+    int32_t* table = static_cast<int32_t*>(std::malloc(static_cast<std::size_t>(count) * sizeof(int32_t)));
+    if (!table) {
+        return 0;
+    }
+    int32_t filled = 0;
+    ForEachListedSize(reply, [&](int32_t size) {
+        table[filled++] = size;
+        return filled < count;
+    });
+    *sizes = table;
+    return count;
+}
+
+char* ParseUidlReply(char* reply) {
+    if (!reply || std::strncmp(reply, "+OK", 3) != 0 || !std::strchr(reply, '\n')) {
+        return nullptr;
+    }
+    char* cursor = reply;
+    NextToken(&cursor, " ");  // status
+    if (!NextToken(&cursor, " ")) {
+        return nullptr;  // message number
+    }
+    return NextToken(&cursor, " \r\n");
+}
+
+}  // namespace pop3

@@ -1,0 +1,68 @@
+#pragma once
+// The plug-in's own small POP3 client: one session for the whole process, run on
+// the host's window thread with blocking socket calls. It only looks at the
+// mailbox (LIST, UIDL, TOP n 0); retrieving and deleting are left to the host.
+// The host has started Winsock; nothing here starts or stops it.
+
+#include <winsock2.h>
+#include <windows.h>
+
+#include <cstdint>
+
+// The session's TCP socket; INVALID_SOCKET when there is none.
+extern SOCKET gSessionSocket;
+// The last reply read, NUL-terminated; null when none is held (after a read only
+// when not even the first 1024 bytes could be allocated). Each read replaces it,
+// so tokens handed out by the parsers live until the next read.
+extern char* gResponseBuffer;
+// Number of messages listed by the last LIST; set to 0 when a LIST starts.
+extern int32_t gMessageCount;
+// gMessageCount sizes in bytes, entry i for message i + 1; null when the count is 0.
+extern int32_t* gSizeTable;
+
+// Receive time-out of the session socket: a server that stops answering ends the
+// read as a broken connection instead of freezing the host's window.
+constexpr DWORD kPopReceiveTimeoutMs = 60000;
+
+// Changes the receive time-out for sockets connected from now on (tests use a
+// short one); 0 restores kPopReceiveTimeoutMs.
+void PopSetReceiveTimeout(DWORD milliseconds);
+
+// Name resolution used for a server that is not a dotted address; null restores
+// gethostbyname. Lets tests see that a dotted address is never looked up.
+typedef hostent*(WSAAPI* PopHostLookup)(const char* name);
+void PopSetHostLookup(PopHostLookup lookup);
+
+// Connects gSessionSocket to server (host name or dotted IPv4 address) and port.
+// Shows "Socket Create Error" when no socket can be created. A port outside
+// 1..65535 is refused like an unreachable server.
+bool PopConnect(const char* server, int port);
+
+// Reads one reply into gResponseBuffer and returns its length. A closed or broken
+// connection, the receive time-out or a failed allocation end the read with what
+// had arrived; the socket is then closed, so later reads of the same session end
+// at once instead of waiting out the time-out again.
+int PopReadResponse(bool multiLine);
+
+// True when the last reply begins with "+".
+bool PopIsOk();
+
+// user, then pass (only when user was accepted); true when both were accepted.
+bool PopLogin(const char* user, const char* password);
+
+// Sends list and fills gMessageCount and gSizeTable; returns the count (0 when
+// LIST was refused).
+int32_t PopList();
+
+// UIDL of message n: a token in gResponseBuffer, or null when refused.
+char* PopFetchUidl(int32_t n);
+
+// Sends "top n 0"; the caller reads the reply with PopReadResponse(true).
+void PopSendTop(int32_t n);
+
+// Sends quit, reads the reply and closes gSessionSocket.
+void PopQuit();
+
+// Releases gResponseBuffer and gSizeTable and sets both null; gMessageCount keeps
+// its value. Called at the end of every session.
+void PopReleaseBuffers();

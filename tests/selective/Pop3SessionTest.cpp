@@ -1,0 +1,587 @@
+// The POP3 session against a scripted server thread on a loopback port.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Pop3ScriptServer.h"
+#include "Pop3Session.h"
+
+namespace {
+
+using Server = Pop3ScriptServer;
+
+class WinsockEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override { ASSERT_TRUE(winsock_.Started()); }
+
+private:
+    WinsockForTests winsock_;
+};
+
+::testing::Environment* const gWinsock = ::testing::AddGlobalTestEnvironment(new WinsockEnvironment);
+
+// Closes every "Kirvan" message box that appears while it lives, remembering
+// the texts, so that a box never blocks a test and unexpected boxes are seen.
+class KirvanBoxWatcher {
+public:
+    KirvanBoxWatcher() : thread_([this] { Watch(); }) {}
+    ~KirvanBoxWatcher() {
+        stop_ = true;
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+    }
+    std::vector<std::string> Texts() {
+        stop_ = true;
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+        return texts_;
+    }
+
+private:
+    static BOOL CALLBACK CollectStatic(HWND child, LPARAM param) {
+        char className[32] = {};
+        GetClassNameA(child, className, sizeof className);
+        char text[256] = {};
+        if (lstrcmpiA(className, "Static") == 0 && GetWindowTextA(child, text, sizeof text) > 0) {
+            *reinterpret_cast<std::string*>(param) += text;
+        }
+        return TRUE;
+    }
+    void Watch() {
+        while (!stop_) {
+            HWND box = FindWindowA(nullptr, "Kirvan");
+            if (box && box != lastBox_) {
+                std::string text;
+                EnumChildWindows(box, CollectStatic, reinterpret_cast<LPARAM>(&text));
+                texts_.push_back(text);
+                lastBox_ = box;
+                PostMessageA(box, WM_COMMAND, IDOK, 0);
+            }
+            Sleep(20);
+        }
+    }
+
+    std::atomic<bool> stop_{false};
+    HWND lastBox_ = nullptr;
+    std::vector<std::string> texts_;
+    std::thread thread_;
+};
+
+class Pop3Session : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // Short enough that a fault shows as a failure, not as a hung test run.
+        PopSetReceiveTimeout(8000);
+        PopSetHostLookup(nullptr);
+    }
+    void TearDown() override {
+        if (gSessionSocket != INVALID_SOCKET) {
+            closesocket(gSessionSocket);
+            gSessionSocket = INVALID_SOCKET;
+        }
+        PopReleaseBuffers();
+        gMessageCount = 0;
+        PopSetReceiveTimeout(0);
+        PopSetHostLookup(nullptr);
+    }
+
+    static bool Connect(const Server& server) { return PopConnect("127.0.0.1", server.Port()); }
+    static std::string Response() { return gResponseBuffer ? std::string(gResponseBuffer) : std::string("<null>"); }
+};
+
+const char kList[] = "+OK 2 320\r\n1 120\r\n2 200\r\n.\r\n";
+const char kTop[] = "+OK\r\nFrom: a@example.jp\r\nSubject: hello\r\n\r\n.\r\n";
+
+TEST_F(Pop3Session, WholeSessionPutsTheExactCommandsOnTheWire) {
+    Server server;
+    ASSERT_TRUE(server.Start({
+        Server::Reply("+OK ready\r\n"),
+        Server::Expect("user alice\r\n"), Server::Reply("+OK\r\n"),
+        Server::Expect("pass s3cret\r\n"), Server::Reply("+OK logged in\r\n"),
+        Server::Expect("list\r\n"), Server::Reply(kList),
+        Server::Expect("uidl 1\r\n"), Server::Reply("+OK 1 uid-one\r\n"),
+        Server::Expect("uidl 2\r\n"), Server::Reply("+OK 2 uid-two\r\n"),
+        Server::Expect("top 2 0\r\n"), Server::Reply(kTop),
+        Server::Expect("uidl 12345\r\n"), Server::Reply("-ERR no such message\r\n"),
+        Server::Expect("quit\r\n"), Server::Reply("+OK bye\r\n"),
+        Server::AwaitClose(),
+    }));
+    ASSERT_TRUE(Connect(server));
+    ASSERT_NE(INVALID_SOCKET, gSessionSocket);
+    EXPECT_EQ(11, PopReadResponse(false));
+    EXPECT_EQ("+OK ready\r\n", Response());
+    EXPECT_TRUE(PopIsOk());
+    EXPECT_TRUE(PopLogin("alice", "s3cret"));
+    ASSERT_EQ(2, PopList());
+    ASSERT_EQ(2, gMessageCount);
+    ASSERT_NE(nullptr, gSizeTable);
+    EXPECT_EQ(120, gSizeTable[0]);
+    EXPECT_EQ(200, gSizeTable[1]);
+    const char* uidl = PopFetchUidl(1);
+    ASSERT_NE(nullptr, uidl);
+    EXPECT_STREQ("uid-one", uidl);
+    uidl = PopFetchUidl(2);
+    ASSERT_NE(nullptr, uidl);
+    EXPECT_STREQ("uid-two", uidl);
+    PopSendTop(2);
+    EXPECT_EQ(static_cast<int>(sizeof kTop - 1), PopReadResponse(true));
+    EXPECT_EQ(kTop, Response());
+    EXPECT_EQ(nullptr, PopFetchUidl(12345)) << "a refused UIDL is not a UIDL";
+    PopQuit();
+    EXPECT_EQ(INVALID_SOCKET, gSessionSocket);
+    EXPECT_EQ("+OK bye\r\n", Response());
+    server.Finish();
+    EXPECT_EQ("", server.Failure());
+    EXPECT_TRUE(server.ClientClosed());
+    EXPECT_EQ("user alice\r\npass s3cret\r\nlist\r\nuidl 1\r\nuidl 2\r\ntop 2 0\r\nuidl 12345\r\nquit\r\n",
+              server.Received());
+
+    PopReleaseBuffers();
+    EXPECT_EQ(nullptr, gResponseBuffer);
+    EXPECT_EQ(nullptr, gSizeTable);
+    EXPECT_EQ(2, gMessageCount) << "the count outlives the session";
+}
+
+TEST_F(Pop3Session, RepliesArrivingOneBytePerSendAreAssembledWhole) {
+    const char refusedTop[] = "-ERR no such message\r\n";
+    Server server;
+    ASSERT_TRUE(server.Start({
+        Server::ReplyBytewise("+OK POP3 ready <1.2@x>\r\n"),
+        Server::Expect("user u\r\n"), Server::ReplyBytewise("+OK\r\n"),
+        Server::Expect("pass p\r\n"), Server::ReplyBytewise("+OK\r\n"),
+        Server::Expect("list\r\n"), Server::ReplyBytewise(kList),
+        Server::Expect("uidl 2\r\n"), Server::ReplyBytewise("+OK 2 ZZZ-2\r\n"),
+        Server::Expect("top 1 0\r\n"), Server::ReplyBytewise(kTop),
+        Server::Expect("top 9 0\r\n"), Server::ReplyBytewise(refusedTop),
+        Server::Expect("quit\r\n"), Server::ReplyBytewise("+OK\r\n"),
+        Server::AwaitClose(),
+    }));
+    ASSERT_TRUE(Connect(server));
+    PopReadResponse(false);
+    EXPECT_EQ("+OK POP3 ready <1.2@x>\r\n", Response());
+    EXPECT_TRUE(PopLogin("u", "p"));
+    ASSERT_EQ(2, PopList());
+    EXPECT_EQ(120, gSizeTable[0]);
+    EXPECT_EQ(200, gSizeTable[1]);
+    const char* uidl = PopFetchUidl(2);
+    ASSERT_NE(nullptr, uidl);
+    EXPECT_STREQ("ZZZ-2", uidl);
+    PopSendTop(1);
+    PopReadResponse(true);
+    EXPECT_EQ(kTop, Response());
+    PopSendTop(9);
+    PopReadResponse(true);
+    EXPECT_EQ(refusedTop, Response()) << "a refused multi-line command ends at its line's end";
+    PopQuit();
+    server.Finish();
+    EXPECT_EQ("", server.Failure());
+}
+
+// The five bytes of the terminator split at every place across two sends.
+TEST_F(Pop3Session, TerminatorSplitAcrossTwoSends) {
+    const std::string reply = kTop;
+    for (std::size_t tail = 1; tail <= 5; ++tail) {
+        Server server;
+        ASSERT_TRUE(server.Start({
+            Server::Reply("+OK\r\n"),
+            Server::Expect("top 1 0\r\n"),
+            Server::ReplyInPieces(reply, {reply.size() - tail}, 150),
+            Server::Expect("quit\r\n"), Server::Reply("+OK\r\n"),
+            Server::AwaitClose(),
+        }));
+        ASSERT_TRUE(Connect(server)) << "tail " << tail;
+        PopReadResponse(false);
+        PopSendTop(1);
+        EXPECT_EQ(static_cast<int>(reply.size()), PopReadResponse(true)) << "tail " << tail;
+        EXPECT_EQ(reply, Response()) << "tail " << tail;
+        PopQuit();
+        server.Finish();
+        EXPECT_EQ("", server.Failure()) << "tail " << tail;
+    }
+}
+
+// A dot-stuffed line whose break falls at the end of a receive does not end the read.
+TEST_F(Pop3Session, StuffedDotAtTheEndOfASendDoesNotEndTheRead) {
+    const std::string reply = "+OK\r\nSubject: x\r\n\r\n..\r\n...\r\n.\r\n";
+    std::vector<std::size_t> pieces = {20, 3, 4};  // "...\r\n.": ends on "\r\n." and on "."
+    Server server;
+    ASSERT_TRUE(server.Start({
+        Server::Reply("+OK\r\n"), Server::Expect("top 3 0\r\n"),
+        Server::ReplyInPieces(reply, pieces, 150),
+        Server::Expect("quit\r\n"), Server::Reply("+OK\r\n"),
+    }));
+    ASSERT_TRUE(Connect(server));
+    PopReadResponse(false);
+    PopSendTop(3);
+    PopReadResponse(true);
+    EXPECT_EQ(reply, Response());
+    PopQuit();
+    server.Finish();
+    EXPECT_EQ("", server.Failure());
+}
+
+std::string MultiLineReplyOfLength(std::size_t length) {
+    std::string reply = "+OK\r\n";
+    const std::string terminator = ".\r\n";
+    int n = 0;
+    while (reply.size() + terminator.size() < length) {
+        std::string line = "X-Line-" + std::to_string(n++) + ": ";
+        std::size_t room = length - reply.size() - terminator.size();
+        if (room < line.size() + 2) {
+            line.assign(room - 2, 'y');  // room >= 2: lines are at least 2 bytes
+        } else {
+            line.append(std::min<std::size_t>(room - line.size() - 2, 60), 'z');
+        }
+        reply += line + "\r\n";
+    }
+    return reply + terminator;
+}
+
+// Replies around and far beyond the first buffer size, in one send and in pieces.
+TEST_F(Pop3Session, LongMultiLineRepliesAreReadCompletely) {
+    const std::size_t lengths[] = {1022, 1023, 1024, 1025, 2047, 2048, 2049, 5000, 70000};
+    for (std::size_t length : lengths) {
+        for (int inPieces = 0; inPieces < 2; ++inPieces) {
+            std::string reply = MultiLineReplyOfLength(length);
+            ASSERT_EQ(length, reply.size());
+            std::vector<std::size_t> pieces;
+            if (inPieces) {
+                pieces.assign(reply.size() / 700, 700);
+            }
+            Server server;
+            ASSERT_TRUE(server.Start({
+                Server::Reply("+OK\r\n"), Server::Expect("top 1 0\r\n"),
+                Server::ReplyInPieces(reply, pieces, inPieces ? 1 : 0),
+                Server::Expect("quit\r\n"), Server::Reply("+OK\r\n"),
+            }));
+            ASSERT_TRUE(Connect(server)) << length;
+            PopReadResponse(false);
+            PopSendTop(1);
+            EXPECT_EQ(static_cast<int>(length), PopReadResponse(true)) << length << " in pieces " << inPieces;
+            EXPECT_TRUE(Response() == reply) << length << " in pieces " << inPieces;
+            PopQuit();
+            server.Finish();
+            EXPECT_EQ("", server.Failure()) << length << " in pieces " << inPieces;
+        }
+    }
+}
+
+TEST_F(Pop3Session, ListOfManyMessages) {
+    const int32_t count = 20000;
+    std::string reply = "+OK " + std::to_string(count) + " messages:\r\n";
+    for (int32_t n = 1; n <= count; ++n) {
+        reply += std::to_string(n) + " " + std::to_string(n * 7 + 300) + "\r\n";
+    }
+    reply += ".\r\n";
+    Server server;
+    ASSERT_TRUE(server.Start({
+        Server::Reply("+OK\r\n"), Server::Expect("list\r\n"),
+        Server::ReplyInPieces(reply, std::vector<std::size_t>(reply.size() / 4000, 4000), 0),
+        Server::Expect("quit\r\n"), Server::Reply("+OK\r\n"),
+    }));
+    ASSERT_TRUE(Connect(server));
+    PopReadResponse(false);
+    ASSERT_EQ(count, PopList());
+    for (int32_t n = 1; n <= count; ++n) {
+        ASSERT_EQ(n * 7 + 300, gSizeTable[n - 1]) << "message " << n;
+    }
+    PopQuit();
+    server.Finish();
+    EXPECT_EQ("", server.Failure());
+}
+
+// A refused LIST is one line: the read must end there, not wait for a "." line.
+TEST_F(Pop3Session, RefusedListEndsAtItsLineAndClearsTheSizes) {
+    PopSetReceiveTimeout(30000);  // a hang would outlast the server's patience
+    Server server;
+    ASSERT_TRUE(server.Start({
+        Server::Reply("+OK\r\n"),
+        Server::Expect("list\r\n"), Server::Reply(kList),
+        Server::Expect("list\r\n"), Server::Reply("-ERR mailbox locked\r\n"),
+        Server::Expect("quit\r\n"), Server::Reply("+OK\r\n"),
+        Server::AwaitClose(),
+    }));
+    ASSERT_TRUE(Connect(server));
+    PopReadResponse(false);
+    ASSERT_EQ(2, PopList());
+    EXPECT_EQ(0, PopList());
+    EXPECT_EQ(0, gMessageCount);
+    EXPECT_EQ(nullptr, gSizeTable);
+    EXPECT_EQ("-ERR mailbox locked\r\n", Response());
+    PopQuit();
+    server.Finish();
+    EXPECT_EQ("", server.Failure());
+}
+
+struct LoginCase {
+    const char* userReply;
+    const char* passReply;  // null: PASS must not be sent
+    bool loggedIn;
+};
+
+TEST_F(Pop3Session, LoginSendsPassOnlyAfterAnAcceptedUser) {
+    const LoginCase cases[] = {
+        {"+OK\r\n", "+OK welcome\r\n", true},
+        {"-ERR unknown user\r\n", nullptr, false},
+        {"+OK\r\n", "-ERR [AUTH] Authentication failed.\r\n", false},
+        {"-ERR\r\n", nullptr, false},
+    };
+    for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+        const LoginCase& c = cases[i];
+        std::vector<Server::Step> script = {
+            Server::Reply("+OK\r\n"),
+            Server::Expect("user bob\r\n"), Server::Reply(c.userReply),
+        };
+        std::string wire = "user bob\r\n";
+        if (c.passReply) {
+            script.push_back(Server::Expect("pass pw 1\r\n"));
+            script.push_back(Server::Reply(c.passReply));
+            wire += "pass pw 1\r\n";
+        }
+        script.push_back(Server::Expect("quit\r\n"));
+        script.push_back(Server::Reply("+OK\r\n"));
+        script.push_back(Server::AwaitClose());
+        wire += "quit\r\n";
+        Server server;
+        ASSERT_TRUE(server.Start(script));
+        ASSERT_TRUE(Connect(server)) << "case " << i;
+        PopReadResponse(false);
+        EXPECT_EQ(c.loggedIn, PopLogin("bob", "pw 1")) << "case " << i;
+        PopQuit();
+        server.Finish();
+        EXPECT_EQ("", server.Failure()) << "case " << i;
+        EXPECT_EQ(wire, server.Received()) << "case " << i;
+    }
+}
+
+TEST_F(Pop3Session, ConnectionClosedMidReplyKeepsWhatArrived) {
+    Server server;
+    ASSERT_TRUE(server.Start({
+        Server::Reply("+OK\r\n"),
+        Server::Expect("list\r\n"), Server::Reply("+OK 3 600\r\n1 100\r\n2 200\r\n3 3"),
+        Server::Close(),
+    }));
+    ASSERT_TRUE(Connect(server));
+    PopReadResponse(false);
+    EXPECT_EQ(2, PopList()) << "the whole lines that arrived";
+    ASSERT_NE(nullptr, gSizeTable);
+    EXPECT_EQ(100, gSizeTable[0]);
+    EXPECT_EQ(200, gSizeTable[1]);
+    EXPECT_EQ("+OK 3 600\r\n1 100\r\n2 200\r\n3 3", Response());
+    EXPECT_EQ(INVALID_SOCKET, gSessionSocket);
+    // The rest of the session ends at once, with empty replies.
+    EXPECT_EQ(nullptr, PopFetchUidl(1));
+    EXPECT_STREQ("", gResponseBuffer);
+    PopSendTop(1);
+    EXPECT_EQ(0, PopReadResponse(true));
+    PopQuit();
+    EXPECT_EQ(INVALID_SOCKET, gSessionSocket);
+    server.Finish();
+    EXPECT_EQ("", server.Failure());
+}
+
+TEST_F(Pop3Session, UidlCutByAClosedConnectionIsNoUidl) {
+    Server server;
+    ASSERT_TRUE(server.Start({
+        Server::Reply("+OK\r\n"),
+        Server::Expect("uidl 1\r\n"), Server::Reply("+OK 1 abcd"),
+        Server::Close(),
+    }));
+    ASSERT_TRUE(Connect(server));
+    PopReadResponse(false);
+    EXPECT_EQ(nullptr, PopFetchUidl(1));
+    EXPECT_EQ("+OK 1 abcd", Response());
+    server.Finish();
+    EXPECT_EQ("", server.Failure());
+}
+
+// A server that stops answering: the read ends at the time-out with what arrived,
+// the socket is closed, and the rest of the session does not wait again.
+TEST_F(Pop3Session, StallingServerEndsAtTheReceiveTimeout) {
+    PopSetReceiveTimeout(300);
+    Server server;
+    ASSERT_TRUE(server.Start({
+        Server::Reply("+OK\r\n"),
+        Server::Expect("list\r\n"), Server::Reply("+OK 2 messages:\r\n1 100\r\n"),
+        Server::AwaitClose(),
+    }, 4000));
+    ASSERT_TRUE(Connect(server));
+    PopReadResponse(false);
+    EXPECT_EQ(1, PopList());
+    ASSERT_NE(nullptr, gSizeTable);
+    EXPECT_EQ(100, gSizeTable[0]);
+    EXPECT_EQ(INVALID_SOCKET, gSessionSocket);
+    DWORD start = GetTickCount();
+    EXPECT_EQ(nullptr, PopFetchUidl(1));
+    PopQuit();
+    DWORD rest = GetTickCount() - start;
+    server.Finish();
+    EXPECT_EQ("", server.Failure()) << "the client must close the stalled connection";
+    EXPECT_TRUE(server.ClientClosed());
+    EXPECT_EQ("list\r\n", server.Received());
+    std::printf("rest of the stalled session took %lu ms\n", static_cast<unsigned long>(rest));
+}
+
+TEST_F(Pop3Session, ReceiveTimeoutIsSetOnTheSocket) {
+    const DWORD settings[] = {0, 250, 60000, 0};
+    const DWORD expected[] = {60000, 250, 60000, 60000};
+    for (std::size_t i = 0; i < sizeof settings / sizeof settings[0]; ++i) {
+        PopSetReceiveTimeout(settings[i]);
+        Server server;
+        ASSERT_TRUE(server.Start({Server::AwaitClose()}));
+        ASSERT_TRUE(Connect(server)) << "case " << i;
+        DWORD timeout = 0xcccccccc;
+        int length = sizeof timeout;
+        ASSERT_EQ(0, getsockopt(gSessionSocket, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<char*>(&timeout), &length))
+            << "case " << i;
+        EXPECT_EQ(expected[i], timeout) << "case " << i;
+        closesocket(gSessionSocket);
+        gSessionSocket = INVALID_SOCKET;
+        server.Finish();
+    }
+}
+
+std::vector<std::string> gLookups;
+hostent gLoopbackHost;
+in_addr gLoopbackAddress;
+char* gLoopbackList[2];
+
+hostent* WSAAPI LookupLoopback(const char* name) {
+    gLookups.push_back(name ? name : "<null>");
+    gLoopbackAddress.s_addr = htonl(INADDR_LOOPBACK);
+    gLoopbackList[0] = reinterpret_cast<char*>(&gLoopbackAddress);
+    gLoopbackList[1] = nullptr;
+    gLoopbackHost.h_name = const_cast<char*>("fake");
+    gLoopbackHost.h_aliases = nullptr;
+    gLoopbackHost.h_addrtype = AF_INET;
+    gLoopbackHost.h_length = sizeof(in_addr);
+    gLoopbackHost.h_addr_list = gLoopbackList;
+    return &gLoopbackHost;
+}
+
+hostent* WSAAPI LookupNothing(const char* name) {
+    gLookups.push_back(name ? name : "<null>");
+    return nullptr;
+}
+
+TEST_F(Pop3Session, DottedAddressIsUsedWithoutALookup) {
+    gLookups.clear();
+    PopSetHostLookup(LookupLoopback);
+    {
+        Server server;
+        ASSERT_TRUE(server.Start({Server::Reply("+OK dotted\r\n"), Server::AwaitClose()}));
+        ASSERT_TRUE(PopConnect("127.0.0.1", server.Port()));
+        PopReadResponse(false);
+        EXPECT_EQ("+OK dotted\r\n", Response());
+        closesocket(gSessionSocket);
+        gSessionSocket = INVALID_SOCKET;
+        server.Finish();
+    }
+    EXPECT_TRUE(gLookups.empty()) << "looked up " << gLookups.size() << " names";
+    {
+        Server server;
+        ASSERT_TRUE(server.Start({Server::Reply("+OK named\r\n"), Server::AwaitClose()}));
+        ASSERT_TRUE(PopConnect("pop.example.jp", server.Port()));
+        PopReadResponse(false);
+        EXPECT_EQ("+OK named\r\n", Response());
+        closesocket(gSessionSocket);
+        gSessionSocket = INVALID_SOCKET;
+        server.Finish();
+    }
+    ASSERT_EQ(1u, gLookups.size());
+    EXPECT_EQ("pop.example.jp", gLookups[0]);
+}
+
+TEST_F(Pop3Session, RealNameLookupOfLocalhost) {
+    Server server;
+    ASSERT_TRUE(server.Start({Server::Reply("+OK\r\n"), Server::AwaitClose()}));
+    ASSERT_TRUE(PopConnect("localhost", server.Port()));
+    PopReadResponse(false);
+    EXPECT_EQ("+OK\r\n", Response());
+    closesocket(gSessionSocket);
+    gSessionSocket = INVALID_SOCKET;
+    server.Finish();
+}
+
+// Failures before a connection exists: false, no socket left, no message box.
+TEST_F(Pop3Session, ConnectFailuresAreSilent) {
+    gLookups.clear();
+    PopSetHostLookup(LookupNothing);
+    u_short unused = UnusedLoopbackPort();
+    ASSERT_NE(0, unused);
+    struct Case {
+        const char* server;
+        int port;
+        std::size_t lookups;
+    } cases[] = {
+        {"no-such-host.invalid", 110, 1},  // not resolvable
+        {"127.0.0.1", unused, 0},          // refused
+        {"127.0.0.1", 0, 0},               // ports that htons would fold onto others
+        {"127.0.0.1", 65536 + 110, 0},
+        {"127.0.0.1", -1, 0},
+        {nullptr, 110, 0},
+    };
+    KirvanBoxWatcher boxes;
+    for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+        gLookups.clear();
+        EXPECT_FALSE(PopConnect(cases[i].server, cases[i].port)) << "case " << i;
+        EXPECT_EQ(INVALID_SOCKET, gSessionSocket) << "case " << i;
+        EXPECT_EQ(cases[i].lookups, gLookups.size()) << "case " << i;
+    }
+    EXPECT_TRUE(boxes.Texts().empty());
+}
+
+TEST_F(Pop3Session, NewConnectClosesAnEarlierSocket) {
+    Server first;
+    Server second;
+    ASSERT_TRUE(first.Start({Server::AwaitClose()}));
+    ASSERT_TRUE(second.Start({Server::AwaitClose()}));
+    ASSERT_TRUE(Connect(first));
+    ASSERT_TRUE(Connect(second));
+    first.Finish();
+    EXPECT_EQ("", first.Failure());
+    EXPECT_TRUE(first.ClientClosed());
+    closesocket(gSessionSocket);
+    gSessionSocket = INVALID_SOCKET;
+    second.Finish();
+}
+
+// Without a started socket library no socket can be made: the user is told.
+TEST_F(Pop3Session, SocketCreateErrorShowsTheBox) {
+    Server server;
+    ASSERT_TRUE(server.Start({Server::AwaitClose()}, 1000));
+    u_short port = server.Port();
+    server.Finish();  // nobody connects; its socket is gone
+    ASSERT_EQ(0, WSACleanup());
+    SOCKET probe = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (probe != INVALID_SOCKET) {
+        closesocket(probe);
+        WSADATA data;
+        ASSERT_EQ(0, WSAStartup(MAKEWORD(2, 2), &data));
+        GTEST_SKIP() << "this Winsock creates sockets without WSAStartup";
+    }
+    bool connected;
+    std::vector<std::string> texts;
+    {
+        KirvanBoxWatcher boxes;
+        connected = PopConnect("127.0.0.1", port);
+        texts = boxes.Texts();
+    }
+    WSADATA data;
+    ASSERT_EQ(0, WSAStartup(MAKEWORD(2, 2), &data));
+    EXPECT_FALSE(connected);
+    EXPECT_EQ(INVALID_SOCKET, gSessionSocket);
+    ASSERT_EQ(1u, texts.size());
+    EXPECT_EQ("Socket Create Error", texts[0]);
+}
+
+}  // namespace
