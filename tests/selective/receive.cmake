@@ -21,3 +21,12 @@ if(PIKUNO_CAN_RUN)
     target_include_directories(test_selective_receive PRIVATE ${PROJECT_SOURCE_DIR}/tests/rasapi32)
     add_dependencies(test_selective_receive Pikuno rasapi32_standin)
 endif()
+
+# Benchmark (tools/bench.sh runs it; figures only).
+if(PIKUNO_CAN_RUN)
+    add_executable(bench_selection ${CMAKE_CURRENT_LIST_DIR}/BenchSelection.cpp
+        ${PROJECT_SOURCE_DIR}/tests/support/ReceiveUi.cpp)
+    target_include_directories(bench_selection PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
+    target_link_libraries(bench_selection PRIVATE pikuno_core ws2_32 user32 comctl32)
+    add_dependencies(bench_selection Pikuno)
+endif()
