@@ -3,25 +3,16 @@
 
 #include "BoundedText.h"
 #include "HostApi.h"
+#include "MailboxPath.h"
 #include "SplitQueue.h"
 
 namespace {
 
-// Mailbox directory + entry + ".qnl"; false when that does not fit the buffer,
-// because a cut path would name another file.
-bool BuildMailFilePath(char* buffer, std::size_t size, const char* mailbox, const char* entry) {
-    if (!text::Copy(buffer, size, mailbox) || !text::Append(buffer, size, entry) ||
-        !text::Append(buffer, size, ".qnl")) {
-        buffer[0] = '\0';
-        return false;
-    }
-    return true;
-}
-
+// Mailbox directory + entry + ".qnl". An entry that does not fit the path buffer
+// is passed over: a cut path would name another file.
 void AddEntry(const char* entry) {
-    const char* mailbox = gHostApi.VhxGetMailbox ? gHostApi.VhxGetMailbox() : nullptr;
     char path[kPathBufferSize];
-    if (mailbox && BuildMailFilePath(path, sizeof path, mailbox, entry)) {
+    if (BuildMailboxPath(path, nullptr, entry, nullptr, ".qnl")) {
         gSplitQueue.Add(path);
     }
 }

@@ -6,6 +6,7 @@
 #include "DigestSplitter.h"
 #include "HostApi.h"
 #include "MailFile.h"
+#include "MailboxPath.h"
 
 SplitQueue gSplitQueue;
 
@@ -16,14 +17,9 @@ SplitQueue::~SplitQueue() {
 
 void SplitQueue::ReadSettings() {
     char path[kPathBufferSize];
-    path[0] = '\0';
-    const char* mailbox = gHostApi.VhxGetMailbox ? gHostApi.VhxGetMailbox() : nullptr;
     // A path that does not fit is refused (left empty): the defaults then apply,
     // with Divide off.
-    if (mailbox) {
-        BuildPikunoIniPath(path, sizeof path, mailbox);
-    }
-    settings = ReadDigestSettings(path);
+    settings = ReadDigestSettings(BuildMailboxPath(path, "Pikuno.ini", nullptr, nullptr, nullptr));
 }
 
 void SplitQueue::Add(const char* path) {

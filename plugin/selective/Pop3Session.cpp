@@ -1,3 +1,8 @@
+// inet_addr and gethostbyname are the Winsock 1.1 calls the host's Winsock offers
+// on every Windows version; newer SDKs only warn about them.
+#ifndef _WINSOCK_DEPRECATED_NO_WARNINGS
+#define _WINSOCK_DEPRECATED_NO_WARNINGS
+#endif
 #include "Pop3Session.h"
 
 #include <climits>

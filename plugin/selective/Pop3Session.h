@@ -11,8 +11,9 @@
 
 // The session's TCP socket; INVALID_SOCKET when there is none.
 extern SOCKET gSessionSocket;
-// The last reply read, NUL-terminated; null when none is held. Each read replaces
-// it, so tokens handed out by the parsers live until the next read.
+// The last reply read, NUL-terminated; null when none is held (after a read only
+// when not even the first 1024 bytes could be allocated). Each read replaces it,
+// so tokens handed out by the parsers live until the next read.
 extern char* gResponseBuffer;
 // Number of messages listed by the last LIST; set to 0 when a LIST starts.
 extern int32_t gMessageCount;

@@ -9,6 +9,18 @@
 
 CUidlList gUidlList;
 
+namespace {
+
+uint32_t HashText(const char* text) {
+    uint32_t hash = 2166136261u;  // FNV-1a
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
+        hash = (hash ^ *p) * 16777619u;
+    }
+    return hash;
+}
+
+}  // namespace
+
 CUidlList::~CUidlList() {
     // Qualified: a derived list is already gone when this destructor runs.
     CUidlList::RemoveAll();
@@ -19,12 +31,26 @@ void CUidlList::RemoveAll() {
         std::free(items[i]);
     }
     std::free(items);
+    std::free(hashes);
     items = nullptr;
     count = 0;
+    allocated = nullptr;
+    allocatedCount = 0;
+    hashes = nullptr;
+    capacity = 0;
 }
 
 const char* CUidlList::Find(const char* text) {
     if (!text || count == 0) {
+        return nullptr;
+    }
+    if (OwnsArray() && hashes) {
+        const uint32_t hash = HashText(text);
+        for (int32_t i = 0; i < count; ++i) {
+            if (hashes[i] == hash && std::strcmp(items[i], text) == 0) {
+                return items[i];
+            }
+        }
         return nullptr;
     }
     for (int32_t i = 0; i < count; ++i) {
@@ -43,6 +69,46 @@ const char* CUidlList::AddUnique(const char* text) {
     return found;
 }
 
+// Makes room for one more entry; false when memory is short (nothing changed then).
+bool CUidlList::Reserve() {
+    bool owned = OwnsArray();
+    if (owned && count < capacity) {
+        return true;
+    }
+    constexpr std::size_t kMaxSlots = SIZE_MAX / sizeof(char*) < INT32_MAX ? SIZE_MAX / sizeof(char*) : INT32_MAX;
+    std::size_t wanted = count < 8 ? 8 : static_cast<std::size_t>(count) * 2;
+    int32_t grown = static_cast<int32_t>(wanted < kMaxSlots ? wanted : kMaxSlots);
+    if (grown <= count) {
+        return false;
+    }
+    void* larger = std::realloc(items, static_cast<std::size_t>(grown) * sizeof(char*));
+    if (!larger) {
+        return false;
+    }
+    items = static_cast<char**>(larger);
+    allocated = items;
+    capacity = grown;
+    // The hashes follow the array; without memory for them Find compares texts.
+    bool keepHashes = owned && hashes;
+    if (!keepHashes) {
+        std::free(hashes);
+        hashes = nullptr;
+    }
+    void* largerHashes = std::realloc(hashes, static_cast<std::size_t>(grown) * sizeof(uint32_t));
+    if (!largerHashes) {
+        std::free(hashes);
+        hashes = nullptr;
+        return true;
+    }
+    hashes = static_cast<uint32_t*>(largerHashes);
+    if (!keepHashes) {
+        for (int32_t i = 0; i < count; ++i) {
+            hashes[i] = HashText(items[i]);
+        }
+    }
+    return true;
+}
+
 void CUidlList::Add(const char* text) {
     if (!text || count == INT32_MAX) {
         return;
@@ -53,18 +119,16 @@ void CUidlList::Add(const char* text) {
         return;
     }
     std::memcpy(copy, text, size);
-    char** grown = static_cast<char**>(std::malloc((static_cast<std::size_t>(count) + 1) * sizeof(char*)));
-    if (!grown) {
+    if (!Reserve()) {
         std::free(copy);
         return;
     }
-    if (count > 0) {
-        std::memcpy(grown, items, static_cast<std::size_t>(count) * sizeof(char*));
+    items[count] = copy;
+    if (hashes) {
+        hashes[count] = HashText(copy);
     }
-    grown[count] = copy;
-    std::free(items);
-    items = grown;
     ++count;
+    allocatedCount = count;
 }
 
 const char* CUidlList::GetAt(int32_t index) {
@@ -96,26 +160,25 @@ void CUidlList::RemoveAt(int32_t index) {
         return;
     }
     char* removed = items[index];
-    int32_t remaining = count - 1;
-    if (remaining == 0) {
+    bool owned = OwnsArray();
+    --count;
+    if (count == 0) {
         std::free(items);
+        std::free(hashes);
         items = nullptr;
-        count = 0;
+        allocated = nullptr;
+        allocatedCount = 0;
+        hashes = nullptr;
+        capacity = 0;
     } else {
-        char** shrunk = static_cast<char**>(std::malloc(static_cast<std::size_t>(remaining) * sizeof(char*)));
-        if (shrunk) {
-            std::memcpy(shrunk, items, static_cast<std::size_t>(index) * sizeof(char*));
-            std::memcpy(shrunk + index, items + index + 1,
-                        static_cast<std::size_t>(remaining - index) * sizeof(char*));
-            std::free(items);
-            items = shrunk;
-        } else {
-            // No memory for a smaller array: close the gap in the old one, which
-            // is simply one slot larger than needed.
-            std::memmove(items + index, items + index + 1,
-                         static_cast<std::size_t>(remaining - index) * sizeof(char*));
+        std::size_t after = static_cast<std::size_t>(count - index);
+        std::memmove(items + index, items + index + 1, after * sizeof(char*));
+        if (owned) {
+            if (hashes) {
+                std::memmove(hashes + index, hashes + index + 1, after * sizeof(uint32_t));
+            }
+            allocatedCount = count;
         }
-        count = remaining;
     }
     std::free(removed);
 }

@@ -67,6 +67,11 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
     return TRUE;
 }
 
+// Lets a test tell this library from the system's own.
+int WINAPI RasStandInMarker() {
+    return 1;
+}
+
 DWORD WINAPI RasGetEntryDialParamsA(LPCSTR phoneBook, LPRASDIALPARAMSA params, LPBOOL password) {
     RasRecordedCall* call = Record(kRasCallGetEntryDialParams);
     if (call) {

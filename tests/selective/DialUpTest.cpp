@@ -44,9 +44,15 @@ protected:
         state_ = static_cast<RasStandInState*>(
             MapViewOfFile(mapping_, FILE_MAP_WRITE, 0, 0, sizeof(RasStandInState)));
         ASSERT_NE(nullptr, state_);
+        HMODULE ras = LoadLibraryA("rasapi32.dll");
+        standInLoaded_ = ras && GetProcAddress(ras, "RasStandInMarker");
+        if (ras) {
+            FreeLibrary(ras);
+        }
     }
 
     void SetUp() override {
+        ASSERT_TRUE(standInLoaded_) << "rasapi32.dll is not the stand-in: run with WINEDLLOVERRIDES=rasapi32=n,b";
         ASSERT_NE(nullptr, state_);
         std::memset(state_, 0, sizeof *state_);
         gDialUpConnection = nullptr;
@@ -71,10 +77,12 @@ protected:
 
     static RasStandInState* state_;
     static HANDLE mapping_;
+    static bool standInLoaded_;
 };
 
 RasStandInState* DialUpTest::state_ = nullptr;
 HANDLE DialUpTest::mapping_ = nullptr;
+bool DialUpTest::standInLoaded_ = false;
 
 TEST_F(DialUpTest, RecordIsTheShortOne) {
     EXPECT_EQ(1052u, offsetof(RASDIALPARAMSA, dwSubEntry));

@@ -325,7 +325,7 @@ TEST(DecodeSubject, RealSubjects) {
     }
 }
 
-TEST(DecodeSubject, SpecimenWord) {
+TEST(DecodeSubject, HiraganaAInEveryPrefixCase) {
     const char* sources[] = {"=?ISO-2022-JP?B?GyRCJCIbKEI=?=", "=?iso-2022-jp?b?GyRCJCIbKEI=?=",
                              "=?Iso-2022-JP?B?GyRCJCIbKEI=?="};
     for (const char* source : sources) {

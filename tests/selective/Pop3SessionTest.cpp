@@ -309,7 +309,7 @@ TEST_F(Pop3Session, RefusedListEndsAtItsLineAndClearsTheSizes) {
         Server::Expect("list\r\n"), Server::Reply("-ERR mailbox locked\r\n"),
         Server::Expect("quit\r\n"), Server::Reply("+OK\r\n"),
         Server::AwaitClose(),
-    }, 3000));
+    }));
     ASSERT_TRUE(Connect(server));
     PopReadResponse(false);
     ASSERT_EQ(2, PopList());

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -236,6 +237,84 @@ TEST(UidlList, DerivedListIsReachedThroughVirtualCalls) {
     EXPECT_EQ((std::vector<std::string>{"RemoveAt 1"}), list.calls);
     EXPECT_EQ((std::vector<std::string>{"ABC"}), Contents(list));
     ExpectInvariant(list, "derived");
+}
+
+// A derived list that puts an array of its own making in place of items.
+class ArraySwappingList : public ProbeList {
+public:
+    void CompactArray() {
+        char** exact = static_cast<char**>(std::malloc(static_cast<size_t>(count) * sizeof(char*)));
+        std::memcpy(exact, items, static_cast<size_t>(count) * sizeof(char*));
+        std::free(items);
+        items = exact;
+    }
+};
+
+TEST(UidlList, ArrayReplacedByDerivedListKeepsWorking) {
+    ArraySwappingList list;
+    std::vector<std::string> expected;
+    for (int round = 0; round < 4; ++round) {
+        for (int i = 0; i < 5; ++i) {
+            std::string uidl = "r" + std::to_string(round) + "-" + std::to_string(i);
+            list.Add(uidl.c_str());
+            expected.push_back(uidl);
+        }
+        list.CompactArray();
+        // Found in the array of the derived list, and again once Add has taken it over.
+        EXPECT_EQ(list.GetAt(1), list.Find(expected[1].c_str())) << "round " << round;
+        EXPECT_EQ(nullptr, list.Find("absent")) << "round " << round;
+        list.RemoveAt(0);
+        expected.erase(expected.begin());
+        ExpectInvariant(list, "round " + std::to_string(round));
+        EXPECT_EQ(expected, Contents(list)) << "round " << round;
+    }
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(list.GetAt(static_cast<int32_t>(i)), list.AddUnique(expected[i].c_str())) << i;
+    }
+    EXPECT_EQ(static_cast<int32_t>(expected.size()), list.GetCount());
+}
+
+TEST(UidlList, TextsThatShareAHashAreStillTold) {
+    // Two UIDLs of the same 32-bit FNV-1a hash: only an exact comparison tells them apart.
+    const char* first = "000483075F3A1C07";
+    const char* second = "0004DD405F3A1C07";
+    ProbeList list;
+    list.Add("other");
+    list.Add(first);
+    EXPECT_EQ(nullptr, list.Find(second));
+    EXPECT_EQ(nullptr, list.AddUnique(second));
+    EXPECT_EQ(3, list.GetCount());
+    EXPECT_EQ(list.GetAt(1), list.Find(first));
+    EXPECT_EQ(list.GetAt(2), list.Find(second));
+    list.Remove(first);
+    EXPECT_EQ(nullptr, list.Find(first));
+    EXPECT_EQ(list.GetAt(1), list.Find(second));
+    EXPECT_STREQ(second, list.GetAt(1));
+}
+
+TEST(UidlList, ManyEntriesKeepOrderThroughGrowthAndRemoval) {
+    ProbeList list;
+    std::vector<std::string> expected;
+    for (int i = 0; i < 1000; ++i) {
+        std::string uidl = "uidl" + std::to_string(i);
+        EXPECT_EQ(nullptr, list.AddUnique(uidl.c_str())) << i;
+        expected.push_back(uidl);
+    }
+    // Every third entry out, then the first and the last.
+    for (int i = 999; i >= 0; i -= 3) {
+        list.Remove(expected[static_cast<size_t>(i)].c_str());
+        expected.erase(expected.begin() + i);
+    }
+    list.RemoveAt(0);
+    expected.erase(expected.begin());
+    list.RemoveAt(list.GetCount() - 1);
+    expected.pop_back();
+    ExpectInvariant(list, "after removals");
+    EXPECT_EQ(expected, Contents(list));
+    for (const std::string& uidl : expected) {
+        EXPECT_STREQ(uidl.c_str(), list.AddUnique(uidl.c_str())) << uidl;
+    }
+    EXPECT_EQ(static_cast<int32_t>(expected.size()), list.GetCount());
 }
 
 TEST(UidlList, GlobalListExists) {

@@ -43,3 +43,9 @@ if(PIKUNO_CAN_RUN)
     set_tests_properties(test_dialup_without_ras PROPERTIES TIMEOUT 120
         ENVIRONMENT "WINEDLLOVERRIDES=rasapi32=;PIKUNO_RAS_DISABLED=1")
 endif()
+
+# Benchmark (run by tools/bench.sh, not by ctest).
+if(PIKUNO_CAN_RUN)
+    add_executable(bench_decode ${CMAKE_CURRENT_LIST_DIR}/BenchDecode.cpp)
+    target_link_libraries(bench_decode PRIVATE pikuno_core)
+endif()

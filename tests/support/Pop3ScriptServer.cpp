@@ -1,8 +1,9 @@
 #include "Pop3ScriptServer.h"
 
-#include <cstdio>
 #include <cstring>
 #include <utility>
+
+#include "BoundedText.h"
 
 namespace {
 
@@ -26,7 +27,7 @@ std::string Printable(const std::string& bytes) {
             out += "\\n";
         } else if (c < 0x20 || c >= 0x7f) {
             char hex[8];
-            snprintf(hex, sizeof hex, "\\x%02x", c);
+            text::Format(hex, sizeof hex, "\\x%02x", c);
             out += hex;
         } else {
             out += static_cast<char>(c);

@@ -1,0 +1,259 @@
+#include "DialogDriver.h"
+
+#include <commctrl.h>
+
+#include <map>
+
+#include "Report.h"
+#include "Screenshot.h"
+
+DialogDriver gDialogDriver;
+
+namespace {
+
+const int kSelectionListId = 1001;
+const int kMessageBoxTextId = 0xFFFF;
+
+struct Collected {
+    HWND mainWindow;
+    std::vector<HWND> windows;
+};
+
+BOOL CALLBACK CollectWindow(HWND window, LPARAM param) {
+    Collected* collected = reinterpret_cast<Collected*>(param);
+    if (window != collected->mainWindow && IsWindowVisible(window) &&
+        (GetWindowLongPtrA(window, GWL_STYLE) & WS_CAPTION) == WS_CAPTION) {
+        collected->windows.push_back(window);
+    }
+    return TRUE;
+}
+
+int ButtonId(const std::string& press) {
+    if (press == "ok") return IDOK;
+    if (press == "cancel") return IDCANCEL;
+    if (press == "yes") return IDYES;
+    if (press == "no") return IDNO;
+    if (press == "abort") return IDABORT;
+    if (press == "retry") return IDRETRY;
+    if (press == "ignore") return IDIGNORE;
+    return 0;
+}
+
+std::string ItemText(HWND list, int item, int column) {
+    char buffer[1024] = "";
+    LVITEMA lv = {};
+    lv.iSubItem = column;
+    lv.pszText = buffer;
+    lv.cchTextMax = sizeof buffer;
+    SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&lv));
+    return buffer;
+}
+
+int StateImage(HWND list, int item) {
+    LRESULT state = SendMessageA(list, LVM_GETITEMSTATE, static_cast<WPARAM>(item), LVIS_STATEIMAGEMASK);
+    return static_cast<int>((state & LVIS_STATEIMAGEMASK) >> 12);
+}
+
+bool SetStateImage(HWND list, int item, int image) {
+    LVITEMA lv = {};
+    lv.stateMask = LVIS_STATEIMAGEMASK;
+    lv.state = INDEXTOSTATEIMAGEMASK(image);
+    return SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&lv)) != 0;
+}
+
+bool WaitGone(HWND window, DWORD ms) {
+    DWORD start = GetTickCount();
+    while (IsWindow(window) && IsWindowVisible(window)) {
+        if (GetTickCount() - start > ms) {
+            return false;
+        }
+        Sleep(20);
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string WindowCaption(HWND window) {
+    char caption[512] = "";
+    // Within one process this sends WM_GETTEXT: it waits for the window thread,
+    // which pumps messages while a modal window is up.
+    GetWindowTextA(window, caption, sizeof caption);
+    return caption;
+}
+
+std::string EscapeLineBreaks(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+void DialogDriver::ReportWindow(HWND window, const char* kind) {
+    gReport.Line(std::string(kind) + " \"" + WindowCaption(window) + "\"");
+    HWND textControl = GetDlgItem(window, kMessageBoxTextId);
+    if (textControl) {
+        char text[2048] = "";
+        GetWindowTextA(textControl, text, sizeof text);
+        gReport.Line("  text \"" + EscapeLineBreaks(text) + "\"");
+    }
+    HWND list = GetDlgItem(window, kSelectionListId);
+    if (list) {
+        int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+        gReport.Line("  list " + std::to_string(count) + " items");
+        for (int i = 0; i < count; ++i) {
+            int image = StateImage(list, i);
+            gReport.Line("  item " + std::to_string(i + 1) + " \"" + ItemText(list, i, 0) + "\" \"" +
+                         ItemText(list, i, 1) + "\" " +
+                         (image == 2 ? "ticked" : image == 1 ? "unticked" : "state " + std::to_string(image)));
+        }
+    }
+}
+
+void DialogDriver::Start(DWORD uiThreadId, HWND mainWindow, DWORD unexpectedMs) {
+    Stop();
+    uiThreadId_ = uiThreadId;
+    mainWindow_ = mainWindow;
+    unexpectedMs_ = unexpectedMs;
+    stop_ = false;
+    thread_ = std::thread([this] { Run(); });
+}
+
+void DialogDriver::Stop() {
+    stop_ = true;
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+
+void DialogDriver::Arm(const DialogAction& action) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    pending_.push_back(action);
+}
+
+std::vector<DialogAction> DialogDriver::Pending() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return pending_;
+}
+
+void DialogDriver::ClearPending() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    pending_.clear();
+}
+
+void DialogDriver::Run() {
+    std::map<HWND, DWORD> firstSeen;
+    while (!stop_) {
+        Sleep(50);
+        Collected collected{mainWindow_, {}};
+        EnumThreadWindows(uiThreadId_, CollectWindow, reinterpret_cast<LPARAM>(&collected));
+        for (HWND window : collected.windows) {
+            std::string caption = WindowCaption(window);
+            DialogAction action;
+            bool found = false;
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                for (size_t i = 0; i < pending_.size(); ++i) {
+                    if (pending_[i].caption == caption) {
+                        action = pending_[i];
+                        pending_.erase(pending_.begin() + static_cast<std::ptrdiff_t>(i));
+                        found = true;
+                        break;
+                    }
+                }
+            }
+            if (found) {
+                firstSeen.erase(window);
+                Handle(window, action);
+                continue;
+            }
+            DWORD now = GetTickCount();
+            auto seen = firstSeen.find(window);
+            if (seen == firstSeen.end()) {
+                firstSeen[window] = now;
+            } else if (now - seen->second > unexpectedMs_) {
+                CloseUnexpected(window);
+                firstSeen.erase(window);
+            }
+        }
+        for (auto it = firstSeen.begin(); it != firstSeen.end();) {
+            it = IsWindow(it->first) ? std::next(it) : firstSeen.erase(it);
+        }
+    }
+}
+
+void DialogDriver::Handle(HWND window, const DialogAction& action) {
+    // Returns once the window thread pumps messages again, that is once the dialog
+    // has been initialised and its modal loop runs.
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored);
+    bool isMessageBox = GetDlgItem(window, kMessageBoxTextId) != nullptr;
+    ReportWindow(window, isMessageBox ? "box" : "dialog");
+    HWND list = GetDlgItem(window, kSelectionListId);
+    for (int item : action.tick) {
+        bool ok = list && SetStateImage(list, item - 1, 2) && StateImage(list, item - 1) == 2;
+        if (ok) {
+            gReport.Line("  ticked item " + std::to_string(item));
+        } else {
+            gReport.Fail("cannot tick item " + std::to_string(item) + " of \"" + action.caption + "\"");
+        }
+    }
+    for (int item : action.untick) {
+        bool ok = list && SetStateImage(list, item - 1, 1) && StateImage(list, item - 1) == 1;
+        if (ok) {
+            gReport.Line("  unticked item " + std::to_string(item));
+        } else {
+            gReport.Fail("cannot untick item " + std::to_string(item) + " of \"" + action.caption + "\"");
+        }
+    }
+    if (!action.shot.empty()) {
+        // Give the ticks time to be painted before the picture is taken.
+        SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored);
+        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        if (SaveWindowBitmap(window, action.shot)) {
+            gReport.Line("  picture " + action.shot);
+        } else {
+            gReport.Fail("cannot save a picture of \"" + action.caption + "\" to " + action.shot);
+        }
+    }
+    if (action.press.empty()) {
+        return;
+    }
+    if (action.press == "close") {
+        PostMessageA(window, WM_CLOSE, 0, 0);
+    } else {
+        int id = ButtonId(action.press);
+        HWND button = id ? GetDlgItem(window, id) : nullptr;
+        if (!button) {
+            gReport.Fail("\"" + action.caption + "\" has no button " + action.press);
+            CloseUnexpected(window);
+            return;
+        }
+        PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+    }
+    if (WaitGone(window, 10000)) {
+        gReport.Line("  pressed " + action.press);
+    } else {
+        gReport.Fail("\"" + action.caption + "\" did not close after " + action.press);
+    }
+}
+
+void DialogDriver::CloseUnexpected(HWND window) {
+    ReportWindow(window, "unexpected window");
+    gReport.Fail("unexpected window \"" + WindowCaption(window) + "\", closed");
+    for (int id : {IDCANCEL, IDNO, IDOK}) {
+        HWND button = GetDlgItem(window, id);
+        if (button) {
+            PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+            return;
+        }
+    }
+    PostMessageA(window, WM_CLOSE, 0, 0);
+}

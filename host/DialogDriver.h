@@ -1,0 +1,62 @@
+#pragma once
+// Drives the modal windows a plug-in opens while the window thread is blocked in
+// them: a second thread watches the window thread's top-level windows, and when one
+// with an awaited caption appears it reads it, ticks list items, saves a picture,
+// and presses a button, all by messages (never by simulated input). A window nobody
+// awaited is reported and closed after a while, so that a run never hangs.
+
+#include <windows.h>
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+struct DialogAction {
+    std::string caption;        // awaited window caption, compared byte for byte
+    std::vector<int> tick;      // 1-based list items to tick (state image 2)
+    std::vector<int> untick;    // 1-based list items to untick (state image 1)
+    std::string press;          // ok, cancel, yes, no, abort, retry, ignore, close, or ""
+    std::string shot;           // picture file (BMP), or ""
+};
+
+class DialogDriver {
+public:
+    ~DialogDriver() { Stop(); }
+
+    // Watches the windows of the given thread; unexpected windows are closed after
+    // unexpectedMs.
+    void Start(DWORD uiThreadId, HWND mainWindow, DWORD unexpectedMs);
+    void Stop();
+
+    void Arm(const DialogAction& action);
+    // Actions armed but not yet carried out.
+    std::vector<DialogAction> Pending() const;
+    // Forgets pending actions (after reporting them).
+    void ClearPending();
+
+    // The list view with identifier 1001 of a dialog: its items as the report shows
+    // them; also used by the screenshot command.
+    static void ReportWindow(HWND window, const char* kind);
+
+private:
+    void Run();
+    void Handle(HWND window, const DialogAction& action);
+    void CloseUnexpected(HWND window);
+
+    DWORD uiThreadId_ = 0;
+    HWND mainWindow_ = nullptr;
+    DWORD unexpectedMs_ = 15000;
+    std::thread thread_;
+    std::atomic<bool> stop_{false};
+    mutable std::mutex mutex_;
+    std::vector<DialogAction> pending_;
+};
+
+extern DialogDriver gDialogDriver;
+
+// Caption of a window as bytes in the ANSI code page.
+std::string WindowCaption(HWND window);
+// "\r" and "\n" shown as escapes, for one-line reports.
+std::string EscapeLineBreaks(const std::string& text);

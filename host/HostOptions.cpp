@@ -1,0 +1,58 @@
+#include "HostOptions.h"
+
+#include <cstdlib>
+
+bool ParseHostOptions(const std::vector<std::string>& args, HostOptions* options, std::string* error) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        auto value = [&](std::string* out) {
+            if (i + 1 >= args.size()) {
+                *error = arg + " needs a value";
+                return false;
+            }
+            *out = args[++i];
+            return true;
+        };
+        std::string number;
+        if (arg == "--mailbox") {
+            if (!value(&options->mailbox)) return false;
+        } else if (arg == "--plugin") {
+            if (!value(&options->plugin)) return false;
+            options->pluginGiven = true;
+        } else if (arg == "--no-plugin") {
+            options->noPlugin = true;
+        } else if (arg == "--account") {
+            if (!value(&options->account)) return false;
+        } else if (arg == "--script") {
+            if (!value(&options->scriptFile)) return false;
+        } else if (arg == "--do") {
+            std::string command;
+            if (!value(&command)) return false;
+            options->commands.push_back(command);
+        } else if (arg == "--out") {
+            if (!value(&options->outFile)) return false;
+        } else if (arg == "--utf8") {
+            options->utf8 = true;
+        } else if (arg == "--hide") {
+            options->hide = true;
+        } else if (arg == "--unexpected-ms" || arg == "--receive-timeout-ms") {
+            if (!value(&number)) return false;
+            int n = std::atoi(number.c_str());
+            if (n <= 0) {
+                *error = arg + " needs a positive number";
+                return false;
+            }
+            if (arg == "--unexpected-ms") {
+                options->unexpectedMs = static_cast<unsigned>(n);
+            } else {
+                options->receiveTimeoutMs = n;
+            }
+        } else if (!arg.empty() && arg[0] != '-' && options->mailbox.empty()) {
+            options->mailbox = arg;
+        } else {
+            *error = "unknown option " + arg;
+            return false;
+        }
+    }
+    return true;
+}

@@ -1,0 +1,57 @@
+#include "Screenshot.h"
+
+#include <vector>
+
+#include "MailStore.h"
+
+bool SaveWindowBitmap(HWND window, const std::string& path) {
+    RECT rect;
+    if (!IsWindow(window) || !GetWindowRect(window, &rect)) {
+        return false;
+    }
+    int width = rect.right - rect.left;
+    int height = rect.bottom - rect.top;
+    if (width <= 0 || height <= 0) {
+        return false;
+    }
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;  // bottom-up, as a BMP file stores it
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HDC memory = CreateCompatibleDC(screen);
+    ReleaseDC(nullptr, screen);
+    if (!bitmap || !memory) {
+        if (bitmap) DeleteObject(bitmap);
+        if (memory) DeleteDC(memory);
+        return false;
+    }
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    bool drawn = PrintWindow(window, memory, 0) != FALSE;
+    if (!drawn) {
+        HDC windowDc = GetWindowDC(window);
+        drawn = BitBlt(memory, 0, 0, width, height, windowDc, 0, 0, SRCCOPY) != FALSE;
+        ReleaseDC(window, windowDc);
+    }
+    GdiFlush();
+    SelectObject(memory, old);
+    DeleteDC(memory);
+
+    size_t stride = (static_cast<size_t>(width) * 3 + 3) & ~static_cast<size_t>(3);
+    size_t imageSize = stride * static_cast<size_t>(height);
+    BITMAPFILEHEADER file = {};
+    file.bfType = 0x4D42;  // "BM"
+    file.bfOffBits = sizeof file + sizeof info.bmiHeader;
+    file.bfSize = static_cast<DWORD>(file.bfOffBits + imageSize);
+    info.bmiHeader.biSizeImage = static_cast<DWORD>(imageSize);
+    std::string bytes(reinterpret_cast<const char*>(&file), sizeof file);
+    bytes.append(reinterpret_cast<const char*>(&info.bmiHeader), sizeof info.bmiHeader);
+    bytes.append(static_cast<const char*>(bits), imageSize);
+    DeleteObject(bitmap);
+    return drawn && WriteWholeFile(path, bytes);
+}

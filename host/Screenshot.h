@@ -1,0 +1,9 @@
+#pragma once
+// Pictures of windows for the reports: the window as drawn (PrintWindow, with a
+// copy from the window's own DC when that fails) saved as a 24-bit BMP.
+
+#include <windows.h>
+
+#include <string>
+
+bool SaveWindowBitmap(HWND window, const std::string& path);

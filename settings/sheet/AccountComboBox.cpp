@@ -1,0 +1,159 @@
+#include "AccountComboBox.h"
+
+#include <cstring>
+
+#include "BoundedText.h"
+#include "SettingsFiles.h"
+
+namespace {
+
+long gNamesAlive = 0;
+
+char* CopyName(const char* name) {
+    std::size_t size = text::Length(name) + 1;
+    char* copy = new char[size];
+    text::Copy(copy, size, name);
+    ++gNamesAlive;
+    return copy;
+}
+
+void FreeName(LPARAM data) {
+    if (data) {
+        delete[] reinterpret_cast<char*>(data);
+        --gNamesAlive;
+    }
+}
+
+}  // namespace
+
+AccountComboBox::~AccountComboBox() {
+    if (window_ && IsWindow(window_)) {
+        Clear();
+        SendMessageA(window_, CBEM_SETIMAGELIST, 0, 0);
+    }
+    if (icons_) {
+        ImageList_Destroy(icons_);
+    }
+}
+
+long AccountComboBox::NamesAlive() {
+    return gNamesAlive;
+}
+
+void AccountComboBox::Attach(HWND control) {
+    window_ = control;
+    LONG_PTR style = GetWindowLongPtrA(control, GWL_STYLE);
+    style = (style & ~static_cast<LONG_PTR>(CBS_SORT | CBS_DROPDOWN | CBS_SIMPLE)) | CBS_DROPDOWNLIST;
+    SetWindowLongPtrA(control, GWL_STYLE, style);
+}
+
+bool AccountComboBox::SetIconsFromBitmap(HINSTANCE instance, int bitmapId) {
+    // The image width of 20 splits the 22-column bitmap into one picture: its
+    // left 20 columns. Room for one, growing by one.
+    HIMAGELIST icons = ImageList_LoadImageA(instance, MAKEINTRESOURCEA(bitmapId), 20, 1, RGB(255, 255, 255),
+                                            IMAGE_BITMAP, LR_DEFAULTCOLOR);
+    if (!icons) {
+        return false;
+    }
+    SendMessageA(window_, CBEM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(icons));
+    if (icons_) {
+        ImageList_Destroy(icons_);
+    }
+    icons_ = icons;
+    return true;
+}
+
+void AccountComboBox::Clear() {
+    // Deleting from the end keeps the indexes of the rest; every deletion comes
+    // back as CBEN_DELETEITEM, which frees the name.
+    for (int i = Count() - 1; i >= 0; --i) {
+        SendMessageA(window_, CBEM_DELETEITEM, static_cast<WPARAM>(i), 0);
+    }
+}
+
+void AccountComboBox::AddItem(const char* title, const char* directoryName) {
+    COMBOBOXEXITEMA item;
+    ZeroMemory(&item, sizeof item);
+    item.mask = CBEIF_TEXT | CBEIF_IMAGE | CBEIF_SELECTEDIMAGE | CBEIF_LPARAM;
+    item.iItem = Count();
+    item.pszText = const_cast<char*>(title);
+    item.iImage = 0;
+    item.iSelectedImage = 0;
+    char* name = CopyName(directoryName);
+    item.lParam = reinterpret_cast<LPARAM>(name);
+    if (SendMessageA(window_, CBEM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)) < 0) {
+        FreeName(item.lParam);
+    }
+}
+
+void AccountComboBox::Fill(const char* mailboxDir, const char* currentName) {
+    Clear();
+    trackedSelection_ = 0;
+    if (!mailboxDir || mailboxDir[0] == '\0') {
+        return;  // no mailbox: no accounts (a bare pattern would search the current folder)
+    }
+    char pattern[kPathBufferSize];
+    if (!text::Format(pattern, sizeof pattern, "%sAccount*", mailboxDir)) {
+        return;
+    }
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern, &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            continue;
+        }
+        char title[kAccountLongValueBufferSize];
+        title[0] = '\0';
+        char accountIni[kPathBufferSize];
+        if (BuildAccountFilePathFromMailbox(accountIni, sizeof accountIni, mailboxDir, found.cFileName,
+                                            "Account.ini")) {
+            ReadAccountString(accountIni, "Title", title, sizeof title);
+        }
+        AddItem(title, found.cFileName);
+        if (currentName && currentName[0] != '\0' && text::EqualsNoCase(currentName, found.cFileName)) {
+            trackedSelection_ = Count() - 1;
+        }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    SendMessageA(window_, CB_SETCURSEL, static_cast<WPARAM>(trackedSelection_), 0);
+}
+
+int AccountComboBox::Count() const {
+    LRESULT count = SendMessageA(window_, CB_GETCOUNT, 0, 0);
+    return count < 0 ? 0 : static_cast<int>(count);
+}
+
+const char* AccountComboBox::DirectoryName(int index) const {
+    if (index < 0 || index >= Count()) {
+        return nullptr;
+    }
+    COMBOBOXEXITEMA item;
+    ZeroMemory(&item, sizeof item);
+    item.mask = CBEIF_LPARAM;
+    item.iItem = index;
+    if (!SendMessageA(window_, CBEM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) {
+        return nullptr;
+    }
+    return reinterpret_cast<const char*>(item.lParam);
+}
+
+int AccountComboBox::SelectedIndex() const {
+    LRESULT index = SendMessageA(window_, CB_GETCURSEL, 0, 0);
+    return index == CB_ERR ? -1 : static_cast<int>(index);
+}
+
+bool AccountComboBox::HandleNotify(const NMHDR* header) {
+    if (!window_ || header->hwndFrom != window_ || header->code != CBEN_DELETEITEM) {
+        return false;
+    }
+    const NMCOMBOBOXEXA* notice = reinterpret_cast<const NMCOMBOBOXEXA*>(header);
+    FreeName(notice->ceItem.lParam);
+    return true;
+}
+
+void AccountComboBox::HandleSelectionChange() {
+    trackedSelection_ = SelectedIndex();
+}

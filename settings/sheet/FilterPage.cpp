@@ -1,0 +1,198 @@
+#include "FilterPage.h"
+
+#include <string>
+
+#include "AccountPath.h"
+#include "BoundedText.h"
+#include "LibraryState.h"
+#include "PikunosetResources.h"
+
+namespace {
+
+constexpr int kFilterTypeCount = 2;  // pick from a list, by conditions
+constexpr int kSpinMaximum = 32767;
+
+// The message of the size field, the only value on the sheet that can be refused.
+const char kSizeMessage[] = "正の整数を入力してください。";
+
+bool AccountFile(char* path, std::size_t size, const char* directoryName, const char* fileName) {
+    const char* mailbox = MailboxDirectory();
+    return directoryName && mailbox[0] != '\0' &&
+           BuildAccountFilePathFromMailbox(path, size, mailbox, directoryName, fileName);
+}
+
+}  // namespace
+
+CFilterPage::CFilterPage() : CPropertyPage(IDD_FILTER_PAGE) {}
+
+bool CFilterPage::TakeSize() {
+    HWND field = Item(IDC_FILTER_SIZE);
+    int length = GetWindowTextLengthA(field);
+    std::string textValue(static_cast<std::size_t>(length < 0 ? 0 : length) + 1, '\0');
+    GetWindowTextA(field, &textValue[0], static_cast<int>(textValue.size()));
+    uint32_t size = 0;
+    if (ParseSizeText(textValue.c_str(), &size)) {
+        filterSize_ = size;
+        return true;
+    }
+    char title[kPathBufferSize];
+    LibraryTitle(title, sizeof title);
+    MessageBoxA(Window(), kSizeMessage, title, MB_OK | MB_ICONWARNING);
+    SetFocus(field);
+    SendMessageA(field, EM_SETSEL, 0, -1);
+    return false;
+}
+
+bool CFilterPage::ExchangeValues(bool toControls) {
+    if (toControls) {
+        // The selection is the list's own; showing values never moves it.
+        SetCheck(IDC_DO_FILTER, doFilter_ != 0);
+        SetDlgItemTextA(Window(), IDC_USER_NAME, userName_);
+        char number[16];
+        text::Format(number, sizeof number, "%u", static_cast<unsigned>(filterSize_));
+        SetDlgItemTextA(Window(), IDC_FILTER_SIZE, number);
+        SetDlgItemTextA(Window(), IDC_PASSWORD, password_);
+        ShowSwitch(IDC_DELETE_ON_SERVER, deleteOnServer_);
+        ShowRadio(IDC_TYPE_LIST, kFilterTypeCount, filterType_);
+        ShowSwitch(IDC_CHECK_SIZE, checkSize_);
+        return true;
+    }
+    shownAccount_ = accounts_.SelectedIndex();
+    doFilter_ = TakeSwitch(IDC_DO_FILTER);
+    // The user name field is read-only and shows the host's value; it is never
+    // taken back, so nothing typed into it could reach a file.
+    if (!TakeSize()) {
+        return false;
+    }
+    GetDlgItemTextA(Window(), IDC_PASSWORD, password_, sizeof password_);
+    deleteOnServer_ = TakeSwitch(IDC_DELETE_ON_SERVER);
+    filterType_ = TakeRadio(IDC_TYPE_LIST, kFilterTypeCount);
+    checkSize_ = TakeSwitch(IDC_CHECK_SIZE);
+    return true;
+}
+
+void CFilterPage::OnInitialize() {
+    ShowValues();
+    SendDlgItemMessageA(Window(), IDC_SIZE_SPIN, UDM_SETRANGE32, 0, kSpinMaximum);
+    // The plug-in reads at most 127 bytes of the password: a longer one could
+    // never log in, so the field takes no more.
+    SendDlgItemMessageA(Window(), IDC_PASSWORD, EM_LIMITTEXT, kPasswordBufferSize - 1, 0);
+
+    accounts_.Attach(Item(IDC_ACCOUNT_LIST));
+    accounts_.SetIconsFromBitmap(LibraryModule(), IDB_ACCOUNT);
+
+    char currentName[kPathBufferSize];
+    bool hasCurrent = CurrentAccountName(AccountPath(), currentName, sizeof currentName);
+    accounts_.Fill(MailboxDirectory(), hasCurrent ? currentName : nullptr);
+    shownAccount_ = accounts_.SelectedIndex();
+    LoadShownAccount();
+}
+
+void CFilterPage::LoadShownAccount() {
+    const char* name = accounts_.SelectedDirectoryName();
+    char path[kPathBufferSize];
+    userName_[0] = '\0';
+    if (AccountFile(path, sizeof path, name, "Account.ini")) {
+        ReadAccountString(path, "Account", userName_, sizeof userName_);
+    }
+    FilterSettings settings = AccountFile(path, sizeof path, name, "Kirvan.ini")
+                                  ? ReadFilterSettings(path, FilterDefaults::Sheet)
+                                  : DefaultFilterSettings(FilterDefaults::Sheet);
+    text::Copy(password_, sizeof password_, settings.pass);
+    doFilter_ = settings.DoFilter;
+    filterType_ = settings.FilterType;
+    checkSize_ = settings.CheckSize;
+    // The field is unsigned: a negative number in the file shows as its unsigned
+    // value, which the field then refuses until it is corrected.
+    filterSize_ = static_cast<uint32_t>(settings.FilterSize);
+    deleteOnServer_ = settings.Delete;
+    RefreshEnabling();
+    ShowValues();
+}
+
+void CFilterPage::SaveAccount(const char* directoryName) {
+    char path[kPathBufferSize];
+    if (!AccountFile(path, sizeof path, directoryName, "Kirvan.ini")) {
+        return;
+    }
+    FilterSettings settings;
+    text::Copy(settings.pass, sizeof settings.pass, password_);
+    settings.DoFilter = doFilter_;
+    settings.FilterType = filterType_;
+    settings.CheckSize = checkSize_;
+    settings.FilterSize = static_cast<int32_t>(filterSize_);
+    settings.Delete = deleteOnServer_;
+    WriteFilterSettings(path, settings);
+}
+
+void CFilterPage::RefreshEnabling() {
+    bool on = doFilter_ != 0;
+    bool byConditions = on && filterType_ == 1;
+    bool bySize = byConditions && checkSize_ != 0;
+    const int switched[] = {IDC_USER_LABEL, IDC_USER_NAME, IDC_PASSWORD_LABEL, IDC_PASSWORD,
+                            IDC_PASSWORD_NOTE, IDC_TYPE_LIST, IDC_TYPE_CONDITIONS, IDC_DELETE_ON_SERVER};
+    for (int id : switched) {
+        Enable(id, on);
+    }
+    Enable(IDC_CHECK_SIZE, byConditions);
+    Enable(IDC_FILTER_SIZE, bySize);
+    Enable(IDC_SIZE_SPIN, bySize);
+    Enable(IDC_BYTE_LABEL, bySize);
+}
+
+void CFilterPage::OnAccountChanged() {
+    // The account shown so far is saved with what the controls hold, even when
+    // the size field was refused (the fields after it keep their last values).
+    const char* leftName = accounts_.DirectoryName(shownAccount_);
+    std::string left = leftName ? leftName : "";
+    TakeValues();
+    shownAccount_ = accounts_.SelectedIndex();
+    if (leftName) {
+        SaveAccount(left.c_str());
+    }
+    LoadShownAccount();
+}
+
+void CFilterPage::OnCommand(int id, int code, HWND control) {
+    (void)control;
+    switch (id) {
+    case IDC_DO_FILTER:
+    case IDC_TYPE_LIST:
+    case IDC_TYPE_CONDITIONS:
+    case IDC_CHECK_SIZE:
+        if (code == BN_CLICKED) {
+            TakeValues();
+            RefreshEnabling();
+        }
+        break;
+    case IDC_ACCOUNT_LIST:
+        if (code == CBN_SELCHANGE) {
+            accounts_.HandleSelectionChange();
+            OnAccountChanged();
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+bool CFilterPage::OnNotify(NMHDR* header, LRESULT* result) {
+    if (accounts_.HandleNotify(header)) {
+        *result = 0;
+        return true;
+    }
+    return false;
+}
+
+bool CFilterPage::OnApply() {
+    if (!TakeValues()) {
+        return false;
+    }
+    SaveAccount(accounts_.DirectoryName(shownAccount_));
+    return true;
+}
+
+void CFilterPage::OnDestroy() {
+    // The items' names live as long as the page's window.
+    accounts_.Clear();
+}

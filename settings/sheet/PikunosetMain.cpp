@@ -1,0 +1,20 @@
+// Pikunoset.dll: the module handle and the one export.
+
+#include <windows.h>
+
+#include "LibraryState.h"
+#include "SettingSheet.h"
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+    (void)reserved;
+    if (reason == DLL_PROCESS_ATTACH) {
+        SetLibraryModule(instance);
+        DisableThreadLibraryCalls(instance);
+    }
+    return TRUE;
+}
+
+// Called by the plug-in as int (WINAPI*)(const char*, const char*).
+extern "C" int WINAPI SetUp(const char* mailboxDir, const char* accountPath) {
+    return RunSetUp(mailboxDir, accountPath);
+}

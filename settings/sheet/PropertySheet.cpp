@@ -1,0 +1,38 @@
+#include "PropertySheet.h"
+
+#include <commctrl.h>
+
+#include "PropertyPage.h"
+
+CPropertySheet::CPropertySheet(const char* caption, UINT startPage) : caption_(caption), startPage_(startPage) {}
+
+CPropertySheet::Outcome CPropertySheet::DoModal(HINSTANCE instance, HWND owner) {
+    if (pages_.empty()) {
+        return Outcome::Failed;
+    }
+    std::vector<PROPSHEETPAGEA> descriptions(pages_.size());
+    for (size_t i = 0; i < pages_.size(); ++i) {
+        pages_[i]->Describe(instance, this, &descriptions[i]);
+    }
+
+    PROPSHEETHEADERA header;
+    ZeroMemory(&header, sizeof header);
+    header.dwSize = sizeof header;
+    header.dwFlags = PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW | PSH_NOCONTEXTHELP;
+    header.hwndParent = owner ? owner : GetActiveWindow();
+    header.hInstance = instance;
+    header.pszCaption = caption_;
+    header.nPages = static_cast<UINT>(descriptions.size());
+    header.nStartPage = startPage_ < header.nPages ? startPage_ : 0;
+    header.ppsp = descriptions.data();
+
+    applied_ = false;
+    // For a modal sheet PropertySheetA returns -1 on failure. Its other results
+    // depend on whether a page ever called PropSheet_Changed, which ours never do,
+    // so OK is recognised by the pages having been applied.
+    INT_PTR result = PropertySheetA(&header);
+    if (result < 0) {
+        return Outcome::Failed;
+    }
+    return applied_ ? Outcome::Ok : Outcome::Cancelled;
+}

@@ -1,0 +1,35 @@
+#pragma once
+// A thin modal property sheet over PropertySheetA: OK and Cancel only (no apply-now,
+// no help), pages in the order they were added.
+
+#include <windows.h>
+
+#include <vector>
+
+class CPropertyPage;
+
+class CPropertySheet {
+public:
+    // The sheet does not own the pages: derived sheets hold them as members.
+    CPropertySheet(const char* caption, UINT startPage);
+    virtual ~CPropertySheet() = default;
+    CPropertySheet(const CPropertySheet&) = delete;
+    CPropertySheet& operator=(const CPropertySheet&) = delete;
+
+    void AddPage(CPropertyPage* page) { pages_.push_back(page); }
+
+    enum class Outcome { Failed, Ok, Cancelled };
+    // Shows the sheet modally; a null owner means the window active on the calling
+    // thread, which stays disabled while the sheet is open.
+    Outcome DoModal(HINSTANCE instance, HWND owner);
+
+    // Called by each page that OK reaches, in tab order: the sheet closes with OK
+    // only when the last of them succeeded (a refusal keeps it open).
+    void NotePageApplied(bool succeeded) { applied_ = succeeded; }
+
+private:
+    const char* caption_;
+    UINT startPage_;
+    std::vector<CPropertyPage*> pages_;
+    bool applied_ = false;
+};

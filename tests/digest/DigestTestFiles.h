@@ -1,0 +1,79 @@
+#pragma once
+// Helpers of the splitter tests: a mailbox directory of their own, digests, and a
+// watcher that answers the confirmation box from a second thread.
+
+#include <windows.h>
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "SettingsFiles.h"
+
+// A mailbox directory under the temporary directory, removed with everything in it.
+class TestMailbox {
+public:
+    TestMailbox();
+    ~TestMailbox();
+    TestMailbox(const TestMailbox&) = delete;
+    TestMailbox& operator=(const TestMailbox&) = delete;
+
+    // Ends in a backslash, as the host's mailbox directory does.
+    const std::string& Dir() const { return dir_; }
+    // Writes Account1\inbox.box\<name>.qnl (folders created); returns the full path.
+    std::string WriteMail(const std::string& name, const std::string& bytes,
+                          const std::string& account = "Account1", const std::string& folder = "inbox.box");
+    void WriteSettings(const DigestSettings& settings);
+
+private:
+    std::string dir_;
+};
+
+// A digest of `count` messages; each message's text is MessageText(i).
+std::string DigestOf(int count, const char* lineEnd = "\n", const char* type = "multipart/digest");
+std::string MessageText(int index, const char* lineEnd = "\n");
+// Turns every LF not preceded by CR into CR LF.
+std::string ToCrLf(const std::string& text);
+
+bool FileExists(const std::string& path);
+
+struct SeenBox {
+    std::string text;
+    std::string caption;
+    HWND owner = nullptr;
+    bool yes = false, no = false, ok = false, cancel = false;
+    bool icon = false;
+    std::size_t callsBefore = 0;  // fake host calls made when the box was shown
+};
+
+// Finds every box with the caption, records it and answers it with the next of
+// `answers` (IDNO once they run out).
+class BoxWatcher {
+public:
+    BoxWatcher(const char* caption, std::vector<int> answers);
+    ~BoxWatcher();
+    std::vector<SeenBox> Boxes();
+
+private:
+    void Run();
+
+    std::string caption_;
+    std::vector<int> answers_;
+    std::mutex mutex_;
+    std::vector<SeenBox> boxes_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+// A plain top-level window to own the boxes.
+class OwnerWindow {
+public:
+    OwnerWindow();
+    ~OwnerWindow();
+    HWND Get() const { return window_; }
+
+private:
+    HWND window_;
+};

@@ -1,0 +1,95 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "DigestFakeHost.h"
+#include "DigestSplitter.h"
+#include "DigestTestFiles.h"
+#include "MailFile.h"
+
+// Digests written by Python's email package (data/make_digests.py, which also
+// copies Python's own email test messages) and the enclosed messages Python's
+// parser finds in them. The messages the host receives must be those, byte for
+// byte once line ends are made alike.
+
+namespace {
+
+std::string DataDir() {
+    char module[MAX_PATH];
+    DWORD length = GetModuleFileNameA(nullptr, module, sizeof module);
+    std::string dir(module, length);
+    return dir.substr(0, dir.rfind('\\') + 1) + "digest_data\\";
+}
+
+std::string LfOnly(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            continue;
+        }
+        out += text[i];
+    }
+    return out;
+}
+
+struct Sample {
+    std::string name;
+    int messages;
+};
+
+std::vector<Sample> ReadManifest() {
+    std::vector<Sample> samples;
+    std::string manifest = digest_fake::ReadWholeFile(DataDir() + "manifest.txt");
+    std::istringstream lines(manifest);
+    Sample sample;
+    while (lines >> sample.name >> sample.messages) {
+        samples.push_back(sample);
+    }
+    return samples;
+}
+
+class PythonDigestTest : public ::testing::Test {
+protected:
+    void SetUp() override { digest_fake::Install(mailbox.Dir()); }
+    void TearDown() override { digest_fake::Uninstall(); }
+    TestMailbox mailbox;
+};
+
+TEST_F(PythonDigestTest, ImportedMessagesEqualWhatPythonsParserSees) {
+    std::vector<Sample> samples = ReadManifest();
+    ASSERT_GE(samples.size(), 10u) << "data missing in " << DataDir();
+    DigestSettings settings = DefaultDigestSettings();
+    settings.Divide = 1;
+    int withMessages = 0;
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        const Sample& sample = samples[i];
+        std::string where = "case " + std::to_string(i) + " (" + sample.name + ")";
+        std::string bytes = digest_fake::ReadWholeFile(DataDir() + sample.name + ".qnl");
+        ASSERT_FALSE(bytes.empty()) << where;
+        std::string path = mailbox.WriteMail("00000001", bytes);
+        digest_fake::Calls().clear();
+        MailFile mail(path.c_str());
+        SplitMailFile(mail, settings, nullptr);
+
+        std::vector<DigestHostCall> imports = digest_fake::CallsOf("ImportFile");
+        ASSERT_EQ(static_cast<std::size_t>(sample.messages), imports.size()) << where;
+        for (int n = 0; n < sample.messages; ++n) {
+            std::string expected =
+                digest_fake::ReadWholeFile(DataDir() + sample.name + "." + std::to_string(n + 1) + ".eml");
+            ASSERT_FALSE(expected.empty()) << where << " message " << n + 1;
+            EXPECT_EQ(std::string::npos, LfOnly(imports[n].bytes).find('\r')) << where << " message " << n + 1;
+            // The line end before the next delimiter is part of the copy.
+            EXPECT_EQ(LfOnly(expected) + "\n", LfOnly(imports[n].bytes)) << where << " message " << n + 1;
+        }
+        // Disposed of exactly when something was imported.
+        EXPECT_EQ(sample.messages > 0 ? 1u : 0u, digest_fake::CallsOf("MoveMail").size()) << where;
+        withMessages += sample.messages > 0 ? 1 : 0;
+    }
+    EXPECT_GE(withMessages, 8);
+}
+
+}  // namespace

@@ -1,0 +1,166 @@
+// The POP3 session against a real Dovecot started by the test run
+// (pop3-dovecot-setup.sh); the expected answers come from the server itself.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "Pop3ScriptServer.h"
+#include "Pop3Session.h"
+
+namespace {
+
+class WinsockEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override { ASSERT_TRUE(winsock_.Started()); }
+
+private:
+    WinsockForTests winsock_;
+};
+
+::testing::Environment* const gWinsock = ::testing::AddGlobalTestEnvironment(new WinsockEnvironment);
+
+const char kUser[] = "pikuno";
+const char kPassword[] = "pass word";
+
+struct Expected {
+    int32_t number;
+    int32_t size;
+    std::string uidl;
+};
+
+// The server's folder as a Windows path (Wine maps the Unix root to Z:).
+std::string ServerDir() {
+    const char* dir = std::getenv("PIKUNO_POP3_DOVECOT");
+    if (!dir || !*dir) {
+        return std::string();
+    }
+    return dir[0] == '/' ? std::string("Z:") + dir : std::string(dir);
+}
+
+bool ReadFile(const std::string& path, std::string* bytes) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return false;
+    }
+    std::ostringstream out;
+    out << in.rdbuf();
+    *bytes = out.str();
+    return true;
+}
+
+class Pop3Dovecot : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = ServerDir();
+        ASSERT_FALSE(dir_.empty()) << "PIKUNO_POP3_DOVECOT is not set: run through ctest";
+        std::string text;
+        ASSERT_TRUE(ReadFile(dir_ + "/port", &text)) << dir_;
+        port_ = std::atoi(text.c_str());
+        ASSERT_GT(port_, 0);
+        ASSERT_TRUE(ReadFile(dir_ + "/expected.txt", &text));
+        std::istringstream lines(text);
+        Expected e;
+        while (lines >> e.number >> e.size >> e.uidl) {
+            expected_.push_back(e);
+        }
+        ASSERT_EQ(3u, expected_.size());
+        PopSetReceiveTimeout(15000);
+    }
+    void TearDown() override {
+        if (gSessionSocket != INVALID_SOCKET) {
+            closesocket(gSessionSocket);
+            gSessionSocket = INVALID_SOCKET;
+        }
+        PopReleaseBuffers();
+        gMessageCount = 0;
+        PopSetReceiveTimeout(0);
+    }
+
+    // Connects and reads the greeting.
+    void Open() {
+        ASSERT_TRUE(PopConnect("127.0.0.1", port_));
+        PopReadResponse(false);
+        ASSERT_TRUE(PopIsOk()) << gResponseBuffer;
+    }
+
+    std::string dir_;
+    int port_ = 0;
+    std::vector<Expected> expected_;
+};
+
+TEST_F(Pop3Dovecot, ListAndUidlAgreeWithTheServer) {
+    Open();
+    ASSERT_TRUE(PopLogin(kUser, kPassword)) << gResponseBuffer;
+    ASSERT_EQ(static_cast<int32_t>(expected_.size()), PopList()) << gResponseBuffer;
+    ASSERT_NE(nullptr, gSizeTable);
+    for (const Expected& e : expected_) {
+        EXPECT_EQ(e.size, gSizeTable[e.number - 1]) << "message " << e.number;
+    }
+    for (const Expected& e : expected_) {
+        const char* uidl = PopFetchUidl(e.number);
+        ASSERT_NE(nullptr, uidl) << "message " << e.number << ": " << gResponseBuffer;
+        EXPECT_EQ(e.uidl, uidl) << "message " << e.number;
+    }
+    PopQuit();
+    EXPECT_EQ(INVALID_SOCKET, gSessionSocket);
+    ASSERT_NE(nullptr, gResponseBuffer);
+    EXPECT_EQ(0, std::strncmp(gResponseBuffer, "+OK", 3)) << gResponseBuffer;
+}
+
+// TOP n 0 of the ISO-2022-JP mail brings its header as stored, with CR LF line ends.
+TEST_F(Pop3Dovecot, TopBringsTheIso2022JpHeader) {
+    std::string mail;
+    ASSERT_TRUE(ReadFile(dir_ + "/spool/02-iso2022jp.eml", &mail));
+    std::string header = mail.substr(0, mail.find("\n\n") + 2);
+    std::string expected;
+    for (char c : header) {
+        if (c == '\n') {
+            expected += '\r';
+        }
+        expected += c;
+    }
+    expected += ".\r\n";
+
+    Open();
+    ASSERT_TRUE(PopLogin(kUser, kPassword));
+    PopSendTop(2);
+    int length = PopReadResponse(true);
+    ASSERT_NE(nullptr, gResponseBuffer);
+    std::string reply(gResponseBuffer);
+    EXPECT_EQ(static_cast<std::size_t>(length), reply.size());
+    ASSERT_EQ(0u, reply.find("+OK")) << reply;
+    std::size_t firstLineEnd = reply.find("\r\n");
+    ASSERT_NE(std::string::npos, firstLineEnd);
+    EXPECT_EQ(expected, reply.substr(firstLineEnd + 2));
+    EXPECT_NE(std::string::npos,
+              reply.find("\r\nSubject: =?ISO-2022-JP?B?GyRCMnE1RCRONUQ7dk8/JEskRCQkJEYbKEI=?=\r\n"));
+    PopQuit();
+    EXPECT_EQ(INVALID_SOCKET, gSessionSocket);
+}
+
+// The server's own refusals: wrong password, no such message for UIDL and TOP.
+TEST_F(Pop3Dovecot, RefusalsEndPromptlyAndYieldNothing) {
+    Open();
+    EXPECT_FALSE(PopLogin(kUser, "wrong"));
+    EXPECT_EQ('-', gResponseBuffer ? gResponseBuffer[0] : 0);
+    PopQuit();
+
+    Open();
+    ASSERT_TRUE(PopLogin(kUser, kPassword));
+    EXPECT_EQ(nullptr, PopFetchUidl(99)) << gResponseBuffer;
+    PopSendTop(99);
+    PopReadResponse(true);  // one "-ERR" line: must not wait for a "." line
+    ASSERT_NE(nullptr, gResponseBuffer);
+    EXPECT_EQ('-', gResponseBuffer[0]) << gResponseBuffer;
+    EXPECT_NE(INVALID_SOCKET, gSessionSocket) << "the session goes on after a refusal";
+    EXPECT_EQ(3, PopList()) << "the session is still in step: " << gResponseBuffer;
+    PopQuit();
+}
+
+}  // namespace

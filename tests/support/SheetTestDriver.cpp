@@ -1,0 +1,277 @@
+#include "SheetTestDriver.h"
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "PikunosetResources.h"
+
+namespace {
+
+typedef int(WINAPI* SetUpFn)(const char* mailboxDir, const char* accountPath);
+
+const char kSheetCaption[] = "Pikuno 設定";
+const char kHostClass[] = "PikunoSheetTestHost";
+
+struct FindContext {
+    const char* caption;
+    const char* className;
+    HWND found;
+};
+
+BOOL CALLBACK FindWindowOfThread(HWND window, LPARAM lParam) {
+    FindContext* context = reinterpret_cast<FindContext*>(lParam);
+    char text[256] = {};
+    char className[64] = {};
+    GetWindowTextA(window, text, sizeof text);
+    GetClassNameA(window, className, sizeof className);
+    if (IsWindowVisible(window) && strcmp(text, context->caption) == 0 &&
+        (!context->className || strcmp(className, context->className) == 0)) {
+        context->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND FindThreadWindow(DWORD threadId, const char* caption, const char* className) {
+    FindContext context = {caption, className, nullptr};
+    EnumThreadWindows(threadId, FindWindowOfThread, reinterpret_cast<LPARAM>(&context));
+    return context.found;
+}
+
+std::string ModuleFolder() {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string folder = path;
+    size_t slash = folder.find_last_of("\\/");
+    return slash == std::string::npos ? std::string() : folder.substr(0, slash + 1);
+}
+
+}  // namespace
+
+SheetTestDriver::~SheetTestDriver() {
+    if (thread_) {
+        if (!Finished()) {
+            // Close anything the test left open: message boxes first, then the sheet.
+            for (int i = 0; i < 5 && !Finished(); ++i) {
+                HWND box = FindThreadWindow(threadId_, "Pikunoset", "#32770");
+                if (box) {
+                    PostMessageA(box, WM_COMMAND, IDOK, 0);
+                    Sleep(100);
+                }
+                if (sheet_) {
+                    PostMessageA(sheet_, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+                }
+                WaitForSingleObject(thread_, 1000);
+            }
+        }
+        WaitForSingleObject(thread_, 5000);
+        CloseHandle(thread_);
+    }
+    if (hostReady_) {
+        CloseHandle(hostReady_);
+    }
+    if (library_) {
+        FreeLibrary(library_);
+    }
+}
+
+DWORD WINAPI SheetTestDriver::HostThreadProc(void* self) {
+    SheetTestDriver* driver = static_cast<SheetTestDriver*>(self);
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = kHostClass;
+    RegisterClassA(&windowClass);  // fails harmlessly when already registered
+    driver->host_ = CreateWindowA(kHostClass, "Quenla", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 400, 300,
+                                  nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    SetActiveWindow(driver->host_);
+    SetEvent(driver->hostReady_);
+
+    SetUpFn setUp = reinterpret_cast<SetUpFn>(reinterpret_cast<void*>(GetProcAddress(driver->library_, "SetUp")));
+    if (setUp) {
+        if (driver->nullArguments_) {
+            driver->result_ = setUp(nullptr, nullptr);
+        } else {
+            driver->result_ = setUp(driver->mailbox_.c_str(), driver->accountPath_.c_str());
+        }
+    }
+    DestroyWindow(driver->host_);
+    return 0;
+}
+
+bool SheetTestDriver::Start(const char* mailboxDir, const char* accountPath) {
+    library_ = LoadLibraryA((ModuleFolder() + "Pikunoset.dll").c_str());
+    if (!library_) {
+        return false;
+    }
+    nullArguments_ = !mailboxDir && !accountPath;
+    mailbox_ = mailboxDir ? mailboxDir : "";
+    accountPath_ = accountPath ? accountPath : "";
+    hostReady_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    thread_ = CreateThread(nullptr, 0, HostThreadProc, this, 0, &threadId_);
+    if (!thread_) {
+        return false;
+    }
+    WaitForSingleObject(hostReady_, 10000);
+    bool found = WaitFor([&] {
+        sheet_ = FindThreadWindow(threadId_, kSheetCaption, "#32770");
+        return sheet_ != nullptr || Finished();
+    }, 10000);
+    if (!found || !sheet_) {
+        return false;
+    }
+    // The first page is created with the sheet; wait until it is up.
+    return WaitFor([&] { return CurrentPage() != nullptr; });
+}
+
+HWND SheetTestDriver::Page(int index) const {
+    return reinterpret_cast<HWND>(SendMessageA(sheet_, PSM_INDEXTOHWND, static_cast<WPARAM>(index), 0));
+}
+
+HWND SheetTestDriver::CurrentPage() const {
+    return reinterpret_cast<HWND>(SendMessageA(sheet_, PSM_GETCURRENTPAGEHWND, 0, 0));
+}
+
+bool SheetTestDriver::SelectPage(int index) {
+    SendMessageA(sheet_, PSM_SETCURSEL, static_cast<WPARAM>(index), 0);
+    HWND page = Page(index);
+    return page != nullptr && CurrentPage() == page;
+}
+
+void SheetTestDriver::PostSelectPage(int index) {
+    PostMessageA(sheet_, PSM_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+void SheetTestDriver::Click(int page, int id) const {
+    SendMessageA(Control(page, id), BM_CLICK, 0, 0);
+}
+
+bool SheetTestDriver::IsChecked(int page, int id) const {
+    return SendMessageA(Control(page, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+bool SheetTestDriver::IsEnabled(int page, int id) const {
+    HWND control = Control(page, id);
+    return control && IsWindowEnabled(control);
+}
+
+std::string SheetTestDriver::Text(int page, int id) const {
+    HWND control = Control(page, id);
+    int length = GetWindowTextLengthA(control);
+    std::vector<char> buffer(static_cast<size_t>(length) + 2, '\0');
+    GetWindowTextA(control, buffer.data(), static_cast<int>(buffer.size()));
+    return buffer.data();
+}
+
+void SheetTestDriver::SetText(int page, int id, const char* text) const {
+    SendMessageA(Control(page, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+}
+
+void SheetTestDriver::SelectAccount(int item) const {
+    HWND list = Control(1, IDC_ACCOUNT_LIST);
+    SendMessageA(list, CB_SETCURSEL, static_cast<WPARAM>(item), 0);
+    SendMessageA(Page(1), WM_COMMAND, MAKEWPARAM(IDC_ACCOUNT_LIST, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+}
+
+void SheetTestDriver::PostSelectAccount(int item) const {
+    HWND list = Control(1, IDC_ACCOUNT_LIST);
+    SendMessageA(list, CB_SETCURSEL, static_cast<WPARAM>(item), 0);
+    PostMessageA(Page(1), WM_COMMAND, MAKEWPARAM(IDC_ACCOUNT_LIST, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+}
+
+void SheetTestDriver::PressOk() const {
+    PostMessageA(sheet_, PSM_PRESSBUTTON, PSBTN_OK, 0);
+}
+
+void SheetTestDriver::PressCancel() const {
+    PostMessageA(sheet_, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+}
+
+void SheetTestDriver::PressCloseBox() const {
+    PostMessageA(sheet_, WM_SYSCOMMAND, SC_CLOSE, 0);
+}
+
+bool SheetTestDriver::Finished() const {
+    return thread_ && WaitForSingleObject(thread_, 0) == WAIT_OBJECT_0;
+}
+
+int SheetTestDriver::WaitResult(DWORD milliseconds) {
+    if (!thread_ || WaitForSingleObject(thread_, milliseconds) != WAIT_OBJECT_0) {
+        return -1000;
+    }
+    return result_;
+}
+
+HWND SheetTestDriver::WaitMessageBox(const char* title, DWORD milliseconds) const {
+    HWND box = nullptr;
+    WaitFor([&] {
+        box = FindThreadWindow(threadId_, title, "#32770");
+        return box != nullptr;
+    }, milliseconds);
+    return box;
+}
+
+std::string SheetTestDriver::MessageBoxText(HWND box) {
+    char text[512] = {};
+    // The message box shows its text in the static control 0xFFFF.
+    GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+    return text;
+}
+
+HWND SheetTestDriver::FocusWindow() const {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(threadId_, &info)) {
+        return nullptr;
+    }
+    return info.hwndFocus;
+}
+
+bool SheetTestDriver::SaveScreenshot(const char* path) const {
+    RECT rect;
+    if (!GetWindowRect(sheet_, &rect)) {
+        return false;
+    }
+    RedrawWindow(sheet_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Sleep(300);
+    int width = rect.right - rect.left;
+    int height = rect.bottom - rect.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    SelectObject(memory, old);
+    DWORD rowSize = ((static_cast<DWORD>(width) * 3 + 3) & ~3u);
+    DWORD imageSize = rowSize * static_cast<DWORD>(height);
+    BITMAPFILEHEADER fileHeader = {};
+    fileHeader.bfType = 0x4D42;
+    fileHeader.bfOffBits = sizeof fileHeader + sizeof info.bmiHeader;
+    fileHeader.bfSize = fileHeader.bfOffBits + imageSize;
+    info.bmiHeader.biSizeImage = imageSize;
+    bool saved = false;
+    FILE* file = fopen(path, "wb");
+    if (file && bits) {
+        fwrite(&fileHeader, sizeof fileHeader, 1, file);
+        fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, file);
+        fwrite(bits, 1, imageSize, file);
+        saved = true;
+    }
+    if (file) {
+        fclose(file);
+    }
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return saved;
+}

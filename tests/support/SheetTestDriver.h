@@ -1,0 +1,87 @@
+#pragma once
+// Runs the settings library's SetUp on a thread of its own (standing in for the
+// host's user-interface thread, with an active host window) and drives the sheet
+// from the test's thread with messages only: PSM_* to the sheet, BM_CLICK to
+// buttons, CB_SETCURSEL plus CBN_SELCHANGE to the account list.
+
+#include <windows.h>
+
+#include <string>
+
+class SheetTestDriver {
+public:
+    SheetTestDriver() = default;
+    ~SheetTestDriver();  // closes whatever is still open and unloads the library
+    SheetTestDriver(const SheetTestDriver&) = delete;
+    SheetTestDriver& operator=(const SheetTestDriver&) = delete;
+
+    // Loads Pikunoset.dll from the test program's folder, calls SetUp(mailbox,
+    // accountPath) on the host thread and waits for the sheet. False on failure
+    // (SetUp may then have returned already: see Result).
+    bool Start(const char* mailboxDir, const char* accountPath);
+
+    HWND Sheet() const { return sheet_; }
+    HWND HostWindow() const { return host_; }
+    DWORD HostThread() const { return threadId_; }
+    HWND Page(int index) const;       // null until the page was first shown
+    HWND CurrentPage() const;
+    HWND Control(int page, int id) const { return GetDlgItem(Page(page), id); }
+
+    // Makes page index the top page and waits for it; false when refused.
+    bool SelectPage(int index);
+    // Posts the tab change without waiting (it may be refused with a message box).
+    void PostSelectPage(int index);
+
+    void Click(int page, int id) const;
+    bool IsChecked(int page, int id) const;
+    bool IsEnabled(int page, int id) const;
+    std::string Text(int page, int id) const;
+    void SetText(int page, int id, const char* text) const;
+    // Selects item in the account list and tells the page, as the list does.
+    void SelectAccount(int item) const;
+    void PostSelectAccount(int item) const;
+
+    void PressOk() const;
+    void PressCancel() const;
+    void PressCloseBox() const;
+    // Waits for SetUp to return; -1000 when it did not within the time.
+    int WaitResult(DWORD milliseconds = 10000);
+    bool Finished() const;
+
+    // A message box of the host thread titled title; null when none came in time.
+    HWND WaitMessageBox(const char* title, DWORD milliseconds = 5000) const;
+    static std::string MessageBoxText(HWND box);
+    // The window with the keyboard focus on the host thread.
+    HWND FocusWindow() const;
+
+    // Saves the sheet's current picture as a BMP file (for looking at, not asserting).
+    bool SaveScreenshot(const char* path) const;
+
+    int result_ = -1000;
+    HWND host_ = nullptr;
+
+private:
+    static DWORD WINAPI HostThreadProc(void* self);
+
+    HMODULE library_ = nullptr;
+    HANDLE thread_ = nullptr;
+    DWORD threadId_ = 0;
+    HANDLE hostReady_ = nullptr;
+    HWND sheet_ = nullptr;
+    std::string mailbox_;
+    std::string accountPath_;
+    bool nullArguments_ = false;
+};
+
+// Polls condition every 10 ms for up to milliseconds; true once it holds.
+template <typename Condition>
+bool WaitFor(Condition condition, DWORD milliseconds = 5000) {
+    DWORD start = GetTickCount();
+    while (!condition()) {
+        if (GetTickCount() - start > milliseconds) {
+            return false;
+        }
+        Sleep(10);
+    }
+    return true;
+}

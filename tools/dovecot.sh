@@ -1,0 +1,302 @@
+#!/bin/bash
+# A private Dovecot POP3 server on loopback, for tests and the demo.
+#
+# Every file of one server lives under one directory <dir>: its configuration,
+# its users, their Maildirs and its run state. Several servers (one per <dir>) can
+# run side by side. Needs root (Dovecot's master runs as root; mail is owned by
+# the system user "mail") and the Debian package dovecot-pop3d.
+#
+#   dovecot.sh start <dir> [port]      start the server of <dir> on 127.0.0.1; without a
+#                                      port a free one is picked. Prints the port and
+#                                      writes it to <dir>/port. A server already
+#                                      running for <dir> is stopped first.
+#   dovecot.sh stop <dir>              stop it; quiet when none runs.
+#   dovecot.sh port <dir>              print the port of the running server.
+#   dovecot.sh adduser <dir> <user> <password>
+#                                      add a user (or change a password); also while
+#                                      the server runs. Passwords are stored in PLAIN.
+#   dovecot.sh addmail <dir> <user> <file>...
+#                                      deliver each file as one new message into the
+#                                      user's Maildir, in argument order (message
+#                                      numbers follow that order). The bytes are
+#                                      stored unchanged; write them with LF line ends
+#                                      as a Maildir holds them (POP3 sends CR LF).
+#   dovecot.sh clear <dir> <user>      remove every message of the user (UIDLs of
+#                                      removed messages are never given out again).
+#   dovecot.sh view <dir> <user>       the server's own answers for the user's mailbox,
+#                                      from a POP3 exchange of this script (LIST, UIDL):
+#                                      one line per message, "<number> <size> <uidl>".
+#
+# Every folder above <dir> must be searchable by the user "mail" (<dir> itself
+# is made so).
+#
+# Example:
+#   tools/dovecot.sh adduser /tmp/pop alice secret
+#   tools/dovecot.sh addmail /tmp/pop alice mail1.eml mail2.eml
+#   port=$(tools/dovecot.sh start /tmp/pop)
+#   ...                                  # POP3 on 127.0.0.1:$port
+#   tools/dovecot.sh stop /tmp/pop
+#
+# The log is <dir>/run/dovecot.log. Keep <dir> short: Dovecot's sockets live
+# under <dir>/run and a Unix socket path holds at most 107 bytes.
+set -eu
+
+die() {
+    echo "dovecot.sh: $*" >&2
+    exit 1
+}
+
+usage() {
+    sed -n '2,/^set -eu/p' "$0" | grep '^#' | sed 's/^# \{0,1\}//' >&2
+    exit 2
+}
+
+absolute() {
+    mkdir -p "$1"
+    (cd "$1" && pwd)
+}
+
+need_root() {
+    [ "$(id -u)" -eq 0 ] || die "must run as root (Dovecot's master process runs as root)"
+    command -v dovecot >/dev/null 2>&1 || die "dovecot not installed (Debian package dovecot-pop3d)"
+}
+
+# Uid/gid for the mail files: the system user "mail".
+MAIL_USER=mail
+MAIL_GROUP=mail
+
+write_config() {
+    local dir=$1 port=$2
+    cat >"$dir/dovecot.conf" <<EOF
+# Written by tools/dovecot.sh: a private POP3 server for tests.
+protocols = pop3
+listen = 127.0.0.1
+base_dir = $dir/run
+state_dir = $dir/run/state
+log_path = $dir/run/dovecot.log
+info_log_path = $dir/run/dovecot.log
+ssl = no
+disable_plaintext_auth = no
+auth_mechanisms = plain
+passdb {
+  driver = passwd-file
+  args = scheme=PLAIN username_format=%u $dir/users
+}
+userdb {
+  driver = static
+  args = uid=$MAIL_USER gid=$MAIL_GROUP home=$dir/mail/%u
+}
+mail_location = maildir:~/Maildir
+pop3_uidl_format = %08Xu%08Xv
+service pop3-login {
+  inet_listener pop3 {
+    address = 127.0.0.1
+    port = $port
+  }
+}
+service imap-login {
+  inet_listener imap {
+    port = 0
+  }
+}
+default_login_user = dovenull
+default_internal_user = dovecot
+first_valid_uid = 0
+EOF
+}
+
+free_port() {
+    if command -v python3 >/dev/null 2>&1; then
+        python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+        return
+    fi
+    local port
+    for _ in $(seq 1 200); do
+        port=$((20000 + RANDOM % 40000))
+        if ! (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
+            echo "$port"
+            return
+        fi
+    done
+    die "no free port found"
+}
+
+# True when a POP3 greeting comes from the port.
+greets() {
+    local port=$1 line=""
+    exec 3<>"/dev/tcp/127.0.0.1/$port" || return 1
+    IFS= read -r -t 2 line <&3 || true
+    printf 'quit\r\n' >&3 || true
+    exec 3<&- 3>&-
+    case "$line" in
+        +OK*) return 0 ;;
+        *) return 1 ;;
+    esac
+}
+
+master_pid() {
+    local dir=$1
+    [ -f "$dir/run/master.pid" ] || return 1
+    local pid
+    pid=$(cat "$dir/run/master.pid")
+    [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null || return 1
+    echo "$pid"
+}
+
+cmd_stop() {
+    local dir pid
+    dir=$(absolute "$1")
+    pid=$(master_pid "$dir") || return 0
+    kill "$pid"
+    for _ in $(seq 1 100); do
+        kill -0 "$pid" 2>/dev/null || return 0
+        sleep 0.1
+    done
+    die "Dovecot (pid $pid) did not stop"
+}
+
+prepare_user_dirs() {
+    local dir=$1 user=$2
+    mkdir -p "$dir/mail/$user/Maildir/new" "$dir/mail/$user/Maildir/cur" "$dir/mail/$user/Maildir/tmp"
+    chown -R "$MAIL_USER:$MAIL_GROUP" "$dir/mail"
+}
+
+cmd_start() {
+    local dir port
+    dir=$(absolute "$1")
+    port=${2:-}
+    need_root
+    cmd_stop "$dir"
+    [ -n "$port" ] || port=$(free_port)
+    mkdir -p "$dir/run/state" "$dir/mail"
+    touch "$dir/users"
+    chmod 644 "$dir/users"
+    chown -R "$MAIL_USER:$MAIL_GROUP" "$dir/mail"
+    # The mail processes run as "mail": they must reach <dir>/mail.
+    chmod o+x "$dir"
+    write_config "$dir" "$port"
+    : >"$dir/run/dovecot.log"
+    # A daemon keeps the caller's pipes open unless all three streams are redirected.
+    dovecot -c "$dir/dovecot.conf" </dev/null >>"$dir/run/dovecot.log" 2>&1 \
+        || die "Dovecot did not start; see $dir/run/dovecot.log"
+    for _ in $(seq 1 100); do
+        if greets "$port" 2>/dev/null; then
+            echo "$port" >"$dir/port"
+            echo "$port"
+            return 0
+        fi
+        sleep 0.1
+    done
+    cmd_stop "$dir"
+    die "Dovecot gave no greeting on port $port; see $dir/run/dovecot.log"
+}
+
+cmd_adduser() {
+    local dir user password tmp
+    dir=$(absolute "$1")
+    user=$2
+    password=$3
+    case "$user$password" in
+        *:* | *"
+"*) die "user names and passwords must not hold ':' or line breaks" ;;
+    esac
+    touch "$dir/users"
+    tmp="$dir/users.tmp"
+    grep -v "^$user:" "$dir/users" >"$tmp" || true
+    printf '%s:{PLAIN}%s\n' "$user" "$password" >>"$tmp"
+    chmod 644 "$tmp"
+    mv "$tmp" "$dir/users"
+    prepare_user_dirs "$dir" "$user"
+}
+
+cmd_addmail() {
+    local dir user seq_file seq file name
+    dir=$(absolute "$1")
+    user=$2
+    shift 2
+    prepare_user_dirs "$dir" "$user"
+    seq_file="$dir/mail/$user/.pikuno-seq"
+    seq=$(cat "$seq_file" 2>/dev/null || echo 0)
+    for file in "$@"; do
+        [ -f "$file" ] || die "no such file: $file"
+        seq=$((seq + 1))
+        # Dovecot numbers new messages in the order of their file names.
+        name=$(printf '%010d.M%06dP%d.pikuno' 1700000000 "$seq" $$)
+        cp "$file" "$dir/mail/$user/Maildir/tmp/$name"
+        mv "$dir/mail/$user/Maildir/tmp/$name" "$dir/mail/$user/Maildir/new/$name"
+    done
+    echo "$seq" >"$seq_file"
+    chown -R "$MAIL_USER:$MAIL_GROUP" "$dir/mail/$user"
+}
+
+cmd_clear() {
+    local dir user
+    dir=$(absolute "$1")
+    user=$2
+    # Only the message files go: Dovecot's uid list stays, so that a message
+    # added later never gets the UIDL of a removed one.
+    prepare_user_dirs "$dir" "$user"
+    find "$dir/mail/$user/Maildir/new" "$dir/mail/$user/Maildir/cur" -type f -delete
+}
+
+# Reads one line from fd 3 into $line, without its CR.
+pop_line() {
+    line=""
+    IFS= read -r -t 10 line <&3 || die "no reply from the server"
+    line=${line%$'\r'}
+}
+
+cmd_view() {
+    local dir user password port line number value
+    dir=$(absolute "$1")
+    user=$2
+    master_pid "$dir" >/dev/null || die "no server runs for $dir"
+    port=$(cat "$dir/port")
+    password=$(sed -n "s/^$user:{PLAIN}//p" "$dir/users")
+    [ -n "$password" ] || die "no user $user in $dir/users"
+    declare -A sizes=() uidls=()
+    # A plain POP3 exchange of its own, so that the view does not depend on the
+    # client under test.
+    exec 3<>"/dev/tcp/127.0.0.1/$port"
+    pop_line
+    printf 'USER %s\r\n' "$user" >&3
+    pop_line
+    [[ $line == +OK* ]] || die "USER refused: $line"
+    printf 'PASS %s\r\n' "$password" >&3
+    pop_line
+    [[ $line == +OK* ]] || die "PASS refused: $line"
+    printf 'LIST\r\n' >&3
+    pop_line
+    [[ $line == +OK* ]] || die "LIST refused: $line"
+    while pop_line && [ "$line" != "." ]; do
+        read -r number value <<<"$line"
+        sizes[$number]=$value
+    done
+    printf 'UIDL\r\n' >&3
+    pop_line
+    [[ $line == +OK* ]] || die "UIDL refused: $line"
+    while pop_line && [ "$line" != "." ]; do
+        read -r number value <<<"$line"
+        uidls[$number]=$value
+    done
+    printf 'QUIT\r\n' >&3
+    pop_line
+    exec 3<&- 3>&-
+    for number in $(printf '%s\n' "${!sizes[@]}" | sort -n); do
+        echo "$number ${sizes[$number]} ${uidls[$number]:-}"
+    done
+}
+
+[ $# -ge 2 ] || usage
+command=$1
+shift
+case "$command" in
+    start) [ $# -le 2 ] || usage; cmd_start "$@" ;;
+    stop) [ $# -eq 1 ] || usage; cmd_stop "$@" ;;
+    port) [ $# -eq 1 ] || usage; cat "$(absolute "$1")/port" ;;
+    adduser) [ $# -eq 3 ] || usage; cmd_adduser "$@" ;;
+    addmail) [ $# -ge 3 ] || usage; cmd_addmail "$@" ;;
+    clear) [ $# -eq 2 ] || usage; cmd_clear "$@" ;;
+    view) [ $# -eq 2 ] || usage; cmd_view "$@" ;;
+    *) usage ;;
+esac
