@@ -124,6 +124,24 @@ TEST_F(PikunoInHostTest, HostThatDeletesReceivedMailIsToldOff) {
     EXPECT_TRUE(server->Commands().empty());
 }
 
+TEST_F(PikunoInHostTest, SettingsSheetPagesArePicturedAndTheSheetCancelled) {
+    if (GetFileAttributesA("Pikunoset.dll") == INVALID_FILE_ATTRIBUTES) {
+        GTEST_SKIP() << "Pikunoset.dll is not built";
+    }
+    box.AddAccount("Account1", "Title=仕事用\r\n");
+    std::string first = box.Dir() + "page1.bmp", second = box.Dir() + "page2.bmp";
+    RunResult run = Run({"dialog \"Pikuno 設定\" shot " + first + " page 2 shot " + second + " page 3 cancel", "setup"});
+    EXPECT_EQ(1u, run.status) << "page 3 does not exist\n" << run.output;
+    EXPECT_TRUE(Contains(run.output, "dialog \"Pikuno 設定\"\n  picture " + first + "\n  page 2\n  picture " + second +
+                                     "\nFAILED: \"Pikuno 設定\" has no page 3\n  pressed cancel\n"))
+        << run.output;
+    std::string one = box.ReadFile("page1.bmp"), two = box.ReadFile("page2.bmp");
+    ASSERT_GT(one.size(), 54u);
+    EXPECT_EQ(one.size(), two.size());
+    EXPECT_NE(one, two) << "the second picture shows the other page";
+    EXPECT_FALSE(box.Exists("Account1\\Kirvan.ini")) << "cancelled: nothing written";
+}
+
 const char kDigest[] =
     "From: list@example.com\r\n"
     "Subject: digest\r\n"
