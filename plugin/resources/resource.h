@@ -12,3 +12,8 @@
 #define IDC_ABOUT_PLUGIN_VERSION 1002
 #define IDC_ABOUT_COPYRIGHT 1003
 #define IDC_ABOUT_SETTINGS_VERSION 1004
+// Message selection dialog: its template, the list's two state pictures and the list.
+#define IDD_SELECTION 101
+#define IDI_UNTICKED 132
+#define IDI_TICKED 133
+#define IDC_MESSAGE_LIST 1001
