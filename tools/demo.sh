@@ -9,6 +9,8 @@
 #                                 opens on your display ($DISPLAY) for you to click
 #                                 through; the server stops when you close the host.
 #   --no-build                    skip set-up and build (the demo's own test uses it).
+#   --out DIR                     write pictures, logs and reports to DIR instead of
+#                                 build/demo (emptied first).
 #
 # The scenario: two accounts on a private Dovecot POP3 server on loopback. Account 1
 # receives selectively by size (mails over 5000 bytes stay on the server); account 2
@@ -19,12 +21,15 @@ set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 interactive=0
 build=1
-for arg in "$@"; do
-    case $arg in
+out="$root/build/demo"
+while [ $# -gt 0 ]; do
+    case $1 in
         --interactive) interactive=1 ;;
         --no-build) build=0 ;;
+        --out) [ $# -ge 2 ] || set -- --help; out=$(mkdir -p "$2" && cd "$2" && pwd); shift ;;
         *) sed -n '2,/^set -eu/p' "$0" | grep '^#' | sed 's/^# \{0,1\}//' >&2; exit 2 ;;
     esac
+    shift
 done
 
 if [ $build -eq 1 ]; then
@@ -35,7 +40,6 @@ fi
 bin="$root/build/x86_64/bin"
 run="$root/build/x86_64/wine-run.sh"
 stop_wine="$root/build/x86_64/stop-wine.sh"
-out="$root/build/demo"
 for f in "$bin/Quenla.exe" "$bin/Pikuno.dll" "$bin/Pikunoset.dll" "$run"; do
     [ -e "$f" ] || { echo "demo: $f is missing: run tools/build.sh" >&2; exit 1; }
 done
@@ -54,11 +58,13 @@ cleanup() {
 }
 trap cleanup EXIT
 
-rm -rf "$out"
+rm -rf "$out/shots" "$out/logs" "$out/mailbox" "$out/report.txt" "$out/report.html"
 mkdir -p "$out/shots" "$out/logs"
+echo "$server" >"$out/logs/server-dir.txt"
 mailbox="$out/mailbox"
 winpath() { echo "Z:$1" | tr / '\\'; }
 
+echo "demo: starting a POP3 server (Dovecot) with sample mail for two accounts"
 # A free loopback port first, so that the accounts can name it.
 port=$("$root/tools/dovecot.sh" start "$server")
 python3 "$root/tools/demo/make_sample.py" "$mailbox" "$server/outgoing" "$port" "$out/logs/manifest.json"
@@ -82,6 +88,7 @@ if [ $interactive -eq 1 ]; then
 fi
 
 sed "s|@SHOTS@|$(winpath "$out/shots" | sed 's/\\/\\\\/g')|g" "$root/tools/demo/scenario.txt" >"$out/logs/scenario.txt"
+echo "demo: running the stand-in host Quenla.exe with Pikuno (Wine, no display of its own)"
 status=0
 (cd "$bin" && "$run" Quenla.exe --mailbox "$(winpath "$mailbox")" --script "$(winpath "$out/logs/scenario.txt")" \
     --utf8 --out "$(winpath "$out/logs/host.txt")" --unexpected-ms 8000 --receive-timeout-ms 20000 \

@@ -167,7 +167,7 @@ def account_report(out, account, manifest, receives, folders):
     for u in uidl_lines:
         n = by_uidl.get(u)
         who = ('set aside by Pikuno' if u not in received else
-               'received; recorded by the host, which keeps mail on the server')
+               'received; recorded by the host itself (NotDelete=1 in Account.ini)')
         lines.append('  %-18s #%s %s' % (u, n if n else '?', who))
     lines.append('')
 
