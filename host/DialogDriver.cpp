@@ -242,6 +242,10 @@ bool DialogDriver::Perform(HWND window, const DialogAction& action, const Dialog
         // Let pending painting happen before the picture is taken.
         SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored);
         RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        // Painting asked from another thread is not always done when RedrawWindow
+        // returns (a sheet's tabs were missing): give the window thread a moment.
+        Sleep(150);
+        SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored);
         if (SaveWindowBitmap(window, step.text)) {
             gReport.Line("  picture " + step.text);
         } else {

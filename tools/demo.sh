@@ -83,12 +83,17 @@ if [ $interactive -eq 1 ]; then
     echo "demo: Quenla opens on your display. Try: choose 仕事用 then メール > 選択受信 (size filter);"
     echo "      choose 個人用 then メール > 選択受信 (tick messages in the list);"
     echo "      ツール > プラグインの設定 / プラグインのバージョン情報. Close Quenla to end the demo."
+    "$run" reg delete 'HKCU\Software\Wine\X11 Driver' /v Decorated /f </dev/null >/dev/null 2>&1 || true
+    "$stop_wine" >/dev/null 2>&1 || true
     (cd "$bin" && PIKUNO_REAL_DISPLAY=1 "$run" Quenla.exe --mailbox "$(winpath "$mailbox")") || true
     exit 0
 fi
 
 sed "s|@SHOTS@|$(winpath "$out/shots" | sed 's/\\/\\\\/g')|g" "$root/tools/demo/scenario.txt" >"$out/logs/scenario.txt"
 echo "demo: running the stand-in host Quenla.exe with Pikuno (Wine, no display of its own)"
+# Xvfb has no window manager to draw caption bars: Wine draws them itself, so that
+# they appear in the pictures.
+"$run" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f </dev/null >/dev/null 2>&1 || true
 status=0
 (cd "$bin" && "$run" Quenla.exe --mailbox "$(winpath "$mailbox")" --script "$(winpath "$out/logs/scenario.txt")" \
     --utf8 --out "$(winpath "$out/logs/host.txt")" --unexpected-ms 8000 --receive-timeout-ms 20000 \
