@@ -57,6 +57,8 @@ cleanup() {
     rm -rf "$server"
 }
 trap cleanup EXIT
+# Ctrl-C (or a timeout) ends the demo through the same clean-up.
+trap 'exit 130' INT TERM
 
 rm -rf "$out/shots" "$out/logs" "$out/mailbox" "$out/report.txt" "$out/report.html"
 mkdir -p "$out/shots" "$out/logs"
