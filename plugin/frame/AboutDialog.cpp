@@ -1,7 +1,5 @@
 #include "AboutDialog.h"
 
-#include <string>
-
 #include "BoundedText.h"
 #include "HostApi.h"
 #include "resource.h"
@@ -9,20 +7,6 @@
 namespace frame {
 
 namespace {
-
-// Bytes of the longest prefix of s, at most limit bytes, that does not end inside
-// a double-byte character: a lone lead byte before the terminator would eat it.
-std::size_t WholeCharacterPrefix(const std::string& s, std::size_t limit) {
-    std::size_t end = 0;
-    while (end < s.size()) {
-        const std::size_t step = text::IsShiftJisLeadByte(s[end]) && end + 1 < s.size() ? 2 : 1;
-        if (end + step > limit) {
-            break;
-        }
-        end += step;
-    }
-    return end;
-}
 
 void FillControl(HWND dialog, int control, UINT string) {
     HWND item = GetDlgItem(dialog, control);
@@ -39,19 +23,24 @@ void FillControl(HWND dialog, int control, UINT string) {
 bool LoadAboutText(HINSTANCE module, UINT id, char (&text)[kAboutTextSize]) {
     text[0] = '\0';
     // With a length of 0, LoadStringW hands out a pointer to the resource itself, so
-    // the whole string is seen however long it is; LoadStringA would cut it blindly.
+    // the whole string is seen however long it is; LoadStringA would cut it blindly,
+    // possibly between the two bytes of a character.
     const wchar_t* wide = nullptr;
     const int wideLength = LoadStringW(module, id, reinterpret_cast<LPWSTR>(&wide), 0);
     if (wideLength <= 0 || !wide) {
         return false;
     }
-    const int bytes = WideCharToMultiByte(CP_ACP, 0, wide, wideLength, nullptr, 0, nullptr, nullptr);
-    if (bytes <= 0) {
-        return false;
+    // One character at a time, so that only whole characters are kept.
+    std::size_t used = 0;
+    for (int i = 0; i < wideLength; ++i) {
+        char bytes[8];
+        const int n = WideCharToMultiByte(CP_ACP, 0, wide + i, 1, bytes, sizeof bytes, nullptr, nullptr);
+        if (n <= 0 || used + static_cast<std::size_t>(n) > kAboutTextSize - 1) {
+            break;
+        }
+        text::AppendN(text, kAboutTextSize, bytes, static_cast<std::size_t>(n));
+        used += static_cast<std::size_t>(n);
     }
-    std::string ansi(static_cast<std::size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide, wideLength, &ansi[0], bytes, nullptr, nullptr);
-    text::CopyN(text, kAboutTextSize, ansi.c_str(), WholeCharacterPrefix(ansi, kAboutTextSize - 1));
     return true;
 }
 
