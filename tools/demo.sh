@@ -53,6 +53,8 @@ server=$(mktemp -d /tmp/pkdemo.XXXXXX)
 chmod 755 "$server"
 cleanup() {
     "$root/tools/dovecot.sh" stop "$server" >/dev/null 2>&1 || true
+    # The Wine prefix is shared with the tests: leave it as it was.
+    "$run" reg delete 'HKCU\Software\Wine\X11 Driver' /v Decorated /f </dev/null >/dev/null 2>&1 || true
     "$stop_wine" >/dev/null 2>&1 || true
     rm -rf "$server"
 }
@@ -85,8 +87,6 @@ if [ $interactive -eq 1 ]; then
     echo "demo: Quenla opens on your display. Try: choose 仕事用 then メール > 選択受信 (size filter);"
     echo "      choose 個人用 then メール > 選択受信 (tick messages in the list);"
     echo "      ツール > プラグインの設定 / プラグインのバージョン情報. Close Quenla to end the demo."
-    "$run" reg delete 'HKCU\Software\Wine\X11 Driver' /v Decorated /f </dev/null >/dev/null 2>&1 || true
-    "$stop_wine" >/dev/null 2>&1 || true
     (cd "$bin" && PIKUNO_REAL_DISPLAY=1 "$run" Quenla.exe --mailbox "$(winpath "$mailbox")") || true
     exit 0
 fi
