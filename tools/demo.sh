@@ -69,12 +69,14 @@ mailbox="$out/mailbox"
 winpath() { echo "Z:$1" | tr / '\\'; }
 
 echo "demo: starting a POP3 server (Dovecot) with sample mail for two accounts"
-# A free loopback port first, so that the accounts can name it.
+# Users before the start: Dovecot's password file is then read once, complete (a
+# change within the second of an earlier read can go unnoticed).
+"$root/tools/dovecot.sh" adduser "$server" taro taro-pass
+"$root/tools/dovecot.sh" adduser "$server" hanako hanako-pass
+# A free loopback port, so that the accounts can name it.
 port=$("$root/tools/dovecot.sh" start "$server")
 python3 "$root/tools/demo/make_sample.py" "$mailbox" "$server/outgoing" "$port" "$out/logs/manifest.json"
-for account in taro:taro-pass hanako:hanako-pass; do
-    user=${account%%:*}
-    "$root/tools/dovecot.sh" adduser "$server" "$user" "${account#*:}"
+for user in taro hanako; do
     "$root/tools/dovecot.sh" addmail "$server" "$user" "$server/outgoing/$user"/*.eml
     "$root/tools/dovecot.sh" view "$server" "$user" >"$out/logs/server-before-$user.txt"
 done
