@@ -7,6 +7,7 @@
 #include "HostApiList.h"
 #include "HostContext.h"
 #include "HostExports.h"
+#include "HostTimers.h"
 #include "HostTestMailbox.h"
 
 namespace {
@@ -178,6 +179,50 @@ TEST_F(HostExportsTest, HostStateQueries) {
     GetPrivateProfileStringA("Property", "Password", "", password, sizeof password,
                              (box.Dir() + "Account1\\Account.ini").c_str());
     EXPECT_STREQ("secret", password);
+}
+
+LRESULT CALLBACK TimerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_TIMER && gHostTimers.Fire(window, wParam)) {
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+TEST_F(HostExportsTest, TimersAndHostCommandsGoThroughTheFolderWindow) {
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = TimerWindowProc;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "HostExportsTestWindow";
+    RegisterClassA(&windowClass);
+    HWND folder = CreateWindowA("HostExportsTestWindow", "", 0, 0, 0, 10, 10, HWND_MESSAGE, nullptr,
+                                windowClass.hInstance, nullptr);
+    ASSERT_NE(nullptr, folder);
+    gHost.folderWindow = folder;
+
+    gCalls = 0;
+    UINT_PTR timer = VhxSetTimer(RecordingCallback, 9, 10);
+    ASSERT_NE(0u, timer);
+    DWORD start = GetTickCount();
+    MSG message;
+    while (gCalls < 2 && GetTickCount() - start < 5000) {
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            DispatchMessageA(&message);
+        }
+        Sleep(5);
+    }
+    EXPECT_GE(gCalls, 2) << "the timer repeats";
+    EXPECT_EQ(folder, gCalledWindow);
+    EXPECT_EQ(9, gCalledValue);
+    EXPECT_TRUE(VhxKillTimer(timer));
+    EXPECT_FALSE(VhxKillTimer(timer));
+
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    }
+    ASSERT_TRUE(VhxExecQuenla(kHostReceiveCommand));
+    ASSERT_TRUE(PeekMessageA(&message, folder, WM_COMMAND, WM_COMMAND, PM_REMOVE));
+    EXPECT_EQ(static_cast<WPARAM>(kHostReceiveCommand), message.wParam);
+    EXPECT_EQ(0, message.lParam);
+    DestroyWindow(folder);
 }
 
 TEST_F(HostExportsTest, ConversionsFillTheBufferOrNothing) {

@@ -143,6 +143,25 @@ void HostPop3Server::Session(SOCKET client) {
         }
         if (verb == "STAT") {
             SendText(client, "+OK " + std::to_string(messages.size() - deleted.size()) + " 0\r\n");
+        } else if ((verb == "LIST" || (verb == "UIDL" && !noUidl)) && !arg.empty()) {
+            if (valid) {
+                SendText(client, "+OK " + std::to_string(n) + " " +
+                                     (verb == "LIST" ? std::to_string(messages[n - 1].content.size())
+                                                     : messages[n - 1].uidl) + "\r\n");
+            } else {
+                SendText(client, "-ERR no such message\r\n");
+            }
+        } else if (verb == "TOP" && valid) {
+            // The header block and as many body lines as asked for.
+            size_t lines = static_cast<size_t>(std::atoi(arg.substr(arg.find(' ') + 1).c_str()));
+            const std::string& content = messages[n - 1].content;
+            size_t end = content.find("\r\n\r\n");
+            end = end == std::string::npos ? content.size() : end + 4;
+            for (size_t i = 0; i < lines && end < content.size(); ++i) {
+                size_t next = content.find("\r\n", end);
+                end = next == std::string::npos ? content.size() : next + 2;
+            }
+            SendText(client, "+OK\r\n" + DotStuffed(content.substr(0, end)));
         } else if (verb == "LIST" || (verb == "UIDL" && !noUidl)) {
             std::string answer = "+OK\r\n";
             for (size_t i = 0; i < messages.size(); ++i) {

@@ -1,7 +1,7 @@
 #pragma once
 // A POP3 server thread on loopback for the host's tests: serves a list of messages
-// to one client at a time (USER, PASS, STAT, LIST, UIDL, RETR, DELE, TOP, NOOP,
-// RSET, QUIT), applies deletions at QUIT, and records every command it received.
+// to one client at a time (USER, PASS, STAT, LIST [n], UIDL [n], RETR, DELE, TOP,
+// NOOP, RSET, QUIT), applies deletions at QUIT, and records every command it received.
 
 #include <winsock2.h>
 
