@@ -161,6 +161,15 @@ TEST(DigestFaults, DamagedPikunoIni) {
         if (cases[i].split) {
             EXPECT_EQ(2u + (outcome.trash.empty() ? 1u : 0u), outcome.inbox.size()) << where << "\n"
                                                                                     << outcome.run.report;
+            // Unread and no mark, whatever junk stood in Mark.
+            std::size_t imports = 0, unmarked = 0;
+            for (std::size_t at = 0; (at = outcome.run.report.find("api: ImportFile", at)) != std::string::npos; ++at) {
+                ++imports;
+                std::size_t end = outcome.run.report.find('\n', at);
+                unmarked += outcome.run.report.substr(at, end - at).find("flags 0x40000000 ->") != std::string::npos;
+            }
+            EXPECT_EQ(2u, imports) << where;
+            EXPECT_EQ(imports, unmarked) << where << "\n" << outcome.run.report;
         } else {
             ASSERT_EQ(1u, outcome.inbox.size()) << where << "\n" << outcome.run.report;
             EXPECT_TRUE(outcome.trash.empty()) << where;

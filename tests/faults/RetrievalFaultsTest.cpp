@@ -88,23 +88,26 @@ std::string DigestOf(int parts, const std::string& body) {
 
 }  // namespace
 
-TEST(RetrievalFaults, DigestOfTenThousandTinyParts) {
+// 500 parts through the host; 10,000 go through the splitter in SplitterFaults,
+// since the stand-in host's store rewrites its folder index on every import and
+// 10,000 imports into one folder would take most of an hour (2,000: two minutes).
+TEST(RetrievalFaults, DigestOfFiveHundredTinyParts) {
     std::string mailbox = faults::MakeMailbox(faults::FreshFolder("tiny"));
-    std::string mail = DigestOf(10000, "x\r\n");
+    std::string mail = DigestOf(500, "x\r\n");
     Received received = ReceiveAndSplit(mailbox, mail);
     ASSERT_TRUE(received.run.started);
     EXPECT_FALSE(received.run.timedOut);
     EXPECT_EQ(0u, received.run.exitCode) << received.run.report.substr(0, 2000);
-    ASSERT_EQ(10000u, received.inbox.size());
+    ASSERT_EQ(500u, received.inbox.size());
     ASSERT_EQ(1u, received.trash.size());
     std::string first, last, source;
     faults::ReadFileBytes(mailbox + "Account1\\inbox.box\\" + received.inbox.front(), &first);
     faults::ReadFileBytes(mailbox + "Account1\\inbox.box\\" + received.inbox.back(), &last);
     faults::ReadFileBytes(mailbox + "Account1\\trash.box\\" + received.trash[0], &source);
     EXPECT_EQ("Subject: part 0\r\n\r\nx\r\n", first);
-    EXPECT_EQ("Subject: part 9999\r\n\r\nx\r\n", last);
+    EXPECT_EQ("Subject: part 499\r\n\r\nx\r\n", last);
     EXPECT_EQ(mail, source);
-    std::printf("10,000 parts received and split in %lu ms\n", static_cast<unsigned long>(received.run.milliseconds));
+    std::printf("500 parts received and split in %lu ms\n", static_cast<unsigned long>(received.run.milliseconds));
 }
 
 TEST(RetrievalFaults, HundredMegabyteDigest) {
