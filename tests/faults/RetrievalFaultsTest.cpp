@@ -130,6 +130,7 @@ TEST(RetrievalFaults, HundredMegabyteDigest) {
     EXPECT_EQ("Subject: part 999\r\n\r\n" + body, last);
     EXPECT_EQ(mail.size(), source.size());
     std::printf("100 MB digest received and split in %lu ms\n", static_cast<unsigned long>(received.run.milliseconds));
+    faults::RemoveTree(mailbox.substr(0, mailbox.size() - 1));  // 300 MB of files
 }
 
 TEST(RetrievalFaults, QueuedMailGoneOrLockedBeforeTheEndOfTheRetrieval) {

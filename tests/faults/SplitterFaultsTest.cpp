@@ -42,4 +42,5 @@ TEST(SplitterFaults, DigestOfTenThousandTinyParts) {
     EXPECT_EQ("Account1\\inbox.box\\00000001", moves[0].first);
     EXPECT_EQ("Account1\\trash.box", moves[0].second);
     std::printf("10,000 parts split in %lu ms\n", static_cast<unsigned long>(elapsed));
+    faults::RemoveTree(mailbox.substr(0, mailbox.size() - 1));
 }
