@@ -7,6 +7,7 @@
 #include "DialogDriver.h"
 #include "HostApiList.h"
 #include "HostContext.h"
+#include "HostMenus.h"
 #include "MailSummary.h"
 #include "MainWindow.h"
 #include "Report.h"
@@ -140,6 +141,10 @@ bool ScriptRunner::Run(const std::vector<std::string>& words) {
     }
     if (command == "receive") {
         window_.Command(static_cast<int>(kHostReceiveCommand));
+        return true;
+    }
+    if (command == "setup" || command == "version") {
+        window_.Command(command == "setup" ? kCmdSetup : kCmdVersion);
         return true;
     }
     if (command == "print-menu") {

@@ -28,8 +28,9 @@ void FreeName(LPARAM data) {
 
 AccountComboBox::~AccountComboBox() {
     if (window_ && IsWindow(window_)) {
-        Clear();
+        ReleaseAllNames();
         SendMessageA(window_, CBEM_SETIMAGELIST, 0, 0);
+        RemoveWindowSubclass(window_, SubclassProc, 0);
     }
     if (icons_) {
         ImageList_Destroy(icons_);
@@ -42,9 +43,42 @@ long AccountComboBox::NamesAlive() {
 
 void AccountComboBox::Attach(HWND control) {
     window_ = control;
+    // Items are inserted at the end (CBEM_INSERTITEM never sorts); the style says so too.
     LONG_PTR style = GetWindowLongPtrA(control, GWL_STYLE);
     style = (style & ~static_cast<LONG_PTR>(CBS_SORT | CBS_DROPDOWN | CBS_SIMPLE)) | CBS_DROPDOWNLIST;
     SetWindowLongPtrA(control, GWL_STYLE, style);
+    SetWindowSubclass(control, SubclassProc, 0, reinterpret_cast<DWORD_PTR>(this));
+}
+
+LRESULT CALLBACK AccountComboBox::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                               DWORD_PTR data) {
+    (void)id;
+    if (message == CB_RESETCONTENT) {
+        // Emptied wholesale, the control gives no CBEN_DELETEITEM either.
+        reinterpret_cast<AccountComboBox*>(data)->ReleaseAllNames();
+    } else if (message == WM_DESTROY) {
+        AccountComboBox* list = reinterpret_cast<AccountComboBox*>(data);
+        list->ReleaseAllNames();
+        RemoveWindowSubclass(window, SubclassProc, 0);
+        list->window_ = nullptr;
+    }
+    return DefSubclassProc(window, message, wParam, lParam);
+}
+
+void AccountComboBox::ReleaseAllNames() {
+    for (int i = Count() - 1; i >= 0; --i) {
+        COMBOBOXEXITEMA item;
+        ZeroMemory(&item, sizeof item);
+        item.mask = CBEIF_LPARAM;
+        item.iItem = i;
+        if (SendMessageA(window_, CBEM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)) && item.lParam) {
+            LPARAM name = item.lParam;
+            // Cleared first, so that a later CBEN_DELETEITEM finds nothing to free.
+            item.lParam = 0;
+            SendMessageA(window_, CBEM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+            FreeName(name);
+        }
+    }
 }
 
 bool AccountComboBox::SetIconsFromBitmap(HINSTANCE instance, int bitmapId) {
@@ -122,6 +156,9 @@ void AccountComboBox::Fill(const char* mailboxDir, const char* currentName) {
 }
 
 int AccountComboBox::Count() const {
+    if (!window_) {
+        return 0;
+    }
     LRESULT count = SendMessageA(window_, CB_GETCOUNT, 0, 0);
     return count < 0 ? 0 : static_cast<int>(count);
 }

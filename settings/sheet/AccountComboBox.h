@@ -13,7 +13,8 @@ public:
     AccountComboBox(const AccountComboBox&) = delete;
     AccountComboBox& operator=(const AccountComboBox&) = delete;
 
-    // Binds to the page's control and makes it an unsorted drop-down list.
+    // Binds to the page's control and makes it an unsorted drop-down list. The
+    // control's destruction releases the names of the items still in it.
     void Attach(HWND control);
     HWND Window() const { return window_; }
 
@@ -46,6 +47,11 @@ public:
 
 private:
     void AddItem(const char* title, const char* directoryName);
+    // Frees every item's name directly: the control gives no CBEN_DELETEITEM
+    // when it is emptied by CB_RESETCONTENT or destroyed with items in it.
+    void ReleaseAllNames();
+    static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                         UINT_PTR id, DWORD_PTR data);
 
     HWND window_ = nullptr;
     HIMAGELIST icons_ = nullptr;

@@ -38,9 +38,14 @@ bool CFilterPage::TakeSize() {
     char title[kPathBufferSize];
     LibraryTitle(title, sizeof title);
     MessageBoxA(Window(), kSizeMessage, title, MB_OK | MB_ICONWARNING);
+    FocusSizeField();
+    return false;
+}
+
+void CFilterPage::FocusSizeField() {
+    HWND field = Item(IDC_FILTER_SIZE);
     SetFocus(field);
     SendMessageA(field, EM_SETSEL, 0, -1);
-    return false;
 }
 
 bool CFilterPage::ExchangeValues(bool toControls) {
@@ -102,9 +107,10 @@ void CFilterPage::LoadShownAccount() {
     doFilter_ = settings.DoFilter;
     filterType_ = settings.FilterType;
     checkSize_ = settings.CheckSize;
-    // The field is unsigned: a negative number in the file shows as its unsigned
-    // value, which the field then refuses until it is corrected.
-    filterSize_ = static_cast<uint32_t>(settings.FilterSize);
+    // A negative size means nothing (and, shown unsigned, would be refused while
+    // the field may be disabled): the field offers the sheet's default instead.
+    filterSize_ = settings.FilterSize >= 0 ? static_cast<uint32_t>(settings.FilterSize)
+                                           : static_cast<uint32_t>(DefaultFilterSettings(FilterDefaults::Sheet).FilterSize);
     deleteOnServer_ = settings.Delete;
     RefreshEnabling();
     ShowValues();
@@ -161,8 +167,13 @@ void CFilterPage::OnCommand(int id, int code, HWND control) {
     case IDC_TYPE_CONDITIONS:
     case IDC_CHECK_SIZE:
         if (code == BN_CLICKED) {
-            TakeValues();
+            bool taken = TakeValues();
             RefreshEnabling();
+            if (!taken && IsWindowEnabled(Item(IDC_FILTER_SIZE))) {
+                // The field may only now be enabled again (the switch was
+                // turned on): the focus belongs there for the correction.
+                FocusSizeField();
+            }
         }
         break;
     case IDC_ACCOUNT_LIST:
@@ -190,9 +201,4 @@ bool CFilterPage::OnApply() {
     }
     SaveAccount(accounts_.DirectoryName(shownAccount_));
     return true;
-}
-
-void CFilterPage::OnDestroy() {
-    // The items' names live as long as the page's window.
-    accounts_.Clear();
 }

@@ -18,7 +18,6 @@ protected:
     bool ExchangeValues(bool toControls) override;
     void OnInitialize() override;
     bool OnApply() override;
-    void OnDestroy() override;
     void OnCommand(int id, int code, HWND control) override;
     bool OnNotify(NMHDR* header, LRESULT* result) override;
 
@@ -28,6 +27,7 @@ private:
     void RefreshEnabling();
     void OnAccountChanged();
     bool TakeSize();
+    void FocusSizeField();
 
     AccountComboBox accounts_;
     int32_t shownAccount_ = 0;

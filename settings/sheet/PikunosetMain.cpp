@@ -14,7 +14,12 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
     return TRUE;
 }
 
-// Called by the plug-in as int (WINAPI*)(const char*, const char*).
+// Called by the plug-in as int (WINAPI*)(const char*, const char*); 0 when the
+// sheet could not be shown.
 extern "C" int WINAPI SetUp(const char* mailboxDir, const char* accountPath) {
-    return RunSetUp(mailboxDir, accountPath);
+    try {
+        return RunSetUp(mailboxDir, accountPath);
+    } catch (...) {
+        return 0;
+    }
 }

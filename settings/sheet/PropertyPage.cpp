@@ -76,6 +76,16 @@ INT_PTR CPropertyPage::HandleNotify(NMHDR* header) {
 }
 
 INT_PTR CALLBACK CPropertyPage::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    // Nothing may unwind into the dialog manager: a page that ran out of memory
+    // leaves the message unhandled.
+    try {
+        return HandleMessage(window, message, wParam, lParam);
+    } catch (...) {
+        return FALSE;
+    }
+}
+
+INT_PTR CPropertyPage::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     CPropertyPage* page = nullptr;
     if (message == WM_INITDIALOG) {
         // lParam is the sheet's copy of the page description; its lParam is the page.

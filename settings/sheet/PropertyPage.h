@@ -65,6 +65,7 @@ protected:
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static INT_PTR HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR HandleNotify(NMHDR* header);
 
     UINT templateId_;

@@ -94,25 +94,6 @@ TEST_F(RetrievalTest, RecFilterQueuesOnlyWhileDivideIsOn) {
     EXPECT_EQ(2, gSplitQueue.GetCount());
 }
 
-// Needs a process in which the plug-in was never started: ctest runs it alone too.
-TEST(RetrievalAtLoad, RecFilterBeforeStartUpQueuesNothing) {
-    const DigestSettings& settings = gSplitQueue.GetSettings();
-    if (settings.Divide || settings.MultipartMixed || settings.MultipartDigest || settings.Midoku ||
-        settings.AskDelete) {
-        GTEST_SKIP() << "the digest settings were already read in this process";
-    }
-    FrameFakeHost host;
-    FrameTempDir mailbox;
-    FrameFakeHost::mailbox = mailbox.Path();
-    ASSERT_TRUE(mailbox.WriteFile("Pikuno.ini", "[Digest]\r\nDivide=1\r\n"));
-    gUidlList.Add("set-aside");
-    gDeleteOnServer = 1;
-    // The answer follows the list and the flag all the same.
-    EXPECT_EQ(1, frame::RecFilter("C:\\mail\\a.qnl"));
-    EXPECT_EQ(0, gSplitQueue.GetCount());
-    ResetRetrievalState();
-}
-
 TEST_F(RetrievalTest, EndRetrievalResetsEverything) {
     struct EndCase {
         bool dialUp;

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "PikunosetResources.h"
@@ -46,6 +47,28 @@ std::string ModuleFolder() {
     std::string folder = path;
     size_t slash = folder.find_last_of("\\/");
     return slash == std::string::npos ? std::string() : folder.substr(0, slash + 1);
+}
+
+// Without a window manager (Xvfb), Wine waits up to two seconds for each managed
+// top-level window to be unmapped. Unmanaged windows need no such wait; the option
+// is read when the display driver starts, so it is set for this program before
+// its first window (and applies from then on).
+void RunWindowsUnmanagedUnderWine() {
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    if (!ntdll || !GetProcAddress(ntdll, "wine_get_version")) {
+        return;
+    }
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    const char* name = strrchr(path, '\\');
+    name = name ? name + 1 : path;
+    std::string key = std::string("Software\\Wine\\AppDefaults\\") + name + "\\X11 Driver";
+    HKEY handle = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr) ==
+        ERROR_SUCCESS) {
+        RegSetValueExA(handle, "Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>("N"), 2);
+        RegCloseKey(handle);
+    }
 }
 
 }  // namespace
@@ -102,6 +125,8 @@ DWORD WINAPI SheetTestDriver::HostThreadProc(void* self) {
 }
 
 bool SheetTestDriver::Start(const char* mailboxDir, const char* accountPath) {
+    static bool unmanaged = (RunWindowsUnmanagedUnderWine(), true);
+    (void)unmanaged;
     library_ = LoadLibraryA((ModuleFolder() + "Pikunoset.dll").c_str());
     if (!library_) {
         return false;
@@ -234,6 +259,10 @@ bool SheetTestDriver::SaveScreenshot(const char* path) const {
     if (!GetWindowRect(sheet_, &rect)) {
         return false;
     }
+    // A copy of the screen: on top for the moment, so that another test program's
+    // window at the same place does not hide it (PrintWindow leaves out the
+    // controls under Wine).
+    SetWindowPos(sheet_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     RedrawWindow(sheet_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     Sleep(300);
     int width = rect.right - rect.left;
@@ -251,6 +280,7 @@ bool SheetTestDriver::SaveScreenshot(const char* path) const {
     HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = SelectObject(memory, bitmap);
     BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    SetWindowPos(sheet_, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     SelectObject(memory, old);
     DWORD rowSize = ((static_cast<DWORD>(width) * 3 + 3) & ~3u);
     DWORD imageSize = rowSize * static_cast<DWORD>(height);

@@ -1,0 +1,177 @@
+// The whole road of the settings command: the stand-in host's menu item runs the
+// plug-in's VbxSetup, which loads the settings library from Plugins\, shows the
+// sheet, and after OK reads the digest settings again (seen here by the folder's
+// digest split command, which splits only while Divide is on).
+
+#include <windows.h>
+#include <commctrl.h>
+#include <psapi.h>
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "PikunosetResources.h"
+#include "SheetMailbox.h"
+#include "SheetTestDriver.h"
+
+namespace {
+
+const char kSheetCaption[] = "Pikuno 設定";
+
+std::string ProgramFolder() {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string folder = path;
+    return folder.substr(0, folder.find_last_of('\\') + 1);
+}
+
+// A digest of two enclosed messages, CR LF lines as the host stores them.
+std::string DigestMail() {
+    return "From: list@example.com\r\n"
+           "Subject: digest\r\n"
+           "MIME-Version: 1.0\r\n"
+           "Content-Type: multipart/digest; boundary=\"XYZ\"\r\n"
+           "\r\n"
+           "--XYZ\r\n"
+           "Content-Type: message/rfc822\r\n"
+           "\r\n"
+           "From: a@example.com\r\nSubject: one\r\n\r\nfirst\r\n"
+           "--XYZ\r\n"
+           "Content-Type: message/rfc822\r\n"
+           "\r\n"
+           "From: b@example.com\r\nSubject: two\r\n\r\nsecond\r\n"
+           "--XYZ--\r\n";
+}
+
+struct HostRun {
+    std::string report;
+    std::string loadedFrom;  // the settings library's file, as the host process has it
+    bool sheetSeen = false;
+    DWORD exitCode = 0;
+};
+
+// Runs the host with the script from a folder of its own (the host, the plug-in,
+// and settings libraries in Plugins\, Setup\ and beside the host), and handles the
+// sheet with press (after clicking the split switch when asked).
+HostRun RunHost(SheetMailbox& mailbox, const std::string& folder, bool clickSplit, int press) {
+    HostRun run;
+    const std::string bin = ProgramFolder();
+    CreateDirectoryA(folder.c_str(), nullptr);
+    CreateDirectoryA((folder + "Plugins").c_str(), nullptr);
+    CreateDirectoryA((folder + "Setup").c_str(), nullptr);
+    CopyFileA((bin + "Quenla.exe").c_str(), (folder + "Quenla.exe").c_str(), FALSE);
+    CopyFileA((bin + "Pikuno.dll").c_str(), (folder + "Pikuno.dll").c_str(), FALSE);
+    for (const char* place : {"Plugins\\", "Setup\\", ""}) {
+        CopyFileA((bin + "Pikunoset.dll").c_str(), (folder + place + "Pikunoset.dll").c_str(), FALSE);
+    }
+    std::string script = folder + "script.txt";
+    std::string report = folder + "report.txt";
+    FILE* file = fopen(script.c_str(), "wb");
+    if (!file) {
+        return run;
+    }
+    fputs("account Account1\r\n"
+          "dialog \"Pikuno 設定\"\r\n"
+          "menu \"プラグインの設定\"\r\n"
+          "select #1\r\n"
+          "folder-menu \"ダイジェストメール分割\"\r\n"
+          "list Account1\\inbox.box\r\n"
+          "list Account1\\trash.box\r\n",
+          file);
+    fclose(file);
+
+    // Without its last backslash, which would escape the closing quote.
+    std::string mailboxDir = mailbox.Dir().substr(0, mailbox.Dir().size() - 1);
+    std::string commandLine = "\"" + folder + "Quenla.exe\" --mailbox \"" + mailboxDir + "\" --plugin \"" + folder +
+                              "Pikuno.dll\" --script \"" + script + "\" --out \"" + report + "\"";
+    // The host also prints its report; the file is enough here.
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE nul = CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                             OPEN_EXISTING, 0, nullptr);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = nul;
+    startup.hStdOutput = nul;
+    startup.hStdError = nul;
+    PROCESS_INFORMATION process = {};
+    BOOL started = CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(),
+                                  &startup, &process);
+    CloseHandle(nul);
+    if (!started) {
+        return run;
+    }
+    HWND sheet = nullptr;
+    run.sheetSeen = WaitFor([&] {
+        sheet = FindWindowA("#32770", kSheetCaption);
+        return sheet != nullptr || WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0;
+    }, 30000) && sheet != nullptr;
+    if (run.sheetSeen) {
+        HWND page = nullptr;
+        WaitFor([&] {
+            page = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+            return page != nullptr;
+        });
+        HMODULE module = reinterpret_cast<HMODULE>(GetWindowLongPtrA(page, GWLP_HINSTANCE));
+        char path[MAX_PATH] = {};
+        if (GetModuleFileNameExA(process.hProcess, module, path, sizeof path)) {
+            run.loadedFrom = path;
+        }
+        if (clickSplit) {
+            SendMessageA(GetDlgItem(page, IDC_DIVIDE), BM_CLICK, 0, 0);
+        }
+        PostMessageA(sheet, PSM_PRESSBUTTON, static_cast<WPARAM>(press), 0);
+    }
+    WaitForSingleObject(process.hProcess, 60000);
+    GetExitCodeProcess(process.hProcess, &run.exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    FILE* out = fopen(report.c_str(), "rb");
+    if (out) {
+        char buffer[4096];
+        size_t got;
+        while ((got = fread(buffer, 1, sizeof buffer, out)) > 0) {
+            run.report.append(buffer, got);
+        }
+        fclose(out);
+    }
+    return run;
+}
+
+TEST(SetUpThroughHost, OkMakesThePluginReadTheDigestSettingsAgain) {
+    struct Case {
+        bool clickSplit;
+        int press;
+        const char* inbox;  // what the list says after the split command
+        const char* trash;
+        bool written;
+    } cases[] = {
+        // Split switched on and OK: the plug-in, which read Divide 0 at start-up,
+        // now splits: two messages in the inbox, the digest in the trash.
+        {true, PSBTN_OK, "folder Account1\\inbox.box 2 mails", "folder Account1\\trash.box 1 mails", true},
+        // The same with Cancel: nothing written, nothing split.
+        {true, PSBTN_CANCEL, "folder Account1\\inbox.box 1 mails", "folder Account1\\trash.box 0 mails", false},
+    };
+    for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+        SheetMailbox mailbox;
+        mailbox.AddAccount("Account1", "Home", "alice");
+        CreateDirectoryA((mailbox.Dir() + "Account1\\inbox.box").c_str(), nullptr);
+        CreateDirectoryA((mailbox.Dir() + "Account1\\trash.box").c_str(), nullptr);
+        mailbox.WriteText("Account1\\inbox.box\\00000001.qnl", DigestMail());
+        // The host runs from a folder inside the temporary mailbox's parent.
+        std::string folder = mailbox.Dir() + "host\\";
+        HostRun run = RunHost(mailbox, folder, cases[i].clickSplit, cases[i].press);
+        ASSERT_TRUE(run.sheetSeen) << "case " << i << "\n" << run.report;
+        size_t at = run.loadedFrom.find_last_of('\\');
+        ASSERT_NE(std::string::npos, at) << "case " << i << ": " << run.loadedFrom;
+        EXPECT_EQ(0, _stricmp((folder + "Plugins\\Pikunoset.dll").c_str(), run.loadedFrom.c_str()))
+            << "case " << i << ": loaded " << run.loadedFrom;
+        EXPECT_EQ(0u, run.exitCode) << "case " << i << "\n" << run.report;
+        EXPECT_NE(std::string::npos, run.report.find(cases[i].inbox)) << "case " << i << "\n" << run.report;
+        EXPECT_NE(std::string::npos, run.report.find(cases[i].trash)) << "case " << i << "\n" << run.report;
+        EXPECT_EQ(cases[i].written, mailbox.Exists("Pikuno.ini")) << "case " << i;
+    }
+}
+
+}  // namespace
