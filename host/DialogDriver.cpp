@@ -1,6 +1,7 @@
 #include "DialogDriver.h"
 
 #include <commctrl.h>
+#include <prsht.h>
 
 #include <map>
 
@@ -196,53 +197,73 @@ void DialogDriver::Handle(HWND window, const DialogAction& action) {
     SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored);
     bool isMessageBox = GetDlgItem(window, kMessageBoxTextId) != nullptr;
     ReportWindow(window, isMessageBox ? "box" : "dialog");
+    for (const DialogStep& step : action.steps) {
+        if (!Perform(window, action, step)) {
+            return;
+        }
+    }
+}
+
+bool DialogDriver::Perform(HWND window, const DialogAction& action, const DialogStep& step) {
+    DWORD_PTR ignored = 0;
     HWND list = GetDlgItem(window, kSelectionListId);
-    for (int item : action.tick) {
-        bool ok = list && SetStateImage(list, item - 1, 2) && StateImage(list, item - 1) == 2;
-        if (ok) {
-            gReport.Line("  ticked item " + std::to_string(item));
-        } else {
-            gReport.Fail("cannot tick item " + std::to_string(item) + " of \"" + action.caption + "\"");
+    switch (step.kind) {
+    case DialogStep::Tick:
+    case DialogStep::Untick: {
+        int image = step.kind == DialogStep::Tick ? 2 : 1;
+        const char* verb = step.kind == DialogStep::Tick ? "ticked" : "unticked";
+        for (int item : step.numbers) {
+            if (list && SetStateImage(list, item - 1, image) && StateImage(list, item - 1) == image) {
+                gReport.Line(std::string("  ") + verb + " item " + std::to_string(item));
+            } else {
+                gReport.Fail(std::string("cannot mark item ") + std::to_string(item) + " " + verb + " in \"" +
+                             action.caption + "\"");
+            }
         }
+        return true;
     }
-    for (int item : action.untick) {
-        bool ok = list && SetStateImage(list, item - 1, 1) && StateImage(list, item - 1) == 1;
-        if (ok) {
-            gReport.Line("  unticked item " + std::to_string(item));
+    case DialogStep::Page: {
+        int page = step.numbers.empty() ? 0 : step.numbers.front();
+        // PSM_SETCURSEL answers TRUE when the sheet switched to the page.
+        LRESULT switched = SendMessageA(window, PSM_SETCURSEL, static_cast<WPARAM>(page - 1), 0);
+        if (switched) {
+            gReport.Line("  page " + std::to_string(page));
         } else {
-            gReport.Fail("cannot untick item " + std::to_string(item) + " of \"" + action.caption + "\"");
+            gReport.Fail("\"" + action.caption + "\" has no page " + std::to_string(page));
         }
+        return true;
     }
-    if (!action.shot.empty()) {
-        // Give the ticks time to be painted before the picture is taken.
+    case DialogStep::Shot:
+        // Let pending painting happen before the picture is taken.
         SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored);
         RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-        if (SaveWindowBitmap(window, action.shot)) {
-            gReport.Line("  picture " + action.shot);
+        if (SaveWindowBitmap(window, step.text)) {
+            gReport.Line("  picture " + step.text);
         } else {
-            gReport.Fail("cannot save a picture of \"" + action.caption + "\" to " + action.shot);
+            gReport.Fail("cannot save a picture of \"" + action.caption + "\" to " + step.text);
         }
+        return true;
+    case DialogStep::Press:
+        break;
     }
-    if (action.press.empty()) {
-        return;
-    }
-    if (action.press == "close") {
+    if (step.text == "close") {
         PostMessageA(window, WM_CLOSE, 0, 0);
     } else {
-        int id = ButtonId(action.press);
+        int id = ButtonId(step.text);
         HWND button = id ? GetDlgItem(window, id) : nullptr;
         if (!button) {
-            gReport.Fail("\"" + action.caption + "\" has no button " + action.press);
+            gReport.Fail("\"" + action.caption + "\" has no button " + step.text);
             CloseUnexpected(window);
-            return;
+            return false;
         }
         PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
     }
     if (WaitGone(window, 10000)) {
-        gReport.Line("  pressed " + action.press);
+        gReport.Line("  pressed " + step.text);
     } else {
-        gReport.Fail("\"" + action.caption + "\" did not close after " + action.press);
+        gReport.Fail("\"" + action.caption + "\" did not close after " + step.text);
     }
+    return false;
 }
 
 void DialogDriver::CloseUnexpected(HWND window) {

@@ -1,8 +1,8 @@
 #pragma once
 // Drives the modal windows a plug-in opens while the window thread is blocked in
 // them: a second thread watches the window thread's top-level windows, and when one
-// with an awaited caption appears it reads it, ticks list items, saves a picture,
-// and presses a button, all by messages (never by simulated input). A window nobody
+// with an awaited caption appears it reads it, ticks list items, turns property
+// sheet pages, saves pictures and presses a button, all by messages (never by simulated input). A window nobody
 // awaited is reported and closed after a while, so that a run never hangs.
 
 #include <windows.h>
@@ -13,12 +13,17 @@
 #include <thread>
 #include <vector>
 
+// One thing done to an awaited window, in the order the script gives them.
+struct DialogStep {
+    enum Kind { Tick, Untick, Page, Shot, Press } kind;
+    std::vector<int> numbers;  // Tick, Untick: 1-based list items; Page: 1-based page
+    std::string text;          // Shot: picture file (BMP); Press: ok, cancel, yes, no,
+                               // abort, retry, ignore or close
+};
+
 struct DialogAction {
-    std::string caption;        // awaited window caption, compared byte for byte
-    std::vector<int> tick;      // 1-based list items to tick (state image 2)
-    std::vector<int> untick;    // 1-based list items to untick (state image 1)
-    std::string press;          // ok, cancel, yes, no, abort, retry, ignore, close, or ""
-    std::string shot;           // picture file (BMP), or ""
+    std::string caption;  // awaited window caption, compared byte for byte
+    std::vector<DialogStep> steps;
 };
 
 class DialogDriver {
@@ -43,6 +48,8 @@ public:
 private:
     void Run();
     void Handle(HWND window, const DialogAction& action);
+    // False when the window is gone (pressed) or cannot go on.
+    bool Perform(HWND window, const DialogAction& action, const DialogStep& step);
     void CloseUnexpected(HWND window);
 
     DWORD uiThreadId_ = 0;

@@ -112,9 +112,9 @@ void MainWindow::CreateChildren() {
         SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     }
     SendMessageA(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
-    AddColumn(list_, 0, "件名", 260);
-    AddColumn(list_, 1, "差出人", 160);
-    AddColumn(list_, 2, "日付", 170);
+    AddColumn(list_, 0, "件名", 230);
+    AddColumn(list_, 1, "差出人", 140);
+    AddColumn(list_, 2, "日付", 150);
     AddColumn(list_, 3, "サイズ", 60);
     AddColumn(list_, 4, "マーク", 50);
     AddColumn(list_, 5, "未読", 40);
@@ -270,10 +270,11 @@ void MainWindow::UpdateView() {
         std::string entry = gHost.Selection().front();
         std::string header, body;
         if (gMailView.Header(entry, &header) && gMailView.Text(entry, &body)) {
-            shown = header + "\r\n" + body;
-            if (shown.find('\x1b') != std::string::npos) {
-                shown = JisToSjis(shown);
+            if (body.find('\x1b') != std::string::npos) {
+                body = JisToSjis(body);
             }
+            // Encoded words of the header are shown decoded, as a mail client does.
+            shown = DecodeHeaderText(header) + "\r\n" + body;
         }
     }
     SetWindowTextA(view_, shown.c_str());
@@ -329,6 +330,11 @@ void MainWindow::MoveSelected(bool toTrash) {
 
 void MainWindow::Receive() {
     std::string account = gHost.CurrentAccount();
+    if (gHost.busy) {
+        // Chosen again from a window the plug-in opened during a retrieval.
+        gReport.Line("receive: already receiving");
+        return;
+    }
     if (account.empty()) {
         gReport.Line("receive: no account shown");
         return;

@@ -96,6 +96,11 @@ int Run(HINSTANCE instance, int show) {
         gReport.Line("Quenla: cannot create the folder window");
         return 1;
     }
+    // Watching before the plug-in loads: a box shown by its attach (a binding
+    // error) must not hang the run.
+    if (options.NonInteractive()) {
+        gDialogDriver.Start(GetCurrentThreadId(), window.Handle(), options.unexpectedMs);
+    }
     std::string plugin = options.plugin.empty() ? ExeDirectory() + "Pikuno.dll" : options.plugin;
     if (!options.noPlugin) {
         bool present = GetFileAttributesA(plugin.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -110,7 +115,6 @@ int Run(HINSTANCE instance, int show) {
 
     ScriptRunner runner(window, script);
     if (options.NonInteractive() && window.Handle()) {
-        gDialogDriver.Start(GetCurrentThreadId(), window.Handle(), options.unexpectedMs);
         runner.Start();
     }
     MSG message;

@@ -32,11 +32,15 @@ bool SaveWindowBitmap(HWND window, const std::string& path) {
         return false;
     }
     HGDIOBJ old = SelectObject(memory, bitmap);
-    bool drawn = PrintWindow(window, memory, 0) != FALSE;
-    if (!drawn) {
-        HDC windowDc = GetWindowDC(window);
-        drawn = BitBlt(memory, 0, 0, width, height, windowDc, 0, 0, SRCCOPY) != FALSE;
+    // The window's own pixels, controls included, even where another window covers it
+    // (Wine keeps a surface per top-level window); PrintWindow when that fails.
+    HDC windowDc = GetWindowDC(window);
+    bool drawn = windowDc && BitBlt(memory, 0, 0, width, height, windowDc, 0, 0, SRCCOPY) != FALSE;
+    if (windowDc) {
         ReleaseDC(window, windowDc);
+    }
+    if (!drawn) {
+        drawn = PrintWindow(window, memory, 0) != FALSE;
     }
     GdiFlush();
     SelectObject(memory, old);

@@ -1,6 +1,6 @@
 #pragma once
-// Pictures of windows for the reports: the window as drawn (PrintWindow, with a
-// copy from the window's own DC when that fails) saved as a 24-bit BMP.
+// Pictures of windows for the reports: the window as drawn (copied from its own
+// DC, PrintWindow when that fails) saved as a 24-bit BMP.
 
 #include <windows.h>
 

@@ -7,6 +7,7 @@
 #include "DialogDriver.h"
 #include "HostApiList.h"
 #include "HostContext.h"
+#include "HostMenus.h"
 #include "MailSummary.h"
 #include "MainWindow.h"
 #include "Report.h"
@@ -140,6 +141,10 @@ bool ScriptRunner::Run(const std::vector<std::string>& words) {
     }
     if (command == "receive") {
         window_.Command(static_cast<int>(kHostReceiveCommand));
+        return true;
+    }
+    if (command == "setup" || command == "version") {
+        window_.Command(command == "setup" ? kCmdSetup : kCmdVersion);
         return true;
     }
     if (command == "print-menu") {
@@ -286,25 +291,34 @@ bool ScriptRunner::Select(const std::vector<std::string>& words) {
 
 bool ScriptRunner::Arm(const std::vector<std::string>& words) {
     if (words.size() < 2) {
-        gReport.Fail("dialog needs a caption");
+        gReport.Fail(words[0] + " needs a caption");
         return false;
     }
     DialogAction action;
     action.caption = words[1];
     for (size_t i = 2; i < words.size(); ++i) {
         const std::string& word = words[i];
-        if ((word == "tick" || word == "untick" || word == "shot") && i + 1 < words.size()) {
+        DialogStep step;
+        if (word == "tick" || word == "untick" || word == "page" || word == "shot") {
+            if (i + 1 >= words.size()) {
+                gReport.Fail(word + " needs a value");
+                return false;
+            }
             const std::string& value = words[++i];
-            if (word == "tick") {
-                action.tick = Numbers(value);
-            } else if (word == "untick") {
-                action.untick = Numbers(value);
+            step.kind = word == "tick"     ? DialogStep::Tick
+                        : word == "untick" ? DialogStep::Untick
+                        : word == "page"   ? DialogStep::Page
+                                           : DialogStep::Shot;
+            if (step.kind == DialogStep::Shot) {
+                step.text = value;
             } else {
-                action.shot = value;
+                step.numbers = Numbers(value);
             }
         } else {
-            action.press = word;
+            step.kind = DialogStep::Press;
+            step.text = word;
         }
+        action.steps.push_back(step);
     }
     gDialogDriver.Arm(action);
     return true;

@@ -210,21 +210,35 @@ cmd_adduser() {
 }
 
 cmd_addmail() {
-    local dir user seq_file seq file name
+    local dir user seq_file seq file
     dir=$(absolute "$1")
     user=$2
     shift 2
+    for file in "$@"; do
+        [ -f "$file" ] || die "no such file: $file"
+    done
     prepare_user_dirs "$dir" "$user"
     seq_file="$dir/mail/$user/.pikuno-seq"
     seq=$(cat "$seq_file" 2>/dev/null || echo 0)
-    for file in "$@"; do
-        [ -f "$file" ] || die "no such file: $file"
-        seq=$((seq + 1))
-        # Dovecot numbers new messages in the order of their file names.
-        name=$(printf '%010d.M%06dP%d.pikuno' 1700000000 "$seq" $$)
-        cp "$file" "$dir/mail/$user/Maildir/tmp/$name"
-        mv "$dir/mail/$user/Maildir/tmp/$name" "$dir/mail/$user/Maildir/new/$name"
-    done
+    # One process for all files (a process start per file costs more than the
+    # copy). Written to tmp/, then renamed into new/, as Maildir delivery goes;
+    # Dovecot numbers new messages in the order of their file names.
+    seq=$(perl -e '
+        my ($maildir, $seq, $pid, @files) = @ARGV;
+        for my $file (@files) {
+            $seq++;
+            my $name = sprintf("%010d.M%06dP%d.pikuno", 1700000000, $seq, $pid);
+            open(my $in, "<:raw", $file) or die "$file: $!\n";
+            local $/;
+            my $bytes = <$in>;
+            close($in);
+            open(my $out, ">:raw", "$maildir/tmp/$name") or die "$name: $!\n";
+            print $out $bytes;
+            close($out) or die "$name: $!\n";
+            rename("$maildir/tmp/$name", "$maildir/new/$name") or die "$name: $!\n";
+        }
+        print $seq;
+    ' "$dir/mail/$user/Maildir" "$seq" $$ "$@") || die "could not deliver the mails"
     echo "$seq" >"$seq_file"
     chown -R "$MAIL_USER:$MAIL_GROUP" "$dir/mail/$user"
 }

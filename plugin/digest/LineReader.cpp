@@ -14,8 +14,13 @@ void LineReader::Attach(ByteSource* source, uint32_t chunkSize) {
     if (chunkSize == 0) {
         chunkSize = 1;
     }
-    if (chunkSize != chunkSize_) {
+    // Detaching releases the buffer, so that a queue of closed mails holds none.
+    if (!source || chunkSize != chunkSize_) {
         delete[] chunk_;
+        chunk_ = nullptr;
+        chunkSize_ = 0;
+    }
+    if (source && !chunk_) {
         chunk_ = new (std::nothrow) char[chunkSize];
         chunkSize_ = chunk_ ? chunkSize : 0;
     }

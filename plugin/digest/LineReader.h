@@ -24,7 +24,7 @@ public:
 
     // Starts reading `source` from its current position. A chunk size of 1 makes one
     // source read per byte and takes the look-ahead with a read and a step back
-    // (kept for measurement). Null detaches.
+    // (kept for measurement). Null detaches and releases the buffer.
     void Attach(ByteSource* source, uint32_t chunkSize = kDefaultChunkSize);
 
     // Appends the next physical line (without CR and LF bytes) to the buffer.

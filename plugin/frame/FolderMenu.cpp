@@ -31,10 +31,9 @@ MENUITEMINFOA StringItem(UINT id, const char* itemText, UINT length) {
     return item;
 }
 
-// Inserting by command before an identifier the menu lacks does not fail: the
-// system appends the item instead (Wine and ReactOS do; so would the host's menus).
-// The item must not appear then, so the anchor is looked up first, the same way
-// the insertion looks it up (submenus included).
+// Inserting by command before an identifier the menu lacks need not fail: Wine
+// appends the item at the end instead. The item must not appear then, so the
+// anchor is looked up first, the way the insertion looks it up (submenus included).
 BOOL InsertBeforeCommand(HMENU menu, UINT anchor, const MENUITEMINFOA& item) {
     if (GetMenuState(menu, anchor, MF_BYCOMMAND) == static_cast<UINT>(-1)) {
         return FALSE;

@@ -170,7 +170,8 @@ std::size_t DecodeHeaderText(const char* source, char* output, int32_t* kind) {
         out += offset;
         total += offset;
         // The decoded bytes (3 per started group of four, and the terminator) always
-        // fit in the room of the word itself, so they are decoded in place.
+        // fit in the output's room for the word itself, so they need no buffer of
+        // their own: decoded straight into the output.
         std::size_t decoded = DecodeBase64Span(payload, payloadEnd, out);
         total += decoded;
         out += std::strlen(reinterpret_cast<const char*>(out));

@@ -81,6 +81,11 @@ bool PopConnect(const char* server, int port) {
     }
     DWORD timeout = gReceiveTimeoutMs;
     setsockopt(gSessionSocket, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
+    // Commands go out in several small sends; with Nagle's algorithm each later
+    // piece waits for the server's delayed acknowledgement of the first (tens of
+    // milliseconds per command, minutes for a long list of TOP exchanges).
+    BOOL noDelay = TRUE;
+    setsockopt(gSessionSocket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
 
     sockaddr_in peer;
     std::memset(&peer, 0, sizeof peer);

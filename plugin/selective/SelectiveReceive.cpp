@@ -1,8 +1,225 @@
 #include "SelectiveReceive.h"
 
+#include <cstdlib>
+#include <cstring>
+
+#include "BoundedText.h"
+#include "DialUp.h"
+#include "HostApi.h"
+#include "Pop3Session.h"
+#include "SelectionDialog.h"
+#include "SettingsFiles.h"
+#include "UidlList.h"
+#include "WinHandles.h"
+
 int32_t gDeleteOnServer = 0;
 
-LRESULT WINAPI RunSelectiveReceive(HWND, LPARAM) {
-    // The command itself is not built yet: choosing "選択受信" does nothing so far.
+const char kKeepMailOnServerText[] =
+    "メールのフィルター処理を行う為には\nメールをサーバーに残す設定にしてから\nQuenlaを再起動してください";
+const char kNoDialUpEntryText[] =
+    "ダイアルアップのエントリが見つかりません\nオプションのダイアルアップ接続先をチェックしてください。";
+const char kDialUpFailedText[] = "ダイアルアップに失敗しました";
+
+namespace {
+
+void ShowKirvanMessage(HWND window, const char* text) {
+    MessageBoxA(window, text, "Kirvan", MB_OK);
+}
+
+// Account directory of the window + name. False (buffer empty) when the path
+// does not fit: a cut path would name another file.
+bool AccountFilePath(HWND window, const char* name, char* buffer) {
+    const char* accountDir = gHostApi.VhxGetAccount ? gHostApi.VhxGetAccount(window) : nullptr;
+    if (!accountDir) {
+        buffer[0] = '\0';
+        return false;
+    }
+    return BuildAccountFilePath(buffer, kPathBufferSize, accountDir, name);
+}
+
+// Passwords do not outlive their use on the stack.
+struct PasswordScrub {
+    FilterSettings& settings;
+    ~PasswordScrub() { SecureZeroMemory(settings.pass, sizeof settings.pass); }
+};
+
+// The bytes to append: an LF first when the file's last line is unfinished,
+// then every UIDL with its LF. malloc'ed; null when out of memory.
+char* BuildUidlBlock(bool leadingLineFeed, std::size_t* length) {
+    std::size_t total = leadingLineFeed ? 1 : 0;
+    const int32_t count = gUidlList.GetCount();
+    for (int32_t i = 0; i < count; ++i) {
+        total += std::strlen(gUidlList.GetAt(i)) + 1;
+    }
+    char* block = static_cast<char*>(std::malloc(total));
+    if (!block) {
+        return nullptr;
+    }
+    char* out = block;
+    if (leadingLineFeed) {
+        *out++ = '\n';
+    }
+    for (int32_t i = 0; i < count; ++i) {
+        const char* uidl = gUidlList.GetAt(i);
+        std::size_t size = std::strlen(uidl);
+        std::memcpy(out, uidl, size);
+        out += size;
+        *out++ = '\n';
+    }
+    *length = total;
+    return block;
+}
+
+// True when the file has bytes and the last one is not LF. Needs read access;
+// the file pointer is left at the end.
+bool LastLineUnfinished(HANDLE file, bool canRead) {
+    LARGE_INTEGER size;
+    if (!canRead || !GetFileSizeEx(file, &size) || size.QuadPart == 0) {
+        return false;
+    }
+    LARGE_INTEGER back;
+    back.QuadPart = -1;
+    char last = '\n';
+    DWORD read = 0;
+    if (SetFilePointerEx(file, back, nullptr, FILE_END)) {
+        if (!ReadFile(file, &last, 1, &read, nullptr) || read != 1) {
+            last = '\n';
+        }
+    }
+    return last != '\n';
+}
+
+}  // namespace
+
+LRESULT WINAPI RunSelectiveReceive(HWND window, LPARAM) {
+    char kirvanPath[kPathBufferSize];
+    char accountPath[kPathBufferSize];
+    if (!AccountFilePath(window, "Kirvan.ini", kirvanPath) ||
+        !AccountFilePath(window, "Account.ini", accountPath)) {
+        return 0;  // as if switched off: nothing can be read for this account
+    }
+
+    FilterSettings filter = ReadFilterSettings(kirvanPath, FilterDefaults::Plugin);
+    SecureZeroMemory(filter.pass, sizeof filter.pass);  // RunPopSession reads it itself
+    if (filter.DoFilter == 0) {
+        return 0;
+    }
+    gDeleteOnServer = filter.Delete;
+
+    if (ReadAccountInt(accountPath, "NotDelete") == 0) {
+        ShowKirvanMessage(window, kKeepMailOnServerText);
+        return 0;
+    }
+
+    if (ReadAccountInt(accountPath, "UseRAS") != 0) {
+        char provider[kAccountLongValueBufferSize];
+        ReadAccountString(accountPath, "RASProvider", provider, sizeof provider);
+        if (provider[0] == '\0') {
+            ShowKirvanMessage(window, kNoDialUpEntryText);
+            return 0;
+        }
+        // A line still held from an earlier command that never saw the end of
+        // its retrieval would be lost for good once the handle is overwritten.
+        HangUp();
+        gDialUpConnection = nullptr;
+        if (!DialUp(provider)) {
+            ShowKirvanMessage(window, kDialUpFailedText);
+            return 0;
+        }
+    }
+
+    char server[kAccountLongValueBufferSize];
+    char user[kAccountNameBufferSize];
+    ReadAccountString(accountPath, "POP3Server", server, sizeof server);
+    int port = ReadAccountInt(accountPath, "POP3Port");
+    ReadAccountString(accountPath, "Account", user, sizeof user);
+
+    if (RunPopSession(window, server, port, user)) {
+        PostMessageA(window, WM_COMMAND, kHostReceiveCommand, 0);
+    } else {
+        HangUp();
+    }
     return 0;
+}
+
+bool RunPopSession(HWND window, const char* server, int port, const char* user) {
+    char kirvanPath[kPathBufferSize];
+    if (!AccountFilePath(window, "Kirvan.ini", kirvanPath)) {
+        return false;
+    }
+    if (!PopConnect(server, port)) {
+        return false;
+    }
+    PopReadResponse(false);  // the greeting; its content does not matter
+
+    FilterSettings settings = ReadFilterSettings(kirvanPath, FilterDefaults::Plugin);
+    PasswordScrub scrub{settings};
+    bool loggedIn = PopLogin(user, settings.pass);
+    if (loggedIn) {
+        PopList();
+        gUidlList.RemoveAll();
+        if (settings.FilterType == 0) {
+            ShowSelectionDialog(window);
+        } else if (settings.FilterType == 1 && settings.CheckSize != 0) {
+            ApplySizeFilter(settings.FilterSize);
+        }
+        AppendUidlFile(window);
+    }
+    PopQuit();
+    PopReleaseBuffers();
+    return loggedIn;
+}
+
+void ApplySizeFilter(int32_t limit) {
+    if (!gSizeTable) {
+        return;
+    }
+    for (int32_t n = 1; n <= gMessageCount; ++n) {
+        if (limit >= gSizeTable[n - 1]) {
+            continue;  // left to the host's retrieval
+        }
+        gUidlList.AddUnique(PopFetchUidl(n));
+    }
+}
+
+void AppendUidlFile(HWND window) {
+    if (gUidlList.GetCount() == 0) {
+        return;
+    }
+    char path[kPathBufferSize];
+    if (!AccountFilePath(window, "uidl", path)) {
+        return;
+    }
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    // Read access only to look at the last byte; a file that allows writing
+    // alone is still appended to, unchecked.
+    bool canRead = true;
+    UniqueFileHandle file(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, share, nullptr, OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsValid()) {
+        canRead = false;
+        file.Reset(CreateFileA(path, GENERIC_WRITE, share, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file.IsValid()) {
+            return;
+        }
+    }
+    bool leadingLineFeed = LastLineUnfinished(file.Get(), canRead);
+    LARGE_INTEGER zero;
+    zero.QuadPart = 0;
+    if (!SetFilePointerEx(file.Get(), zero, nullptr, FILE_END)) {
+        return;
+    }
+    std::size_t length = 0;
+    char* block = BuildUidlBlock(leadingLineFeed, &length);
+    if (!block) {
+        return;
+    }
+    if (length > MAXDWORD) {
+        std::free(block);
+        return;
+    }
+    // One write for the whole block: an interrupted append never leaves half a line.
+    DWORD written = 0;
+    WriteFile(file.Get(), block, static_cast<DWORD>(length), &written, nullptr);
+    std::free(block);
 }

@@ -10,5 +10,26 @@
 // VbxRecFilter reads it; VbxFolderEndRetrieve sets it to 0.
 extern int32_t gDeleteOnServer;
 
+// The texts of the command's message boxes (caption "Kirvan", OK only).
+extern const char kKeepMailOnServerText[];
+extern const char kNoDialUpEntryText[];
+extern const char kDialUpFailedText[];
+
 // The command callback registered for "選択受信"; value is the registered 0.
+// Checks the account's settings, dials when the account uses dial-up, runs the
+// POP3 session and, when it logged in, posts the host receive command to window.
 LRESULT WINAPI RunSelectiveReceive(HWND window, LPARAM value);
+
+// Connects, logs in and has the messages to leave on the server chosen (the
+// selection dialog or the size filter), appends their UIDLs to the account's
+// uidl file and quits. True when the login succeeded.
+bool RunPopSession(HWND window, const char* server, int port, const char* user);
+
+// Sets aside (into gUidlList) every listed message larger than limit bytes.
+void ApplySizeFilter(int32_t limit);
+
+// Appends gUidlList to the account's uidl file, each UIDL followed by LF, in one
+// write. A file whose last byte is not LF first gets one, so that the first new
+// UIDL never joins the file's last line. Nothing happens for an empty list or a
+// file that cannot be opened.
+void AppendUidlFile(HWND window);

@@ -236,15 +236,4 @@ TEST_F(FolderMenuTest, OtherKindsDoNothing) {
     }
 }
 
-// The short item description is what the 32-bit host's system expects; the
-// 64-bit build passes the same form of its own layout, which must be accepted too.
-TEST(FolderMenuLayout, ShortItemDescriptionEndsBeforeTheBitmap) {
-#if defined(_WIN64)
-    EXPECT_EQ(72u, kShortMenuItemInfoSize);
-#else
-    EXPECT_EQ(44u, kShortMenuItemInfoSize);
-#endif
-    EXPECT_EQ(sizeof(MENUITEMINFOA) - sizeof(HBITMAP), kShortMenuItemInfoSize);
-}
-
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "DialUp.h"
 #include "FrameFakeHost.h"
@@ -94,25 +95,6 @@ TEST_F(RetrievalTest, RecFilterQueuesOnlyWhileDivideIsOn) {
     EXPECT_EQ(2, gSplitQueue.GetCount());
 }
 
-// Needs a process in which the plug-in was never started: ctest runs it alone too.
-TEST(RetrievalAtLoad, RecFilterBeforeStartUpQueuesNothing) {
-    const DigestSettings& settings = gSplitQueue.GetSettings();
-    if (settings.Divide || settings.MultipartMixed || settings.MultipartDigest || settings.Midoku ||
-        settings.AskDelete) {
-        GTEST_SKIP() << "the digest settings were already read in this process";
-    }
-    FrameFakeHost host;
-    FrameTempDir mailbox;
-    FrameFakeHost::mailbox = mailbox.Path();
-    ASSERT_TRUE(mailbox.WriteFile("Pikuno.ini", "[Digest]\r\nDivide=1\r\n"));
-    gUidlList.Add("set-aside");
-    gDeleteOnServer = 1;
-    // The answer follows the list and the flag all the same.
-    EXPECT_EQ(1, frame::RecFilter("C:\\mail\\a.qnl"));
-    EXPECT_EQ(0, gSplitQueue.GetCount());
-    ResetRetrievalState();
-}
-
 TEST_F(RetrievalTest, EndRetrievalResetsEverything) {
     struct EndCase {
         bool dialUp;
@@ -155,6 +137,39 @@ TEST_F(RetrievalTest, EndRetrievalResetsEverything) {
     }
     // The settings survive the end of a retrieval.
     EXPECT_EQ(1, gSplitQueue.GetSettings().Divide);
+}
+
+// The mails queued during the retrieval are split before the queue is emptied.
+TEST_F(RetrievalTest, EndRetrievalSplitsWhatTheRetrievalQueued) {
+    ASSERT_TRUE(mailbox.WriteFile("Pikuno.ini", "[Digest]\r\nDivide=1\r\nDelType=0\r\n"));
+    frame::StartUp(0);
+    mailbox.MakeDir("Account1");
+    mailbox.MakeDir("Account1\\inbox.box");
+    const std::string digest =
+        "From: list@example.com\r\n"
+        "Subject: digest\r\n"
+        "MIME-Version: 1.0\r\n"
+        "Content-Type: multipart/digest; boundary=\"XYZ\"\r\n"
+        "\r\n"
+        "--XYZ\r\n"
+        "Content-Type: message/rfc822\r\n"
+        "\r\n"
+        "From: a@example.com\r\nSubject: one\r\n\r\nbody one\r\n"
+        "--XYZ\r\n"
+        "Content-Type: message/rfc822\r\n"
+        "\r\n"
+        "From: b@example.com\r\nSubject: two\r\n\r\nbody two\r\n"
+        "--XYZ--\r\n";
+    ASSERT_TRUE(mailbox.WriteFile("Account1\\inbox.box\\00000001.qnl", digest));
+    EXPECT_EQ(0, frame::RecFilter((mailbox.Path() + "Account1\\inbox.box\\00000001.qnl").c_str()));
+    ASSERT_EQ(1, gSplitQueue.GetCount());
+
+    frame::EndRetrieval(kWindow);
+
+    EXPECT_EQ((std::vector<std::string>{"Account1\\inbox.box", "Account1\\inbox.box"}), FrameFakeHost::importFolders);
+    EXPECT_EQ(std::vector<std::string>{"Account1\\inbox.box\\00000001 -> Account1\\trash.box"}, FrameFakeHost::moves);
+    EXPECT_TRUE(FrameFakeHost::deletions.empty());
+    EXPECT_EQ(0, gSplitQueue.GetCount());
 }
 
 }  // namespace

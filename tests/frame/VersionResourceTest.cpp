@@ -87,13 +87,4 @@ TEST_F(VersionResource, Strings) {
     EXPECT_NE(std::string::npos, Value("LegalCopyright").find("Copyright")) << Value("LegalCopyright");
 }
 
-// The same name seen as UTF-16: the resource itself holds the half-width forms.
-TEST_F(VersionResource, ProductNameInUnicode) {
-    void* value = nullptr;
-    UINT length = 0;
-    ASSERT_TRUE(VerQueryValueW(data.data(), L"\\StringFileInfo\\041104b0\\ProductName", &value, &length));
-    EXPECT_EQ(std::wstring(L"Pikuno \uff80\uff9e\uff72\uff85\uff90\uff6f\uff78 \uff98\uff9d\uff78 \uff97\uff72\uff8c\uff9e\uff97\uff98"),
-              std::wstring(static_cast<const wchar_t*>(value)));
-}
-
 }  // namespace

@@ -69,7 +69,7 @@ protected:
         while (lines >> e.number >> e.size >> e.uidl) {
             expected_.push_back(e);
         }
-        ASSERT_EQ(3u, expected_.size());
+        ASSERT_EQ(403u, expected_.size());
         PopSetReceiveTimeout(15000);
     }
     void TearDown() override {
@@ -153,13 +153,13 @@ TEST_F(Pop3Dovecot, RefusalsEndPromptlyAndYieldNothing) {
 
     Open();
     ASSERT_TRUE(PopLogin(kUser, kPassword));
-    EXPECT_EQ(nullptr, PopFetchUidl(99)) << gResponseBuffer;
-    PopSendTop(99);
+    EXPECT_EQ(nullptr, PopFetchUidl(9999)) << gResponseBuffer;
+    PopSendTop(9999);
     PopReadResponse(true);  // one "-ERR" line: must not wait for a "." line
     ASSERT_NE(nullptr, gResponseBuffer);
     EXPECT_EQ('-', gResponseBuffer[0]) << gResponseBuffer;
     EXPECT_NE(INVALID_SOCKET, gSessionSocket) << "the session goes on after a refusal";
-    EXPECT_EQ(3, PopList()) << "the session is still in step: " << gResponseBuffer;
+    EXPECT_EQ(403, PopList()) << "the session is still in step: " << gResponseBuffer;
     PopQuit();
 }
 

@@ -1,7 +1,8 @@
 #!/bin/bash
 # Starts the Dovecot that test_pop3_dovecot talks to: one user with the mails of
-# pop3-mail/ and a large generated one, then records the server's own answers
-# (through a POP3 exchange of tools/dovecot.sh, not the client under test).
+# pop3-mail/, a large generated one and 400 small ones, then records the server's
+# own answers (through a POP3 exchange of tools/dovecot.sh, not the client under
+# test).
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 harness="$here/../../tools/dovecot.sh"
@@ -12,18 +13,26 @@ rm -rf "$dir"
 mkdir -p "$dir/spool"
 "$harness" adduser "$dir" pikuno 'pass word'
 
-# A mail of about 300 KB: LIST must report its size with CR LF line ends.
-{
-    printf 'From: big@example.org\nTo: pikuno@example.jp\nSubject: large\n\n'
-    for i in $(seq 1 6000); do
-        printf 'line %05d of a large body, padded to about fifty bytes\n' "$i"
-    done
-} >"$dir/spool/03-large.eml"
+# A mail of about 300 KB: LIST must report its size with CR LF line ends. And
+# enough small mails that the LIST reply outgrows the first reply buffer.
+mkdir -p "$dir/spool/small"
+awk -v spool="$dir/spool" 'BEGIN {
+    big = spool "/03-large.eml"
+    printf "From: big@example.org\nTo: pikuno@example.jp\nSubject: large\n\n" >big
+    for (i = 1; i <= 6000; i++)
+        printf "line %05d of a large body, padded to about fifty bytes\n", i >big
+    close(big)
+    for (i = 1; i <= 400; i++) {
+        small = sprintf("%s/small/%03d.eml", spool, i)
+        printf "From: s%d@example.org\nSubject: small %d\n\n%*s\n", i, i, i % 97, "x" >small
+        close(small)
+    }
+}'
 
 "$harness" addmail "$dir" pikuno "$here/pop3-mail/01-plain.eml" "$here/pop3-mail/02-iso2022jp.eml" \
-    "$dir/spool/03-large.eml"
+    "$dir/spool/03-large.eml" "$dir/spool/small/"*.eml
 cp "$here/pop3-mail/02-iso2022jp.eml" "$dir/spool/"
 "$harness" start "$dir" >/dev/null
 "$harness" view "$dir" pikuno >"$dir/expected.txt"
-[ "$(wc -l <"$dir/expected.txt")" -eq 3 ] || { echo "unexpected view:"; cat "$dir/expected.txt"; exit 1; }
-cat "$dir/expected.txt"
+[ "$(wc -l <"$dir/expected.txt")" -eq 403 ] || { echo "unexpected view:"; cat "$dir/expected.txt"; exit 1; }
+head -n 4 "$dir/expected.txt"

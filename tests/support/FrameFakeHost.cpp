@@ -7,6 +7,9 @@ std::vector<FakeRegistration> FrameFakeHost::registrations;
 std::vector<HWND> FrameFakeHost::accountWindows;
 std::vector<HWND> FrameFakeHost::folderWindows;
 int FrameFakeHost::mailboxCalls = 0;
+std::vector<std::string> FrameFakeHost::importFolders;
+std::vector<std::string> FrameFakeHost::moves;
+std::vector<std::string> FrameFakeHost::deletions;
 
 namespace {
 
@@ -31,6 +34,21 @@ LPCSTR WINAPI FakeFolderGetCurrentFolder(HWND window) {
     return FrameFakeHost::currentFolder.c_str();
 }
 
+BOOL WINAPI FakeImportFile(LPCSTR, LPCSTR folder, DWORD) {
+    FrameFakeHost::importFolders.push_back(folder ? folder : "(null)");
+    return TRUE;
+}
+
+BOOL WINAPI FakeMoveMail(LPCSTR entry, LPCSTR folder) {
+    FrameFakeHost::moves.push_back(std::string(entry ? entry : "(null)") + " -> " + (folder ? folder : "(null)"));
+    return TRUE;
+}
+
+BOOL WINAPI FakeDeleteMail(LPCSTR entry) {
+    FrameFakeHost::deletions.push_back(entry ? entry : "(null)");
+    return TRUE;
+}
+
 }  // namespace
 
 FrameFakeHost::FrameFakeHost() {
@@ -41,11 +59,17 @@ FrameFakeHost::FrameFakeHost() {
     accountWindows.clear();
     folderWindows.clear();
     mailboxCalls = 0;
+    importFolders.clear();
+    moves.clear();
+    deletions.clear();
     gHostApi = HostApi();
     gHostApi.VhxRegistCallback = FakeRegistCallback;
     gHostApi.VhxGetMailbox = FakeGetMailbox;
     gHostApi.VhxGetAccount = FakeGetAccount;
     gHostApi.VhxFolderGetCurrentFolder = FakeFolderGetCurrentFolder;
+    gHostApi.VhxImportFile = FakeImportFile;
+    gHostApi.VhxMoveMail = FakeMoveMail;
+    gHostApi.VhxDeleteMail = FakeDeleteMail;
 }
 
 FrameFakeHost::~FrameFakeHost() {

@@ -32,6 +32,9 @@ public:
     static std::vector<HWND> accountWindows;
     static std::vector<HWND> folderWindows;
     static int mailboxCalls;
+    static std::vector<std::string> importFolders;  // destination of each import
+    static std::vector<std::string> moves;          // "entry -> folder"
+    static std::vector<std::string> deletions;
     // Identifiers handed out by the registration, counting up from here.
     static const int kFirstCommandId = 40001;
 };

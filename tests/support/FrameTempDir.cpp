@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include <cstdio>
+#include "BoundedText.h"
 
 namespace {
 int gSequence = 0;
@@ -13,7 +13,7 @@ FrameTempDir::FrameTempDir() {
     GetTempPathA(sizeof base, base);
     for (;;) {
         char name[MAX_PATH];
-        std::snprintf(name, sizeof name, "%spikuno_frame_%lu_%d\\", base, GetCurrentProcessId(), ++gSequence);
+        text::Format(name, sizeof name, "%spikuno_frame_%lu_%d\\", base, GetCurrentProcessId(), ++gSequence);
         if (CreateDirectoryA(name, nullptr)) {
             path_ = name;
             return;

@@ -1,0 +1,459 @@
+#!/usr/bin/env python3
+"""End-to-end runs of the selective receive ("選択受信").
+
+Each case fills the Dovecot mailbox of user alice, writes a host mailbox with one
+account (Account.ini, Kirvan.ini, maybe a uidl file), runs the stand-in host
+Quenla.exe with the real Pikuno.dll non-interactively (it chooses the menu item,
+drives the selection dialog or answers the message box, and retrieves mail when
+the plug-in posts the receive command), and then checks the host's report, the
+account's uidl file, the inbox and what is left on the server.
+
+Standard library only. Run by ctest (tests/e2e/CMakeLists.txt):
+    e2e_receive.py --case NAME --bin DIR --wine WINE_RUN --dovecot DIR
+                   --harness tools/dovecot.sh --work DIR
+"""
+
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+
+USER = "alice"
+PASSWORD = "secret"
+MENU_ITEM = "選択受信"
+DIALOG = "ﾀﾞｲｱﾛｸﾞ"
+CAPTION = "Kirvan"
+
+KEEP_ON_SERVER_TEXT = ("メールのフィルター処理を行う為には\nメールをサーバーに残す設定にしてから\n"
+                       "Quenlaを再起動してください")
+NO_ENTRY_TEXT = ("ダイアルアップのエントリが見つかりません\n"
+                 "オプションのダイアルアップ接続先をチェックしてください。")
+DIAL_FAILED_TEXT = "ダイアルアップに失敗しました"
+
+
+def sjis(text):
+    return text.encode("cp932")
+
+
+def escaped(text):
+    """A text as the host's report shows it: line breaks as \\n."""
+    return text.replace("\r", "\\r").replace("\n", "\\n")
+
+
+def make_mail(number, size, subject_line):
+    """A mail of LF lines whose POP3 size (CR LF lines) is exactly size bytes.
+
+    subject_line is the whole header line without its line end, or None."""
+    header = "From: sender@example.jp\nTo: alice@example.jp\nMessage-ID: <m{}@example.jp>\n".format(number)
+    if subject_line is not None:
+        header += subject_line + "\n"
+    header += "\n"
+    data = header.encode("ascii")
+    pop_size = len(data) + data.count(b"\n")
+    body = b""
+    while True:
+        left = size - pop_size - len(body) - body.count(b"\n")
+        if left <= 0:
+            break
+        if left >= 64:  # a full line leaves at least 2 bytes for a last one
+            body += b"x" * 60 + b"\n"  # 62 bytes on the wire
+        elif left >= 2:
+            body += b"y" * (left - 2) + b"\n"
+        else:
+            raise ValueError("cannot reach size {}".format(size))
+    mail = data + body
+    assert len(mail) + mail.count(b"\n") == size, size
+    return mail
+
+
+class Case:
+    def __init__(self, args, name):
+        self.args = args
+        self.name = name
+        self.failures = []
+        self.dir = os.path.join(args.work, name)
+        shutil.rmtree(self.dir, ignore_errors=True)
+        os.makedirs(self.dir)
+        self.mailbox = os.path.join(self.dir, "Mailbox")
+        self.account = os.path.join(self.mailbox, "Account1")
+        os.makedirs(os.path.join(self.account, "inbox.box"))
+        os.makedirs(os.path.join(self.account, "trash.box"))
+        self.report = b""
+        self.ras_log = os.path.join(self.dir, "ras.log")
+        self.harness("adduser", args.dovecot, USER, PASSWORD)
+        self.harness("clear", args.dovecot, USER)
+        self.port = int(self.harness("port", args.dovecot).strip())
+
+    # ---- set-up ---------------------------------------------------------------
+
+    def harness(self, *words):
+        result = subprocess.run([self.args.harness] + list(words), stdout=subprocess.PIPE,
+                                stderr=subprocess.PIPE, check=False)
+        if result.returncode != 0:
+            sys.exit("dovecot.sh {} failed: {}".format(" ".join(words), result.stderr.decode(errors="replace")))
+        return result.stdout.decode()
+
+    def add_mails(self, mails):
+        """mails: list of bytes, delivered in order (message numbers follow it)."""
+        spool = os.path.join(self.dir, "spool")
+        os.makedirs(spool, exist_ok=True)
+        paths = []
+        for i, mail in enumerate(mails):
+            path = os.path.join(spool, "{:02d}.eml".format(i + 1))
+            with open(path, "wb") as f:
+                f.write(mail)
+            paths.append(path)
+        self.harness("addmail", self.args.dovecot, USER, *paths)
+        return self.server()
+
+    def server(self):
+        """The server's own view: list of (number, size, uidl)."""
+        rows = []
+        for line in self.harness("view", self.args.dovecot, USER).splitlines():
+            number, size, uidl = line.split()
+            rows.append((int(number), int(size), uidl))
+        return rows
+
+    def write_ini(self, name, sections):
+        text = ""
+        for section, keys in sections:
+            text += "[{}]\r\n".format(section)
+            for key, value in keys:
+                text += "{}={}\r\n".format(key, value)
+        with open(os.path.join(self.account, name), "wb") as f:
+            f.write(sjis(text))
+
+    def settings(self, DoFilter=1, FilterType=0, CheckSize=0, FilterSize=0, Delete=0, NotDelete=1, UseRAS=0,
+                 RASProvider="", port=None):
+        self.write_ini("Kirvan.ini", [
+            ("Server", [("pass", PASSWORD)]),
+            ("Property", [("DoFilter", DoFilter), ("FilterType", FilterType), ("CheckSize", CheckSize),
+                          ("FilterSize", FilterSize), ("Delete", Delete)]),
+        ])
+        self.write_ini("Account.ini", [
+            ("Property", [("Title", "e2e"), ("Account", USER), ("Password", PASSWORD), ("POP3Server", "127.0.0.1"),
+                          ("POP3Port", self.port if port is None else port), ("NotDelete", NotDelete),
+                          ("UseRAS", UseRAS), ("RASProvider", RASProvider)]),
+        ])
+
+    def write_uidl(self, data):
+        with open(self.uidl_path(), "wb") as f:
+            f.write(data)
+
+    # ---- running the host ---------------------------------------------------------
+
+    def run_host(self, lines, ras_dial=None):
+        """Runs Quenla.exe on the script lines; keeps its report (Shift_JIS bytes)."""
+        script = os.path.join(self.dir, "script{}.txt".format(len(os.listdir(self.dir))))
+        out = os.path.join(self.dir, "report.txt")
+        with open(script, "w", encoding="utf-8") as f:
+            f.write("\n".join(lines) + "\n")
+        if os.path.exists(out):
+            os.remove(out)
+        env = dict(os.environ)
+        env["WINEDLLOVERRIDES"] = "rasapi32=n"
+        env["PIKUNO_E2E_RAS_LOG"] = windows_path(self.ras_log)
+        if ras_dial is not None:
+            env["PIKUNO_E2E_RAS_DIAL"] = str(ras_dial)
+        command = [self.args.wine, os.path.join(self.args.bin, "Quenla.exe"),
+                   "--mailbox", windows_path(self.mailbox), "--account", "Account1",
+                   "--script", windows_path(script), "--out", windows_path(out),
+                   "--unexpected-ms", "8000", "--receive-timeout-ms", "20000", "--hide"]
+        result = subprocess.run(command, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                timeout=240, check=False)
+        self.report = b""
+        if os.path.exists(out):
+            with open(out, "rb") as f:
+                self.report = f.read()
+        self.exit_code = result.returncode
+        return self.report
+
+    # ---- reading results ------------------------------------------------------------
+
+    def uidl_path(self):
+        return os.path.join(self.account, "uidl")
+
+    def uidl(self):
+        try:
+            with open(self.uidl_path(), "rb") as f:
+                return f.read()
+        except FileNotFoundError:
+            return None
+
+    def inbox(self):
+        """Mail files of the inbox (bytes), in name order."""
+        folder = os.path.join(self.account, "inbox.box")
+        names = sorted(n for n in os.listdir(folder) if n.endswith(".qnl"))
+        mails = []
+        for name in names:
+            with open(os.path.join(folder, name), "rb") as f:
+                mails.append(f.read())
+        return mails
+
+    def report_lines(self):
+        return self.report.split(b"\r\n") if b"\r\n" in self.report else self.report.split(b"\n")
+
+    def has_line(self, expected):
+        """True when a report line equals expected (text, compared as Shift_JIS bytes)."""
+        wanted = sjis(expected) if isinstance(expected, str) else expected
+        return any(line.strip() == wanted for line in self.report_lines())
+
+    def has_line_starting(self, prefix):
+        wanted = sjis(prefix)
+        return any(line.strip().startswith(wanted) for line in self.report_lines())
+
+    def ras_calls(self):
+        try:
+            with open(self.ras_log, "rb") as f:
+                return f.read().decode("cp932").splitlines()
+        except FileNotFoundError:
+            return []
+
+    # ---- checks ---------------------------------------------------------------------
+
+    def check(self, condition, what):
+        if not condition:
+            self.failures.append(what)
+
+    def check_exit(self):
+        self.check(self.exit_code == 0, "host run failed (exit {})".format(self.exit_code))
+
+    def finish(self):
+        if not self.failures:
+            print("{}: passed".format(self.name))
+            return 0
+        print("{}: FAILED".format(self.name))
+        for failure in self.failures:
+            print("  - " + failure)
+        print("---- host report ----")
+        print(self.report.decode("cp932", errors="replace"))
+        return 1
+
+
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def lines_of(*uidls):
+    return b"".join(u.encode("ascii") + b"\n" for u in uidls)
+
+
+def received_line(retrieved, skipped, on_server):
+    return "receive: Account1 on server {}, skipped {}, retrieved {}".format(on_server, skipped, retrieved)
+
+
+# ---- the cases ----------------------------------------------------------------------
+
+def three_mails(case):
+    return case.add_mails([make_mail(1, 4000, "Subject: one"), make_mail(2, 5000, "Subject: two"),
+                           make_mail(3, 6000, "Subject: three")])
+
+
+def case_size_filter(case):
+    server = three_mails(case)
+    case.check([s for _, s, _ in server] == [4000, 5000, 6000], "sizes on the server: {}".format(server))
+    uidl = [u for _, _, u in server]
+    case.settings(FilterType=1, CheckSize=1, FilterSize=5000)
+    case.run_host(["menu " + MENU_ITEM, "print-file Account1\\uidl", "list Account1\\inbox.box"])
+    case.check_exit()
+    case.check(case.has_line(received_line(2, 1, 3)), "messages 1 and 2 retrieved, 3 skipped")
+    # The plug-in's line first, then the host's own record of what it retrieved.
+    case.check(case.uidl() == lines_of(uidl[2], uidl[0], uidl[1]),
+               "uidl file: {!r}".format(case.uidl()))
+    inbox = case.inbox()
+    case.check(len(inbox) == 2 and b"Subject: one" in inbox[0] and b"Subject: two" in inbox[1],
+               "inbox holds messages 1 and 2")
+    case.check(len(case.server()) == 3, "message 3 (and the kept others) still on the server")
+    # A plain receive afterwards does not fetch message 3.
+    case.run_host(["receive"])
+    case.check_exit()
+    case.check(case.has_line(received_line(0, 3, 3)), "second receive fetches nothing")
+    case.check(len(case.inbox()) == 2, "inbox unchanged by the second receive")
+
+
+def dialog_case(case, action, retrieved, plugin_lines, host_lines):
+    server = three_mails(case)
+    uidl = [u for _, _, u in server]
+    case.settings(FilterType=0)
+    case.run_host(["dialog " + DIALOG + " " + action, "menu " + MENU_ITEM, "list Account1\\inbox.box"])
+    case.check_exit()
+    case.check(case.has_line('dialog "' + DIALOG + '"'), "the selection dialog was shown")
+    case.check(case.has_line("list 3 items"), "three items listed")
+    expected = lines_of(*[uidl[n - 1] for n in plugin_lines + host_lines])
+    actual = case.uidl()
+    case.check(actual == (expected if expected else None), "uidl file {!r}, expected {!r}".format(actual, expected))
+    case.check(case.has_line(received_line(len(retrieved), 3 - len(retrieved), 3)),
+               "{} retrieved".format(len(retrieved)))
+    inbox = case.inbox()
+    names = {1: b"Subject: one", 2: b"Subject: two", 3: b"Subject: three"}
+    case.check(len(inbox) == len(retrieved) and all(names[n] in m for n, m in zip(retrieved, inbox)),
+               "inbox holds messages {}".format(retrieved))
+
+
+def case_dialog_tick_one(case):
+    dialog_case(case, "tick 2 ok", [2], [1, 3], [2])
+
+
+def case_dialog_ok_nothing(case):
+    dialog_case(case, "ok", [], [1, 2, 3], [])
+
+
+def case_dialog_cancel(case):
+    dialog_case(case, "cancel", [1, 2, 3], [], [1, 2, 3])
+
+
+def case_dialog_all_ticked(case):
+    dialog_case(case, "tick 1,2,3 ok", [1, 2, 3], [], [1, 2, 3])
+
+
+def case_delete_on_server(case):
+    server = three_mails(case)
+    uidl = [u for _, _, u in server]
+    case.settings(FilterType=0, Delete=1)
+    case.run_host(["dialog " + DIALOG + " tick 1,2 ok", "menu " + MENU_ITEM])
+    case.check_exit()
+    case.check(case.has_line_starting('message 1 uidl "{}" -> '.format(uidl[0])), "message 1 retrieved")
+    case.check(b"filter 1, deleted on server" in case.report, "the plug-in asked for deletion")
+    left = case.server()
+    case.check([u for _, _, u in left] == [uidl[2]], "only the set-aside message stays: {}".format(left))
+    # Without a selective receive before, the plug-in never asks for deletion.
+    more = case.add_mails([make_mail(4, 3000, "Subject: four")])
+    case.run_host(["receive"])
+    case.check_exit()
+    case.check(b"filter 0, kept on server" in case.report, "VbxRecFilter answers 0 after a plain receive")
+    case.check(b"filter 1" not in case.report, "no deletion asked")
+    case.check(len(case.server()) == len(more), "nothing deleted by the plain receive")
+
+
+def quiet_case(case, settings, script_extra=(), ras_dial=None):
+    three_mails(case)
+    case.settings(**settings)
+    case.run_host(list(script_extra) + ["menu " + MENU_ITEM], ras_dial=ras_dial)
+    case.check_exit()
+    case.check(not case.has_line_starting("receive:"), "no retrieval")
+    case.check(case.uidl() is None, "uidl not written")
+    case.check(len(case.inbox()) == 0, "nothing received")
+    case.check(len(case.server()) == 3, "server untouched")
+
+
+def box_checks(case, text):
+    case.check(case.has_line('box "' + CAPTION + '"'), "a Kirvan box was shown")
+    case.check(case.has_line('text "' + escaped(text) + '"'), "box text, byte for byte")
+    case.check(case.has_line("pressed ok"), "box answered with OK")
+
+
+def case_no_filter(case):
+    quiet_case(case, {"DoFilter": 0})
+    case.check(not case.has_line_starting("box "), "nothing shown")
+    case.check(not case.has_line_starting("dialog "), "no dialog")
+
+
+def case_keep_on_server_box(case):
+    quiet_case(case, {"NotDelete": 0}, ["box " + CAPTION + " ok"])
+    box_checks(case, KEEP_ON_SERVER_TEXT)
+
+
+def case_no_dialup_entry(case):
+    quiet_case(case, {"UseRAS": 1, "RASProvider": ""}, ["box " + CAPTION + " ok"])
+    box_checks(case, NO_ENTRY_TEXT)
+    case.check(case.ras_calls() == [], "nothing dialled")
+
+
+def case_dial_fails(case):
+    quiet_case(case, {"UseRAS": 1, "RASProvider": "Office"}, ["box " + CAPTION + " ok"], ras_dial=691)
+    box_checks(case, DIAL_FAILED_TEXT)
+    case.check(case.ras_calls() == ["dial Office -> 691"], "one dial: {}".format(case.ras_calls()))
+
+
+def case_login_refused_after_dial(case):
+    three_mails(case)
+    case.settings(UseRAS=1, RASProvider="Office")
+    case.write_ini("Kirvan.ini", [("Server", [("pass", "wrong")]), ("Property", [("DoFilter", 1)])])
+    case.run_host(["menu " + MENU_ITEM, "echo after"])
+    case.check_exit()
+    calls = case.ras_calls()
+    case.check(calls == ["dial Office -> 0", "hangup 0x5150"], "dialled and hung up at once: {}".format(calls))
+    case.check(not case.has_line_starting("receive:"), "no retrieval")
+    case.check(not case.has_line_starting("box "), "nothing shown")
+    case.check(len(case.server()) == 3, "server untouched")
+
+
+def case_server_unreachable(case):
+    three_mails(case)
+    # A port nothing listens on: the server's own port + 1 is not ours to assume,
+    # so take a port the system hands out and release it.
+    import socket
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        port = s.getsockname()[1]
+    case.settings(port=port, UseRAS=1, RASProvider="Office")
+    case.run_host(["menu " + MENU_ITEM])
+    case.check_exit()
+    case.check(not case.has_line_starting("receive:"), "no retrieval")
+    case.check(not case.has_line_starting("box "), "nothing shown")
+    case.check(case.ras_calls() == ["dial Office -> 0", "hangup 0x5150"], "line dropped: {}".format(case.ras_calls()))
+
+
+def case_japanese_subjects(case):
+    case.add_mails([
+        make_mail(1, 1500, "Subject: =?ISO-2022-JP?B?GyRCRnxLXDhsJE4lRiU5JUgbKEI=?="),
+        make_mail(2, 12345, "Subject: plain ascii subject"),
+        make_mail(3, 800, None),
+        make_mail(4, 900, "Subject: =?iso-2022-jp?b?GyRCJUElJyVDJS8bKEI=?= and more"),
+    ])
+    case.settings(FilterType=0)
+    shot = os.path.join(case.args.work, "selection-dialog.bmp")
+    if os.path.exists(shot):
+        os.remove(shot)
+    case.run_host(["dialog " + DIALOG + " tick 2 shot " + windows_path(shot) + " cancel", "menu " + MENU_ITEM])
+    case.check_exit()
+    items = [
+        (sjis("日本語のテスト"), b"1500"),
+        (b"plain ascii subject", b"12345"),
+        (b"No Subject", b"800"),
+        (sjis("チェック") + b" and more", b"900"),
+    ]
+    for n, (subject, size) in enumerate(items, 1):
+        # As listed when the dialog opened, before the tick.
+        line = b'item ' + str(n).encode() + b' "' + subject + b'" "' + size + b'" unticked'
+        case.check(case.has_line(line), "item {} as {!r}".format(n, line))
+    case.check(os.path.exists(shot), "picture saved")
+    if os.path.exists(shot) and shutil.which("convert"):
+        subprocess.run(["convert", shot, os.path.join(case.args.work, "selection-dialog.png")], check=False)
+
+
+def case_uidl_without_final_lf(case):
+    server = three_mails(case)
+    uidl = [u for _, _, u in server]
+    # Message 1 was received before; the host's file lacks its final line break.
+    case.write_uidl(uidl[0].encode("ascii"))
+    case.settings(FilterType=1, CheckSize=1, FilterSize=5000)
+    case.run_host(["menu " + MENU_ITEM])
+    case.check_exit()
+    case.check(case.uidl() == lines_of(uidl[0], uidl[2], uidl[1]),
+               "old line kept whole, new line on its own: {!r}".format(case.uidl()))
+    case.check(case.has_line(received_line(1, 2, 3)), "message 1 and 3 skipped, 2 retrieved")
+    inbox = case.inbox()
+    case.check(len(inbox) == 1 and b"Subject: two" in inbox[0], "only message 2 received")
+
+
+CASES = {name[len("case_"):]: function for name, function in globals().items() if name.startswith("case_")}
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--case", required=True, choices=sorted(CASES))
+    parser.add_argument("--bin", required=True)
+    parser.add_argument("--wine", required=True)
+    parser.add_argument("--dovecot", required=True)
+    parser.add_argument("--harness", required=True)
+    parser.add_argument("--work", required=True)
+    args = parser.parse_args()
+    case = Case(args, args.case)
+    CASES[args.case](case)
+    return case.finish()
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,202 @@
+// Faults around the digest split, through the real programs: Quenla.exe with
+// Pikuno.dll, driven by a script, on mailboxes made for each case. Every case
+// ends without a crash or a hang, and every enclosed message exists afterwards,
+// either imported or still inside its source mail.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "FaultHost.h"
+
+namespace {
+
+using faults::HostRun;
+
+const char kInbox[] = "Account1\\inbox.box";
+const char kTrash[] = "Account1\\trash.box";
+
+std::string Digest(int parts, const std::string& body, const std::string& boundary = "B") {
+    std::string mail = "From: list@example.com\r\nSubject: digest\r\nContent-Type: multipart/digest; boundary=\"" +
+                       boundary + "\"\r\n\r\npreamble\r\n";
+    for (int i = 0; i < parts; ++i) {
+        mail += "--" + boundary + "\r\nContent-Type: message/rfc822\r\n\r\nSubject: part " + std::to_string(i) +
+                "\r\n\r\n" + body;
+    }
+    mail += "--" + boundary + "--\r\n";
+    return mail;
+}
+
+const std::vector<std::string> kSplitScript = {
+    "account Account1",
+    "select #1",
+    "folder-menu ダイジェストメール分割",
+    "exit",
+};
+
+struct Outcome {
+    HostRun run;
+    std::vector<std::string> inbox;
+    std::vector<std::string> trash;
+};
+
+// A mailbox holding one mail (and Pikuno.ini), then the split command on it.
+Outcome SplitOne(const std::string& mailbox, const std::string& mail, const std::string& pikunoIni,
+                 const std::vector<std::pair<std::string, std::string>>& env = {}, DWORD limitMs = 120000) {
+    faults::WriteFileBytes(mailbox + "Pikuno.ini", pikunoIni);
+    faults::WriteFileBytes(mailbox + kInbox + "\\00000001.qnl", mail);
+    Outcome outcome;
+    outcome.run = faults::RunQuenla(mailbox, kSplitScript, env, limitMs);
+    outcome.inbox = faults::MailFiles(mailbox, kInbox);
+    outcome.trash = faults::MailFiles(mailbox, kTrash);
+    return outcome;
+}
+
+std::string ReadMail(const std::string& mailbox, const std::string& folder, const std::string& name) {
+    std::string bytes;
+    faults::ReadFileBytes(mailbox + folder + "\\" + name, &bytes);
+    return bytes;
+}
+
+// The run itself went through: started, ended on its own, exit code 0.
+void ExpectCleanRun(const HostRun& run, const std::string& where) {
+    EXPECT_TRUE(run.started) << where;
+    EXPECT_FALSE(run.timedOut) << where << "\n" << run.report;
+    EXPECT_EQ(0u, run.exitCode) << where << "\n" << run.report;
+}
+
+const char kDivideOn[] = "[Digest]\r\nDivide=1\r\n";
+
+}  // namespace
+
+TEST(DigestFaults, SplitOfATwoMessageDigestForComparison) {
+    std::string mailbox = faults::MakeMailbox(faults::FreshFolder("baseline"));
+    std::string mail = Digest(2, "body\r\n");
+    Outcome outcome = SplitOne(mailbox, mail, kDivideOn);
+    ExpectCleanRun(outcome.run, "baseline");
+    ASSERT_EQ(2u, outcome.inbox.size()) << outcome.run.report;
+    ASSERT_EQ(1u, outcome.trash.size()) << outcome.run.report;
+    EXPECT_EQ(mail, ReadMail(mailbox, kTrash, outcome.trash[0]));
+    EXPECT_EQ("Subject: part 0\r\n\r\nbody\r\n", ReadMail(mailbox, kInbox, outcome.inbox[0]));
+}
+
+TEST(DigestFaults, TemporaryFolderThatCannotBeWrittenKeepsTheSourceMail) {
+    std::string root = faults::FreshFolder("notemp");
+    std::string mailbox = faults::MakeMailbox(root);
+    std::string missing = root + "\\no-such-folder";
+    std::string mail = Digest(3, "body\r\n");
+    Outcome outcome = SplitOne(mailbox, mail, kDivideOn, {{"TMP", missing}, {"TEMP", missing}});
+    ExpectCleanRun(outcome.run, "no temporary folder");
+    // No message could be written out: nothing imported, and the source stays
+    // where it was, unchanged, instead of going to the trash.
+    ASSERT_EQ(1u, outcome.inbox.size()) << outcome.run.report;
+    EXPECT_EQ(mail, ReadMail(mailbox, kInbox, outcome.inbox[0]));
+    EXPECT_TRUE(outcome.trash.empty()) << outcome.run.report;
+}
+
+TEST(DigestFaults, TenThousandTinyParts) {
+    std::string mailbox = faults::MakeMailbox(faults::FreshFolder("tiny"));
+    std::string mail = Digest(10000, "x\r\n");
+    Outcome outcome = SplitOne(mailbox, mail, kDivideOn, {}, 600000);
+    ExpectCleanRun(outcome.run, "10,000 parts");
+    ASSERT_EQ(10000u, outcome.inbox.size());
+    ASSERT_EQ(1u, outcome.trash.size());
+    EXPECT_EQ(mail, ReadMail(mailbox, kTrash, outcome.trash[0]));
+    // The host numbers its imports in order: the first and the last part.
+    EXPECT_EQ("Subject: part 0\r\n\r\nx\r\n", ReadMail(mailbox, kInbox, outcome.inbox.front()));
+    EXPECT_EQ("Subject: part 9999\r\n\r\nx\r\n", ReadMail(mailbox, kInbox, outcome.inbox.back()));
+    std::printf("10,000 parts split in %lu ms\n", static_cast<unsigned long>(outcome.run.milliseconds));
+}
+
+TEST(DigestFaults, HundredMegabyteDigest) {
+    std::string mailbox = faults::MakeMailbox(faults::FreshFolder("huge"));
+    std::string line(98, 'y');
+    line += "\r\n";
+    std::string body;
+    for (int i = 0; i < 1024; ++i) body += line;  // 100 KB
+    std::string mail = Digest(1000, body);
+    ASSERT_GT(mail.size(), 100u * 1000 * 1000);
+    Outcome outcome = SplitOne(mailbox, mail, kDivideOn, {}, 600000);
+    ExpectCleanRun(outcome.run, "100 MB digest");
+    ASSERT_EQ(1000u, outcome.inbox.size());
+    ASSERT_EQ(1u, outcome.trash.size());
+    EXPECT_EQ("Subject: part 999\r\n\r\n" + body, ReadMail(mailbox, kInbox, outcome.inbox.back()));
+    std::string source;
+    ASSERT_TRUE(faults::ReadFileBytes(mailbox + kTrash + "\\" + outcome.trash[0], &source));
+    EXPECT_EQ(mail.size(), source.size());
+    std::printf("100 MB digest split in %lu ms\n", static_cast<unsigned long>(outcome.run.milliseconds));
+}
+
+TEST(DigestFaults, MailboxPathsAtTheEdgeOfThePathBuffers) {
+    // Mailbox + "Account1\inbox.box\00000001.qnl" (31 bytes) of 259 bytes fits
+    // the 260-byte buffers; 260 bytes does not, and the plug-in must refuse the
+    // mail rather than work on a cut path.
+    struct Case {
+        std::size_t pathLength;
+        bool split;
+    };
+    const Case cases[] = {{259, true}, {260, false}, {300, false}};
+    for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+        std::string where = "case " + std::to_string(i) + " path length " + std::to_string(cases[i].pathLength);
+        std::string base = faults::FreshFolder("edge" + std::to_string(i));
+        std::size_t mailboxLength = cases[i].pathLength - 31;
+        ASSERT_LT(base.size() + 2, mailboxLength) << where;
+        std::string root = base + "\\" + std::string(mailboxLength - base.size() - 2, 'm');
+        ASSERT_TRUE(CreateDirectoryA(root.c_str(), nullptr)) << where;
+        std::string mailbox = faults::MakeMailbox(root);
+        ASSERT_EQ(mailboxLength, mailbox.size()) << where;
+        std::string mail = Digest(2, "body\r\n");
+        Outcome outcome = SplitOne(mailbox, mail, kDivideOn);
+        ExpectCleanRun(outcome.run, where);
+        if (cases[i].split) {
+            EXPECT_EQ(2u, outcome.inbox.size()) << where << "\n" << outcome.run.report;
+            EXPECT_EQ(1u, outcome.trash.size()) << where;
+        } else {
+            ASSERT_EQ(1u, outcome.inbox.size()) << where << "\n" << outcome.run.report;
+            EXPECT_EQ(mail, ReadMail(mailbox, kInbox, outcome.inbox[0])) << where;
+            EXPECT_TRUE(outcome.trash.empty()) << where;
+        }
+        faults::RemoveTree(base);
+    }
+}
+
+TEST(DigestFaults, DamagedPikunoIni) {
+    std::string junk;
+    uint32_t seed = 20261208;
+    for (int i = 0; i < 4096; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        junk += static_cast<char>(seed >> 24);
+    }
+    std::string longDigits(100000, '7');
+    struct Case {
+        const char* name;
+        std::string ini;
+        bool split;
+    };
+    const Case cases[] = {
+        {"no file section", "[Other]\r\nDivide=1\r\n", false},
+        {"binary junk", junk, false},
+        {"junk with a NUL before the section", std::string("\0\x1a\xff", 3) + kDivideOn, false},
+        {"section name unterminated", "[Digest\r\nDivide=1\r\n", false},
+        {"Divide not a number", "[Digest]\r\nDivide=yes\r\n", false},
+        // The values after Divide are out of every range: the split still runs with
+        // no mark, and the source goes to the trash (DelType read as 0 or kept).
+        {"overlong values", std::string(kDivideOn) + "Mark=" + longDigits + "\r\nX" + longDigits + "=1\r\n", true},
+        {"junk after the section", std::string(kDivideOn) + junk, true},
+    };
+    for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+        std::string where = "case " + std::to_string(i) + " " + cases[i].name;
+        std::string mailbox = faults::MakeMailbox(faults::FreshFolder("ini" + std::to_string(i)));
+        std::string mail = Digest(2, "body\r\n");
+        Outcome outcome = SplitOne(mailbox, mail, cases[i].ini);
+        ExpectCleanRun(outcome.run, where);
+        if (cases[i].split) {
+            EXPECT_EQ(2u + (outcome.trash.empty() ? 1u : 0u), outcome.inbox.size()) << where << "\n"
+                                                                                    << outcome.run.report;
+        } else {
+            ASSERT_EQ(1u, outcome.inbox.size()) << where << "\n" << outcome.run.report;
+            EXPECT_TRUE(outcome.trash.empty()) << where;
+            EXPECT_EQ(mail, ReadMail(mailbox, kInbox, outcome.inbox[0])) << where;
+        }
+    }
+}

@@ -1,0 +1,369 @@
+#include "FuzzChecks.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <sstream>
+#include <vector>
+
+#include "BoundedText.h"
+#include "ByteSource.h"
+#include "DigestWalk.h"
+#include "HeaderDecode.h"
+#include "LineReader.h"
+#include "MailNames.h"
+#include "Pop3Reply.h"
+#if defined(PIKUNO_HAVE_SUBJECT_EXTRACT)
+#include "SubjectExtract.h"
+#endif
+
+namespace fuzzcheck {
+
+namespace {
+
+// A heap block of exactly `size` bytes, pre-filled with 0xcc, so that a byte
+// written or read beyond it is caught and a missing terminator shows.
+class ExactBlock {
+public:
+    explicit ExactBlock(std::size_t size) : size_(size), bytes_(static_cast<char*>(std::malloc(size ? size : 1))) {
+        std::memset(bytes_, 0xcc, size ? size : 1);
+    }
+    ~ExactBlock() { std::free(bytes_); }
+    ExactBlock(const ExactBlock&) = delete;
+    ExactBlock& operator=(const ExactBlock&) = delete;
+    char* Get() const { return bytes_; }
+    std::size_t Size() const { return size_; }
+    bool Terminated() const { return size_ > 0 && std::memchr(bytes_, '\0', size_) != nullptr; }
+
+private:
+    std::size_t size_;
+    char* bytes_;
+};
+
+// The input up to its first NUL, in a block of exactly its length + 1.
+std::unique_ptr<ExactBlock> CText(const uint8_t* data, std::size_t size) {
+    const void* nul = std::memchr(data, 0, size);
+    std::size_t length = nul ? static_cast<const uint8_t*>(nul) - data : size;
+    auto block = std::make_unique<ExactBlock>(length + 1);
+    std::memcpy(block->Get(), data, length);
+    block->Get()[length] = '\0';
+    return block;
+}
+
+class Failures {
+public:
+    template <typename T>
+    Failures& operator<<(const T& value) {
+        stream_ << value;
+        return *this;
+    }
+    void Check(bool holds, const char* what) {
+        if (!holds && stream_.tellp() == 0) {
+            stream_ << what;
+        }
+    }
+    std::string Text() const { return stream_.str(); }
+
+private:
+    std::ostringstream stream_;
+};
+
+bool StartsWithNoCase(const char* s, const char* prefix) {
+    return text::StartsWithNoCase(s, prefix);
+}
+
+}  // namespace
+
+std::string HeaderDecode(const uint8_t* data, std::size_t size) {
+    Failures f;
+    auto source = CText(data, size);
+    const char* src = source->Get();
+    std::size_t length = std::strlen(src);
+
+    std::size_t offset = 99;
+    int32_t found = FindEncodedWord(src, &offset);
+    f.Check(found >= 0 && found <= 4, "FindEncodedWord: kind outside 0..4");
+    if (found == 0) {
+        f.Check(offset == 0, "FindEncodedWord: offset not 0 without a word");
+    } else {
+        f.Check(offset < length, "FindEncodedWord: offset beyond the text");
+        if (offset < length) {
+            f.Check(StartsWithNoCase(src + offset, LookUpCharsetPrefix(found).prefix),
+                    "FindEncodedWord: the text at the offset is not the kind's prefix");
+        }
+    }
+
+    // First pass: strlen(source) + 1 bytes.
+    ExactBlock first(length + 1);
+    int32_t kind = -1;
+    std::size_t total = DecodeHeaderText(src, first.Get(), &kind);
+    f.Check(first.Terminated(), "DecodeHeaderText: no terminator within strlen + 1 bytes");
+    if (!first.Terminated()) {
+        return f.Text();
+    }
+    std::size_t firstLength = std::strlen(first.Get());
+    f.Check(kind == found, "DecodeHeaderText: kind differs from FindEncodedWord");
+    f.Check(total <= length, "DecodeHeaderText: result above the source length");
+    f.Check(firstLength <= total, "DecodeHeaderText: more bytes written than counted");
+    if (found == 0) {
+        f.Check(std::strcmp(first.Get(), src) == 0, "DecodeHeaderText: text without a word changed");
+    }
+
+    // Second pass: the pre-count + 1 bytes, over the first pass's output and over
+    // the raw source (a header may carry raw JIS).
+    for (const char* input : {static_cast<const char*>(first.Get()), src}) {
+        std::size_t count = Iso2022JpToSjisLength(input);
+        ExactBlock second(count + 1);
+        std::size_t written = Iso2022JpToSjis(input, second.Get());
+        f.Check(second.Terminated(), "Iso2022JpToSjis: no terminator within the pre-count + 1 bytes");
+        if (!second.Terminated()) {
+            return f.Text();
+        }
+        std::size_t secondLength = std::strlen(second.Get());
+        f.Check(secondLength <= count, "Iso2022JpToSjis: wrote more than the pre-count");
+        // Not written <= strlen: a control byte in two-byte mode converts to a 0x00
+        // lead byte, which only ends the displayed text early.
+        f.Check(written <= count, "Iso2022JpToSjis: counted more than the pre-count");
+        if (!std::strchr(input, 0x1B)) {
+            f.Check(std::strcmp(second.Get(), input) == 0, "Iso2022JpToSjis: text without ESC changed");
+        }
+    }
+
+    // Base64 alone: 3 bytes per started group of four, and the terminator.
+    ExactBlock decoded((length + 3) / 4 * 3 + 1);
+    std::size_t decodedLength = Base64Decode(src, decoded.Get());
+    f.Check(decodedLength < decoded.Size() && decoded.Get()[decodedLength] == '\0',
+            "Base64Decode: length beyond the buffer or not terminated there");
+    return f.Text();
+}
+
+namespace {
+
+bool MultiLineReference(const char* text, std::size_t length) {
+    if (length >= 5 && std::memcmp(text + length - 5, "\r\n.\r\n", 5) == 0) {
+        return true;
+    }
+    return length > 0 && text[0] == '-' && std::memchr(text, '\n', length) != nullptr;
+}
+
+}  // namespace
+
+std::string Pop3Reply(const uint8_t* data, std::size_t size) {
+    Failures f;
+    const char* raw = reinterpret_cast<const char*>(data);
+    f.Check(pop3::IsReplyComplete(raw, size, false) == (size > 0 && raw[size - 1] == '\n'),
+            "IsReplyComplete: single-line end test wrong");
+    f.Check(pop3::IsReplyComplete(raw, size, true) == MultiLineReference(raw, size),
+            "IsReplyComplete: multi-line end test wrong");
+    std::size_t grown = pop3::GrowReplyCapacity(size);
+    f.Check(grown == 0 || grown > size, "GrowReplyCapacity: did not grow");
+
+    auto reply = CText(data, size);
+    std::size_t length = std::strlen(reply->Get());
+    std::size_t lineFeeds = 0;
+    for (std::size_t i = 0; i < length; ++i) {
+        lineFeeds += reply->Get()[i] == '\n';
+    }
+
+    int32_t* sizes = reinterpret_cast<int32_t*>(1);
+    int32_t count = pop3::ParseSizeListing(reply->Get(), &sizes);
+    f.Check(count >= 0, "ParseSizeListing: negative count");
+    f.Check((sizes == nullptr) == (count == 0), "ParseSizeListing: table and count disagree");
+    f.Check(static_cast<std::size_t>(count) <= lineFeeds, "ParseSizeListing: more messages than lines");
+    for (int32_t i = 0; i < count && sizes; ++i) {
+        f.Check(sizes[i] >= 0, "ParseSizeListing: negative size");
+    }
+    std::free(sizes);
+    f.Check(std::strlen(reply->Get()) == length, "ParseSizeListing: changed the reply");
+
+    auto uidlReply = CText(data, size);
+    char* begin = uidlReply->Get();
+    bool positive = std::strncmp(begin, "+OK", 3) == 0;
+    char* uidl = pop3::ParseUidlReply(begin);
+    if (uidl) {
+        f.Check(positive, "ParseUidlReply: a UIDL from a refusal");
+        f.Check(uidl > begin && uidl < begin + length, "ParseUidlReply: token outside the reply");
+        f.Check(*uidl != '\0' && std::strcspn(uidl, " \r\n") == std::strlen(uidl),
+                "ParseUidlReply: empty token or one with a delimiter in it");
+    }
+
+    auto tokens = CText(data, size);
+    char* cursor = tokens->Get();
+    std::size_t rounds = 0;
+    while (char* token = pop3::NextToken(&cursor, " \r\n")) {
+        f.Check(token >= tokens->Get() && token < tokens->Get() + length, "NextToken: token outside the text");
+        f.Check(*token != '\0' && std::strcspn(token, " \r\n") == std::strlen(token),
+                "NextToken: empty token or one with a delimiter in it");
+        f.Check(++rounds <= length, "NextToken: more tokens than bytes");
+        if (rounds > length) {
+            break;
+        }
+    }
+    f.Check(cursor >= tokens->Get() && cursor <= tokens->Get() + length && *cursor == '\0',
+            "NextToken: cursor not at the terminator at the end");
+    return f.Text();
+}
+
+namespace {
+
+struct WalkOutcome {
+    MailType type = kMailNotSplit;
+    Delimiters delimiters;
+    SplitCount count;
+    std::vector<std::string> messages;
+    bool failed = false;
+    uint64_t position = 0;
+};
+
+WalkOutcome Walk(const uint8_t* data, uint32_t size, uint32_t chunk, uint32_t failFrom) {
+    MemoryByteSource source(reinterpret_cast<const char*>(data), size);
+    source.FailFrom(failFrom);
+    LineReader reader;
+    reader.Attach(&source, chunk);
+    WalkOutcome outcome;
+    outcome.type = DetectType(reader, &outcome.delimiters);
+    if (outcome.type != kMailNotSplit) {
+        MemoryPartSink sink;
+        outcome.count = SplitParts(reader, outcome.delimiters, sink);
+        outcome.messages = sink.messages;
+    }
+    outcome.failed = reader.Failed();
+    outcome.position = reader.Position();
+    return outcome;
+}
+
+std::size_t TextBytes(const char* bytes, std::size_t size) {
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < size; ++i) {
+        n += bytes[i] != '\r' && bytes[i] != '\n';
+    }
+    return n;
+}
+
+}  // namespace
+
+std::string DigestWalk(const uint8_t* data, std::size_t size) {
+    Failures f;
+    if (size > 0xFFFFFFF0u) {
+        return std::string();
+    }
+    uint32_t size32 = static_cast<uint32_t>(size);
+    const uint32_t kNoFailure = 0xFFFFFFFFu;
+    WalkOutcome whole = Walk(data, size32, LineReader::kDefaultChunkSize, kNoFailure);
+
+    f.Check(whole.type >= kMailNotSplit && whole.type <= kMailMultipartDigest, "DetectType: type outside 0..2");
+    f.Check(!whole.failed, "walk over memory reported a read failure");
+    f.Check(whole.position <= size, "reader position beyond the mail");
+    f.Check(whole.count.lost == 0, "a memory sink lost a message");
+    f.Check(static_cast<std::size_t>(whole.count.imported) == whole.messages.size(),
+            "imported count and messages disagree");
+    if (whole.type != kMailNotSplit) {
+        const Delimiters& d = whole.delimiters;
+        f.Check(d.IsSet() && d.openDelimiterLength == static_cast<int32_t>(d.openDelimiter.size()) &&
+                    d.closeDelimiterLength == static_cast<int32_t>(d.closeDelimiter.size()) &&
+                    d.closeDelimiter == d.openDelimiter + "--" && d.openDelimiter.compare(0, 2, "--") == 0 &&
+                    d.openDelimiter.size() > 2,
+                "delimiters inconsistent");
+    }
+    std::size_t copied = 0;
+    for (const std::string& message : whole.messages) {
+        copied += TextBytes(message.data(), message.size());
+        f.Check(message.empty() || (message.size() >= 2 && message.compare(message.size() - 2, 2, "\r\n") == 0),
+                "a message does not end in CR LF");
+        // No delimiter line is ever copied.
+        std::size_t start = 0;
+        while (start < message.size()) {
+            std::size_t end = message.find("\r\n", start);
+            if (end == std::string::npos) {
+                break;
+            }
+            std::string line = message.substr(start, end - start);
+            f.Check(!IsOpenDelimiterLine(line.c_str(), whole.delimiters), "a delimiter line was copied");
+            start = end + 2;
+        }
+    }
+    f.Check(copied <= TextBytes(reinterpret_cast<const char*>(data), size),
+            "the messages hold more text than the mail");
+
+    // One byte per read (with its look-ahead by step back) and odd chunks give the
+    // same walk as large chunks.
+    for (uint32_t chunk : {1u, 3u, 17u}) {
+        WalkOutcome other = Walk(data, size32, chunk, kNoFailure);
+        f.Check(other.type == whole.type && other.delimiters.openDelimiter == whole.delimiters.openDelimiter &&
+                    other.messages == whole.messages && other.count.imported == whole.count.imported &&
+                    other.position == whole.position,
+                "the chunk size changed the walk");
+    }
+
+    // A read failure part-way: nothing lost silently, nothing invented.
+    if (size > 0) {
+        uint32_t failFrom = static_cast<uint32_t>(static_cast<uint64_t>(data[0]) * size32 / 256);
+        for (uint32_t chunk : {1u, LineReader::kDefaultChunkSize}) {
+            WalkOutcome broken = Walk(data, size32, chunk, failFrom);
+            f.Check(broken.messages.size() <= whole.messages.size(), "a failing read imported more");
+            for (std::size_t i = 0; i < broken.messages.size() && i < whole.messages.size(); ++i) {
+                f.Check(broken.messages[i] == whole.messages[i], "a failing read imported a different message");
+            }
+            // Once a read failed, every later read ends at once: only the message
+            // being copied then can be lost, and it is reported, not imported.
+            f.Check(broken.count.lost <= 1, "a failing read lost more than the message it cut");
+            f.Check(broken.count.lost == 0 || broken.failed, "a message lost without a read failure");
+        }
+    }
+    return f.Text();
+}
+
+std::string PathsAndText(const uint8_t* data, std::size_t size) {
+    Failures f;
+    auto path = CText(data, size);
+    std::string whole = path->Get();
+
+    MailNames names;
+    names.mailName = "untouched";
+    if (DeriveMailNames(path->Get(), &names)) {
+        f.Check(StartsWithNoCase(names.mailName.c_str(), "Account"), "mailName does not begin with Account");
+        f.Check(names.mailName.size() < whole.size() && whole.find(names.mailName) != std::string::npos,
+                "mailName is not a part of the path");
+        std::size_t slash = names.trashFolder.rfind("\\trash.box");
+        f.Check(slash != std::string::npos && slash + 10 == names.trashFolder.size(), "trashFolder malformed");
+        if (slash != std::string::npos) {
+            std::string account = names.trashFolder.substr(0, slash);
+            f.Check(names.mailName.compare(0, account.size(), account) == 0, "account name not a prefix of mailName");
+            f.Check(names.inboxFolder == account + "\\inbox.box", "inboxFolder malformed");
+        }
+    } else {
+        f.Check(names.mailName == "untouched", "DeriveMailNames changed the names on failure");
+    }
+
+    // Copy, Append and Format into destinations of every small size.
+    std::size_t half = whole.size() / 2;
+    std::string head = whole.substr(0, half);
+    std::string tail = whole.substr(half);
+    std::size_t limit = whole.size() + 2 < 80 ? whole.size() + 2 : 80;
+    for (std::size_t dstSize = 0; dstSize <= limit; ++dstSize) {
+        ExactBlock dst(dstSize);
+        char* buffer = dstSize ? dst.Get() : nullptr;
+        bool copied = text::Copy(buffer, dstSize, head.c_str());
+        if (dstSize == 0) {
+            f.Check(!copied, "Copy into nothing reported success");
+            continue;
+        }
+        f.Check(dst.Terminated(), "Copy left no terminator");
+        f.Check(copied == (head.size() < dstSize), "Copy misreported a cut");
+        f.Check(head.compare(0, std::strlen(buffer), buffer) == 0, "Copy wrote other bytes");
+        std::size_t before = std::strlen(buffer);
+        bool appended = text::Append(buffer, dstSize, tail.c_str());
+        f.Check(dst.Terminated(), "Append left no terminator");
+        f.Check(appended == (before + tail.size() < dstSize), "Append misreported a cut");
+        std::string joined = std::string(buffer);
+        f.Check(joined.compare(0, before, head, 0, before) == 0 && tail.compare(0, joined.size() - before, joined, before) == 0,
+                "Append wrote other bytes");
+        ExactBlock formatted(dstSize);
+        bool fitted = text::Format(formatted.Get(), dstSize, "%s|%s", head.c_str(), tail.c_str());
+        f.Check(formatted.Terminated(), "Format left no terminator");
+        f.Check(fitted == (head.size() + 1 + tail.size() < dstSize), "Format misreported a cut");
+    }
+    return f.Text();
+}
+
+}  // namespace fuzzcheck

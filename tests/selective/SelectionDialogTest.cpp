@@ -1,0 +1,316 @@
+// The message selection dialog's resources in Pikuno.dll and what the dialog
+// does while it fills its list.
+
+#include "SelectionDialog.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "HostApi.h"
+#include "Pop3Session.h"
+#include "ReceiveFixture.h"
+#include "ReceiveUi.h"
+#include "SelectiveReceive.h"
+#include "UidlList.h"
+
+namespace {
+
+using Server = Pop3ScriptServer;
+using Press = SelectionDialogDriver::Press;
+
+// ---- template 101 ----------------------------------------------------------
+
+// Reads a dialog template (DLGTEMPLATE form) word by word.
+class TemplateReader {
+public:
+    TemplateReader(const BYTE* data, DWORD size) : data_(data), size_(size) {}
+    bool Ok() const { return ok_; }
+    WORD Word() {
+        if (offset_ + 2 > size_) {
+            ok_ = false;
+            return 0;
+        }
+        WORD value;
+        std::memcpy(&value, data_ + offset_, 2);
+        offset_ += 2;
+        return value;
+    }
+    DWORD Dword() {
+        DWORD low = Word();
+        return low | (static_cast<DWORD>(Word()) << 16);
+    }
+    short Short() { return static_cast<short>(Word()); }
+    // A name or ordinal field: "#n" for an ordinal, the text in UTF-8 otherwise.
+    std::string NameOrOrdinal() {
+        WORD first = Word();
+        if (first == 0xFFFF) {
+            return "#" + std::to_string(Word());
+        }
+        std::wstring text;
+        for (WORD c = first; ok_ && c != 0; c = Word()) {
+            text += static_cast<wchar_t>(c);
+        }
+        return Utf8(text);
+    }
+    void AlignDword() { offset_ = (offset_ + 3) & ~static_cast<DWORD>(3); }
+
+    static std::string Utf8(const std::wstring& text) {
+        char buffer[512] = {};
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, buffer, sizeof buffer, nullptr, nullptr);
+        return buffer;
+    }
+
+private:
+    const BYTE* data_;
+    DWORD size_;
+    DWORD offset_ = 0;
+    bool ok_ = true;
+};
+
+struct ControlExpected {
+    DWORD style;
+    short x, y, cx, cy;
+    WORD id;
+    const char* windowClass;
+    const char* text;  // UTF-8
+};
+
+class SelectionResources : public ReceiveFixture {};
+
+TEST_F(SelectionResources, Template101IsExact) {
+    HRSRC resource = FindResourceExA(gPluginModule, MAKEINTRESOURCEA(5) /* RT_DIALOG */, MAKEINTRESOURCEA(101),
+                                     MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT));
+    ASSERT_NE(nullptr, resource) << "dialog 101 in Japanese";
+    const BYTE* data = static_cast<const BYTE*>(LockResource(LoadResource(gPluginModule, resource)));
+    ASSERT_NE(nullptr, data);
+    TemplateReader reader(data, SizeofResource(gPluginModule, resource));
+
+    EXPECT_EQ(static_cast<DWORD>(DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_SETFONT), reader.Dword());
+    EXPECT_EQ(0u, reader.Dword()) << "extended style";
+    EXPECT_EQ(3, reader.Word()) << "controls";
+    EXPECT_EQ(0, reader.Short());
+    EXPECT_EQ(0, reader.Short());
+    EXPECT_EQ(339, reader.Short());
+    EXPECT_EQ(177, reader.Short());
+    EXPECT_EQ("", reader.NameOrOrdinal()) << "menu";
+    EXPECT_EQ("", reader.NameOrOrdinal()) << "class";
+    EXPECT_EQ(u8"ﾀﾞｲｱﾛｸﾞ", reader.NameOrOrdinal()) << "caption";
+    EXPECT_EQ(9, reader.Word()) << "point size";
+    EXPECT_EQ(u8"ＭＳ Ｐゴシック", reader.NameOrOrdinal()) << "font";
+
+    const DWORD child = WS_CHILD | WS_VISIBLE;
+    const ControlExpected controls[] = {
+        {child | WS_TABSTOP | BS_DEFPUSHBUTTON, 282, 7, 50, 14, IDOK, "#128", "OK"},
+        {child | WS_TABSTOP | BS_PUSHBUTTON, 282, 24, 50, 14, IDCANCEL, "#128", u8"ｷｬﾝｾﾙ"},
+        {child | WS_TABSTOP | WS_BORDER | LVS_REPORT | LVS_SINGLESEL, 7, 7, 268, 163, 1001, "SysListView32", ""},
+    };
+    int index = 0;
+    for (const ControlExpected& c : controls) {
+        SCOPED_TRACE(testing::Message() << "control " << index++);
+        reader.AlignDword();
+        EXPECT_EQ(c.style, reader.Dword());
+        EXPECT_EQ(0u, reader.Dword()) << "extended style";
+        EXPECT_EQ(c.x, reader.Short());
+        EXPECT_EQ(c.y, reader.Short());
+        EXPECT_EQ(c.cx, reader.Short());
+        EXPECT_EQ(c.cy, reader.Short());
+        EXPECT_EQ(c.id, reader.Word());
+        // Class names compare without regard to case (windres writes them in capitals).
+        EXPECT_EQ(0, lstrcmpiA(c.windowClass, reader.NameOrOrdinal().c_str()));
+        EXPECT_EQ(c.text, reader.NameOrOrdinal());
+        EXPECT_EQ(0, reader.Word()) << "creation data";
+    }
+    EXPECT_TRUE(reader.Ok()) << "template shorter than its contents";
+}
+
+// The pixels of an icon drawn over a uniform background.
+std::vector<COLORREF> DrawIcon(HICON icon, COLORREF background) {
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = 16;
+    info.bmiHeader.biHeight = -16;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    HBRUSH brush = CreateSolidBrush(background);
+    RECT all = {0, 0, 16, 16};
+    FillRect(dc, &all, brush);
+    DrawIconEx(dc, 0, 0, icon, 16, 16, 0, nullptr, DI_NORMAL);
+    GdiFlush();
+    std::vector<COLORREF> pixels;
+    const DWORD* p = static_cast<const DWORD*>(bits);
+    for (int i = 0; i < 256; ++i) {
+        DWORD v = p[i];  // 0x00RRGGBB
+        pixels.push_back(RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF));
+    }
+    SelectObject(dc, old);
+    DeleteObject(brush);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    return pixels;
+}
+
+TEST_F(SelectionResources, StatePicturesAre16By16In16Colours) {
+    for (int id : {132, 133}) {
+        SCOPED_TRACE(testing::Message() << "icon " << id);
+        HRSRC group = FindResourceA(gPluginModule, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(14) /* RT_GROUP_ICON */);
+        ASSERT_NE(nullptr, group);
+        const BYTE* dir = static_cast<const BYTE*>(LockResource(LoadResource(gPluginModule, group)));
+        ASSERT_NE(nullptr, dir);
+        WORD count;
+        std::memcpy(&count, dir + 4, 2);
+        ASSERT_EQ(1, count) << "one picture";
+        const BYTE* entry = dir + 6;  // width, height, colours, reserved, planes, bit count
+        EXPECT_EQ(16, entry[0]);
+        EXPECT_EQ(16, entry[1]);
+        EXPECT_EQ(16, entry[2]);
+        WORD bitCount;
+        std::memcpy(&bitCount, entry + 6, 2);
+        EXPECT_EQ(4, bitCount);
+    }
+}
+
+TEST_F(SelectionResources, UntickedIsEmptyAndTickedIsARedTickOnATransparentGround) {
+    HICON unticked = static_cast<HICON>(LoadImageA(gPluginModule, MAKEINTRESOURCEA(132), IMAGE_ICON, 16, 16, 0));
+    HICON ticked = static_cast<HICON>(LoadImageA(gPluginModule, MAKEINTRESOURCEA(133), IMAGE_ICON, 16, 16, 0));
+    ASSERT_NE(nullptr, unticked);
+    ASSERT_NE(nullptr, ticked);
+    const COLORREF grounds[] = {RGB(255, 255, 255), RGB(0, 0, 0), RGB(0, 128, 255)};
+    for (COLORREF ground : grounds) {
+        SCOPED_TRACE(testing::Message() << "ground " << std::hex << ground);
+        std::vector<COLORREF> empty = DrawIcon(unticked, ground);
+        std::vector<COLORREF> tick = DrawIcon(ticked, ground);
+        int unchanged = 0;
+        int red = 0;
+        int other = 0;
+        for (int i = 0; i < 256; ++i) {
+            EXPECT_EQ(ground, empty[i]) << "pixel " << i << " of the empty picture";
+            if (tick[i] == ground) {
+                ++unchanged;
+            } else if (GetRValue(tick[i]) >= 0x80 && GetGValue(tick[i]) < 0x40 && GetBValue(tick[i]) < 0x40) {
+                ++red;
+            } else {
+                ++other;
+            }
+        }
+        EXPECT_GE(red, 20) << "a visible red tick";
+        EXPECT_GE(unchanged, 180) << "the ground shows through";
+        EXPECT_EQ(0, other) << "nothing but red on the ground";
+    }
+    DestroyIcon(unticked);
+    DestroyIcon(ticked);
+}
+
+// ---- while the list fills ------------------------------------------------------
+
+struct ListEvent {
+    enum Kind { kRedraw, kInsert } kind;
+    WPARAM value;     // WM_SETREDRAW's flag
+    bool waitCursor;  // the cursor when the item went in
+};
+
+std::vector<ListEvent> gListEvents;
+HCURSOR gWaitCursor = nullptr;
+
+LRESULT CALLBACK RecordListMessages(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HC_ACTION) {
+        const CWPSTRUCT* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
+        char className[32] = {};
+        GetClassNameA(message->hwnd, className, sizeof className);
+        if (lstrcmpiA(className, "SysListView32") == 0) {
+            if (message->message == WM_SETREDRAW) {
+                gListEvents.push_back({ListEvent::kRedraw, message->wParam, GetCursor() == gWaitCursor});
+            } else if (message->message == LVM_INSERTITEMA) {
+                gListEvents.push_back({ListEvent::kInsert, 0, GetCursor() == gWaitCursor});
+            }
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+class SelectionDialog : public ReceiveFixture {};
+
+TEST_F(SelectionDialog, ListFillsWithRedrawOffUnderTheWaitCursor) {
+    const std::vector<ScriptedMessage> messages = {
+        {100, "A", TopReply("Subject: one\r\n")},
+        {200, "B", TopReply("Subject: two\r\n")},
+        {300, "C", TopReply("Subject: three\r\n")},
+    };
+    Server server;
+    ASSERT_TRUE(server.Start(Join({Login(), {Server::Expect("list\r\n"), ListReply(messages)}, Tops(messages), Quit()})));
+    AccountIni account;
+    account.port = server.Port();
+    WriteKirvan(KirvanIni());
+    WriteAccount(account);
+
+    gWaitCursor = LoadCursor(nullptr, IDC_WAIT);
+    HCURSOR before = SetCursor(LoadCursor(nullptr, IDC_ARROW));
+    gListEvents.clear();
+    HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, RecordListMessages, nullptr, GetCurrentThreadId());
+    ASSERT_NE(nullptr, hook);
+    {
+        SelectionDialogDriver driver({}, Press::kCancel);
+        RunSelectiveReceive(window_, 0);
+        EXPECT_TRUE(driver.Seen().found);
+    }
+    UnhookWindowsHookEx(hook);
+    server.Finish();
+    EXPECT_EQ("", server.Failure());
+    EXPECT_NE(gWaitCursor, GetCursor()) << "the cursor is given back";
+    SetCursor(before);
+
+    // Redraw off, three items under the wait cursor, redraw on.
+    std::vector<ListEvent> events = gListEvents;
+    ASSERT_EQ(5u, events.size());
+    EXPECT_EQ(ListEvent::kRedraw, events[0].kind);
+    EXPECT_EQ(static_cast<WPARAM>(FALSE), events[0].value);
+    for (int i = 1; i <= 3; ++i) {
+        EXPECT_EQ(ListEvent::kInsert, events[i].kind) << "event " << i;
+        EXPECT_TRUE(events[i].waitCursor) << "event " << i;
+    }
+    EXPECT_EQ(ListEvent::kRedraw, events[4].kind);
+    EXPECT_EQ(static_cast<WPARAM>(TRUE), events[4].value);
+}
+
+// A dialog procedure run on a template without the list control.
+struct BareTemplate {
+    DLGTEMPLATE header;
+    WORD menu, windowClass;
+    wchar_t title[8];
+};
+
+TEST_F(SelectionDialog, WithoutTheListControlNothingIsFetchedOrSetAside) {
+    alignas(4) BareTemplate bare = {};
+    bare.header.style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+    bare.header.cx = 100;
+    bare.header.cy = 50;
+    std::memcpy(bare.title, L"bare", sizeof L"bare");
+    gMessageCount = 3;  // as if LIST had found three messages; no session is open
+    gUidlList.RemoveAll();
+
+    std::thread presser([] {
+        HWND dialog = nullptr;
+        for (int i = 0; i < 2000 && !dialog; ++i) {
+            dialog = FindOwnWindow("bare");
+            Sleep(10);
+        }
+        if (dialog) {
+            PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+        }
+    });
+    INT_PTR result = DialogBoxIndirectParamA(GetModuleHandleA(nullptr), &bare.header, window_, SelectionDialogProc, 0);
+    presser.join();
+    gMessageCount = 0;
+    EXPECT_EQ(1, result) << "OK ends the dialog with 1";
+    EXPECT_EQ(nullptr, gMessageList);
+    EXPECT_EQ(0, gUidlList.GetCount());
+}
+
+}  // namespace

@@ -1,0 +1,563 @@
+// The selective receive command against a scripted POP3 server, with the fake
+// host, the real selection dialog driven from a second thread, and the stand-in
+// rasapi32.dll.
+
+#include "SelectiveReceive.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "DialUp.h"
+#include "ReceiveFixture.h"
+#include "ReceiveUi.h"
+#include "Retrieval.h"
+#include "UidlList.h"
+
+namespace {
+
+using Server = Pop3ScriptServer;
+using Press = SelectionDialogDriver::Press;
+
+const std::vector<ScriptedMessage> kThree = {
+    {4000, "UID-A", TopReply("Subject: first\r\n")},
+    {5000, "UID-B", TopReply("Subject: second\r\n")},
+    {6000, "UID-C", TopReply("Subject: third\r\n")},
+};
+
+const char kWireLogin[] = "user alice\r\npass s3cret\r\nlist\r\n";
+
+class SelectiveReceive : public ReceiveFixture {
+protected:
+    // Runs the command for the owner window with the account pointing at server.
+    void Run(const Server& server, KirvanIni kirvan = KirvanIni(), AccountIni account = AccountIni()) {
+        account.port = server.Port();
+        WriteKirvan(kirvan);
+        WriteAccount(account);
+        RunSelectiveReceive(window_, 0);
+    }
+    static std::string TopsWire(int count) {
+        std::string wire;
+        for (int n = 1; n <= count; ++n) {
+            wire += "top " + std::to_string(n) + " 0\r\n";
+        }
+        return wire;
+    }
+    static std::string UidlsWire(const std::vector<int>& numbers) {
+        std::string wire;
+        for (int n : numbers) {
+            wire += "uidl " + std::to_string(n) + "\r\n";
+        }
+        return wire;
+    }
+};
+
+// ---- the dialog's outcome --------------------------------------------------
+
+struct DialogCase {
+    const char* name;
+    std::vector<int> tick;  // 0-based items
+    Press press;
+    std::vector<int> setAside;  // message numbers whose UIDLs are fetched
+    const char* uidlFile;
+};
+
+TEST_F(SelectiveReceive, DialogOutcomes) {
+    const DialogCase cases[] = {
+        {"tick one of three", {1}, Press::kOk, {1, 3}, "UID-A\nUID-C\n"},
+        {"OK with nothing ticked", {}, Press::kOk, {1, 2, 3}, "UID-A\nUID-B\nUID-C\n"},
+        {"every message ticked", {0, 1, 2}, Press::kOk, {}, "<absent>"},
+        {"Cancel", {0}, Press::kCancel, {}, "<absent>"},
+        {"close box", {}, Press::kClose, {}, "<absent>"},
+    };
+    int index = 0;
+    for (const DialogCase& c : cases) {
+        SCOPED_TRACE(testing::Message() << "case " << index++ << ": " << c.name);
+        DeleteFileA(UidlPath().c_str());
+        gUidlList.RemoveAll();
+        Server server;
+        ASSERT_TRUE(server.Start(Join({Login(), {Server::Expect("list\r\n"), ListReply(kThree)}, Tops(kThree),
+                                       Uidls(kThree, c.setAside), Quit()})));
+        SelectionDialogDriver driver(c.tick, c.press);
+        Run(server);
+        server.Finish();
+        const SelectionDialogSeen& seen = driver.Seen();
+
+        EXPECT_EQ("", server.Failure());
+        EXPECT_EQ(kWireLogin + TopsWire(3) + UidlsWire(c.setAside) + "quit\r\n", server.Received());
+        EXPECT_TRUE(server.ClientClosed());
+        ASSERT_TRUE(seen.found);
+        EXPECT_EQ(window_, seen.owner);
+        EXPECT_EQ(3u, seen.items.size());
+        EXPECT_EQ(c.uidlFile, ReadUidl());
+        EXPECT_EQ(static_cast<int>(c.setAside.size()), gUidlList.GetCount());
+        EXPECT_EQ(1, TakeReceiveCommands()) << "the host's retrieval starts in every case";
+    }
+}
+
+TEST_F(SelectiveReceive, DialogListsSubjectsAndSizesAsSent) {
+    const std::vector<ScriptedMessage> messages = {
+        {4321, "U1", TopReply("From: a@example.jp\r\nSubject: =?ISO-2022-JP?B?GyRCJUYlOSVIGyhC?=\r\n")},
+        {12345, "U2", TopReply("Subject: plain ascii\r\n")},
+        {7, "U3", TopReply("From: b@example.jp\r\nTo: c@example.jp\r\n")},
+        {0, "U4", TopReply("Subject:\r\n")},
+        {99, "U5", "-ERR no such message\r\n"},
+    };
+    Server server;
+    ASSERT_TRUE(server.Start(Join({Login(), {Server::Expect("list\r\n"), ListReply(messages)}, Tops(messages), Quit()})));
+    SelectionDialogDriver driver({}, Press::kCancel);
+    Run(server);
+    server.Finish();
+    const SelectionDialogSeen& seen = driver.Seen();
+    EXPECT_EQ("", server.Failure());
+    ASSERT_TRUE(seen.found);
+
+    struct Expected {
+        const char* subject;
+        const char* size;
+    } const expected[] = {
+        {"\x83\x65\x83\x58\x83\x67", "4321"},  // "テスト" in Shift_JIS
+        {"plain ascii", "12345"},
+        {"No Subject", "7"},
+        {"", "0"},
+        {"No Subject", "99"},
+    };
+    ASSERT_EQ(5u, seen.items.size());
+    for (std::size_t i = 0; i < seen.items.size(); ++i) {
+        EXPECT_EQ(expected[i].subject, seen.items[i].subject) << "item " << i;
+        EXPECT_EQ(expected[i].size, seen.items[i].size) << "item " << i;
+        EXPECT_EQ(static_cast<LPARAM>(i + 1), seen.items[i].param) << "item " << i;
+        EXPECT_EQ(1, seen.items[i].stateImage) << "item " << i << " starts unticked";
+    }
+    EXPECT_TRUE(seen.checkBoxStyle);
+    EXPECT_TRUE(seen.stateImageListSet);
+    EXPECT_EQ(2, seen.stateImageCount);
+    ASSERT_EQ(2u, seen.columns.size());
+    EXPECT_EQ("Subject", seen.columns[0]);
+    EXPECT_EQ("Size", seen.columns[1]);
+    EXPECT_EQ(400, seen.columnWidths[0]);
+    EXPECT_EQ(60, seen.columnWidths[1]);
+}
+
+TEST_F(SelectiveReceive, EmptyMailboxShowsAnEmptyListAndOkSetsNothingAside) {
+    Server server;
+    ASSERT_TRUE(server.Start(Join({Login(), {Server::Expect("list\r\n"), Server::Reply("+OK 0 0\r\n.\r\n")}, Quit()})));
+    SelectionDialogDriver driver({}, Press::kOk);
+    Run(server);
+    server.Finish();
+    EXPECT_EQ("", server.Failure());
+    EXPECT_EQ(std::string(kWireLogin) + "quit\r\n", server.Received());
+    ASSERT_TRUE(driver.Seen().found);
+    EXPECT_TRUE(driver.Seen().items.empty());
+    EXPECT_EQ("<absent>", ReadUidl());
+    EXPECT_EQ(1, TakeReceiveCommands());
+}
+
+TEST_F(SelectiveReceive, RefusedListShowsAnEmptyList) {
+    Server server;
+    ASSERT_TRUE(server.Start(Join({Login(), {Server::Expect("list\r\n"), Server::Reply("-ERR not now\r\n")}, Quit()})));
+    SelectionDialogDriver driver({}, Press::kOk);
+    Run(server);
+    server.Finish();
+    EXPECT_EQ("", server.Failure());
+    ASSERT_TRUE(driver.Seen().found);
+    EXPECT_TRUE(driver.Seen().items.empty());
+    EXPECT_EQ("<absent>", ReadUidl());
+    EXPECT_EQ(1, TakeReceiveCommands());
+}
+
+// ---- size filter -------------------------------------------------------------
+
+struct SizeCase {
+    int filterType;
+    int checkSize;
+    int filterSize;
+    std::vector<int> setAside;
+    const char* uidlFile;
+};
+
+TEST_F(SelectiveReceive, SizeFilter) {
+    const SizeCase cases[] = {
+        {1, 1, 5000, {3}, "UID-C\n"},
+        {1, 1, 4999, {2, 3}, "UID-B\nUID-C\n"},
+        {1, 1, 6000, {}, "<absent>"},
+        {1, 1, 0, {1, 2, 3}, "UID-A\nUID-B\nUID-C\n"},
+        {1, 1, -1, {1, 2, 3}, "UID-A\nUID-B\nUID-C\n"},
+        {1, 0, 5000, {}, "<absent>"},
+        {2, 1, 5000, {}, "<absent>"},
+        {-1, 1, 5000, {}, "<absent>"},
+    };
+    int index = 0;
+    for (const SizeCase& c : cases) {
+        SCOPED_TRACE(testing::Message() << "case " << index++);
+        DeleteFileA(UidlPath().c_str());
+        gUidlList.RemoveAll();
+        Server server;
+        ASSERT_TRUE(server.Start(Join({Login(), {Server::Expect("list\r\n"), ListReply(kThree)},
+                                       Uidls(kThree, c.setAside), Quit()})));
+        KirvanIni kirvan;
+        kirvan.filterType = c.filterType;
+        kirvan.checkSize = c.checkSize;
+        kirvan.filterSize = c.filterSize;
+        KirvanBoxCloser boxes;  // none expected; a stray dialog would be reported
+        Run(server, kirvan);
+        server.Finish();
+        EXPECT_EQ("", server.Failure());
+        EXPECT_EQ(kWireLogin + UidlsWire(c.setAside) + "quit\r\n", server.Received());
+        EXPECT_EQ(c.uidlFile, ReadUidl());
+        EXPECT_EQ(1, TakeReceiveCommands());
+        EXPECT_TRUE(boxes.Boxes().empty());
+        EXPECT_EQ(nullptr, FindOwnWindow(kSelectionDialogCaption));
+    }
+}
+
+TEST_F(SelectiveReceive, SameUidlSetAsideTwiceIsAppendedOnce) {
+    const std::vector<ScriptedMessage> messages = {
+        {9000, "SAME", ""},
+        {9000, "SAME", ""},
+        {9000, "OTHER", ""},
+    };
+    Server server;
+    ASSERT_TRUE(server.Start(Join({Login(), {Server::Expect("list\r\n"), ListReply(messages)},
+                                   Uidls(messages, {1, 2, 3}), Quit()})));
+    KirvanIni kirvan;
+    kirvan.filterType = 1;
+    kirvan.checkSize = 1;
+    kirvan.filterSize = 100;
+    Run(server, kirvan);
+    server.Finish();
+    EXPECT_EQ("", server.Failure());
+    EXPECT_EQ("SAME\nOTHER\n", ReadUidl());
+    EXPECT_EQ(2, gUidlList.GetCount());
+}
+
+// ---- the uidl file -------------------------------------------------------------
+
+struct UidlFileCase {
+    const char* before;  // nullptr: no file
+    const char* after;
+};
+
+TEST_F(SelectiveReceive, NewLinesGoBehindWhatTheFileHolds) {
+    const UidlFileCase cases[] = {
+        {nullptr, "UID-C\n"},
+        {"", "UID-C\n"},
+        {"OLD1\nOLD2\n", "OLD1\nOLD2\nUID-C\n"},
+        {"OLD1\nOLD2", "OLD1\nOLD2\nUID-C\n"},  // unfinished last line: mended, not joined
+        {"OLD1\r\n", "OLD1\r\nUID-C\n"},
+        {"OLD1\r", "OLD1\r\nUID-C\n"},
+        {"\n", "\nUID-C\n"},
+    };
+    int index = 0;
+    for (const UidlFileCase& c : cases) {
+        SCOPED_TRACE(testing::Message() << "case " << index++);
+        DeleteFileA(UidlPath().c_str());
+        if (c.before) {
+            ASSERT_TRUE(WriteUidl(c.before));
+        }
+        gUidlList.RemoveAll();
+        gUidlList.Add("UID-C");
+        AppendUidlFile(window_);
+        EXPECT_EQ(c.after, ReadUidl());
+    }
+}
+
+TEST_F(SelectiveReceive, EmptyListLeavesTheFileUntouched) {
+    ASSERT_TRUE(WriteUidl("OLD"));
+    AppendUidlFile(window_);
+    EXPECT_EQ("OLD", ReadUidl());
+    DeleteFileA(UidlPath().c_str());
+    AppendUidlFile(window_);
+    EXPECT_EQ("<absent>", ReadUidl()) << "not even created";
+}
+
+TEST_F(SelectiveReceive, FileOpenForWritingOnlyIsStillAppendedTo) {
+    ASSERT_TRUE(WriteUidl("OLD\n"));
+    // Someone holds the file and shares it for writing but not for reading.
+    HANDLE other = CreateFileA(UidlPath().c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, other);
+    gUidlList.Add("U1");
+    gUidlList.Add("U2");
+    AppendUidlFile(window_);
+    CloseHandle(other);
+    EXPECT_EQ("OLD\nU1\nU2\n", ReadUidl());
+}
+
+TEST_F(SelectiveReceive, UidlThatCannotBeOpenedStillStartsTheRetrieval) {
+    ASSERT_TRUE(CreateDirectoryA(UidlPath().c_str(), nullptr));  // "uidl" is a folder
+    Server server;
+    ASSERT_TRUE(server.Start(Join({Login(), {Server::Expect("list\r\n"), ListReply(kThree)}, Uidls(kThree, {3}), Quit()})));
+    KirvanIni kirvan;
+    kirvan.filterType = 1;
+    kirvan.checkSize = 1;
+    kirvan.filterSize = 5000;
+    Run(server, kirvan);
+    server.Finish();
+    RemoveDirectoryA(UidlPath().c_str());
+    EXPECT_EQ("", server.Failure());
+    EXPECT_EQ(1, TakeReceiveCommands());
+    EXPECT_EQ(1, gUidlList.GetCount());
+}
+
+// ---- settings that stop the command -----------------------------------------------
+
+struct StopCase {
+    const char* name;
+    bool writeKirvan;
+    int doFilter;
+    int notDelete;
+    int useRas;
+    const char* rasProvider;
+    DWORD dialResult;
+    const char* box;  // nullptr: nothing shown
+};
+
+TEST_F(SelectiveReceive, SettingsThatEndTheCommandBeforeAnyConnection) {
+    const StopCase cases[] = {
+        {"no Kirvan.ini", false, 0, 1, 0, "", 0, nullptr},
+        {"DoFilter 0", true, 0, 1, 0, "", 0, nullptr},
+        {"NotDelete 0", true, 1, 0, 0, "", 0, kKeepMailOnServerText},
+        {"UseRAS without entry", true, 1, 1, 1, "", 0, kNoDialUpEntryText},
+        {"dial fails", true, 1, 1, 1, "Office line", 691, kDialUpFailedText},
+    };
+    int index = 0;
+    for (const StopCase& c : cases) {
+        SCOPED_TRACE(testing::Message() << "case " << index++ << ": " << c.name);
+        DeleteFileA((AccountDir() + "Kirvan.ini").c_str());
+        std::memset(Ras(), 0, sizeof *Ras());
+        Ras()->dialResult = c.dialResult;
+        gDeleteOnServer = 7;
+        ConnectionProbe probe;
+        KirvanIni kirvan;
+        kirvan.doFilter = c.doFilter;
+        kirvan.deleteOnServer = 1;
+        if (c.writeKirvan) {
+            WriteKirvan(kirvan);
+        }
+        AccountIni account;
+        account.notDelete = c.notDelete;
+        account.useRas = c.useRas;
+        account.rasProvider = c.rasProvider;
+        account.port = probe.Port();
+        WriteAccount(account);
+
+        KirvanBoxCloser closer;
+        RunSelectiveReceive(window_, 0);
+        std::vector<KirvanBoxSeen> boxes = closer.Boxes();
+
+        EXPECT_FALSE(probe.SomeoneConnected());
+        EXPECT_EQ(0, TakeReceiveCommands());
+        EXPECT_EQ("<absent>", ReadUidl());
+        if (c.doFilter == 0) {
+            EXPECT_EQ(7, gDeleteOnServer) << "nothing is changed";
+        } else {
+            EXPECT_EQ(1, gDeleteOnServer) << "Delete is read before the other checks";
+        }
+        if (!c.box) {
+            EXPECT_TRUE(boxes.empty());
+            continue;
+        }
+        ASSERT_EQ(1u, boxes.size());
+        EXPECT_EQ(c.box, boxes[0].text);
+        EXPECT_EQ(window_, boxes[0].owner);
+        EXPECT_TRUE(boxes[0].onlyOk);
+        EXPECT_FALSE(boxes[0].hasIcon);
+        EXPECT_EQ(c.dialResult != 0 ? 2 : 0, Ras()->callCount) << "dialled only when it should";
+    }
+}
+
+TEST_F(SelectiveReceive, MessageTextsAreShiftJisBytesWithLineFeeds) {
+    struct Text {
+        const char* actual;
+        const char* expected;
+    } const texts[] = {
+        {kKeepMailOnServerText,
+         "\x83\x81\x81\x5B\x83\x8B\x82\xCC\x83\x74\x83\x42\x83\x8B\x83\x5E\x81\x5B\x8F\x88\x97\x9D\x82\xF0"
+         "\x8D\x73\x82\xA4\x88\xD7\x82\xC9\x82\xCD\x0A\x83\x81\x81\x5B\x83\x8B\x82\xF0\x83\x54\x81\x5B\x83"
+         "\x6F\x81\x5B\x82\xC9\x8E\x63\x82\xB7\x90\xDD\x92\xE8\x82\xC9\x82\xB5\x82\xC4\x82\xA9\x82\xE7\x0A"
+         "\x51\x75\x65\x6E\x6C\x61\x82\xF0\x8D\xC4\x8B\x4E\x93\xAE\x82\xB5\x82\xC4\x82\xAD\x82\xBE\x82\xB3"
+         "\x82\xA2"},
+        {kNoDialUpEntryText,
+         "\x83\x5F\x83\x43\x83\x41\x83\x8B\x83\x41\x83\x62\x83\x76\x82\xCC\x83\x47\x83\x93\x83\x67\x83\x8A"
+         "\x82\xAA\x8C\xA9\x82\xC2\x82\xA9\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x0A\x83\x49\x83\x76\x83\x56\x83"
+         "\x87\x83\x93\x82\xCC\x83\x5F\x83\x43\x83\x41\x83\x8B\x83\x41\x83\x62\x83\x76\x90\xDA\x91\xB1\x90"
+         "\xE6\x82\xF0\x83\x60\x83\x46\x83\x62\x83\x4E\x82\xB5\x82\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2\x81"
+         "\x42"},
+        {kDialUpFailedText,
+         "\x83\x5F\x83\x43\x83\x41\x83\x8B\x83\x41\x83\x62\x83\x76\x82\xC9\x8E\xB8\x94\x73\x82\xB5\x82\xDC"
+         "\x82\xB5\x82\xBD"},
+    };
+    int index = 0;
+    for (const Text& t : texts) {
+        EXPECT_EQ(std::string(t.expected), std::string(t.actual)) << "text " << index++;
+    }
+}
+
+// ---- dial-up ---------------------------------------------------------------------
+
+TEST_F(SelectiveReceive, LoginRefusedAfterADialHangsUpAtOnce) {
+    Ras()->dialHandle = 0x5150;
+    Server server;
+    ASSERT_TRUE(server.Start({
+        Server::Reply("+OK ready\r\n"),
+        Server::Expect("user alice\r\n"), Server::Reply("+OK\r\n"),
+        Server::Expect("pass s3cret\r\n"), Server::Reply("-ERR wrong password\r\n"),
+        Server::Expect("quit\r\n"), Server::Reply("+OK\r\n"), Server::AwaitClose(),
+    }));
+    AccountIni account;
+    account.useRas = 1;
+    account.rasProvider = "Office line";
+    KirvanBoxCloser closer;
+    Run(server, KirvanIni(), account);
+    server.Finish();
+    EXPECT_TRUE(closer.Boxes().empty());
+    EXPECT_EQ("", server.Failure());
+    EXPECT_EQ("user alice\r\npass s3cret\r\nquit\r\n", server.Received());
+    EXPECT_EQ(0, TakeReceiveCommands());
+    EXPECT_EQ(nullptr, gDialUpConnection);
+    ASSERT_EQ(3, Ras()->callCount);
+    EXPECT_EQ(kRasCallGetEntryDialParams, Ras()->calls[0].kind);
+    EXPECT_EQ(kRasCallDial, Ras()->calls[1].kind);
+    EXPECT_STREQ("Office line", Ras()->calls[1].params.szEntryName);
+    EXPECT_EQ(kRasCallHangUp, Ras()->calls[2].kind);
+    EXPECT_EQ(0x5150u, Ras()->calls[2].handleIn);
+}
+
+TEST_F(SelectiveReceive, SuccessfulSessionKeepsTheLineForTheHostsRetrieval) {
+    Ras()->dialHandle = 0x7001;
+    Server server;
+    ASSERT_TRUE(server.Start(Join({Login(), {Server::Expect("list\r\n"), ListReply(kThree)}, Quit()})));
+    KirvanIni kirvan;
+    kirvan.filterType = 1;
+    AccountIni account;
+    account.useRas = 1;
+    account.rasProvider = "Office line";
+    Run(server, kirvan, account);
+    server.Finish();
+    EXPECT_EQ("", server.Failure());
+    EXPECT_EQ(1, TakeReceiveCommands());
+    EXPECT_EQ(reinterpret_cast<HRASCONN>(static_cast<uintptr_t>(0x7001)), gDialUpConnection);
+    EXPECT_EQ(2, Ras()->callCount) << "no hang-up yet";
+    // The end of the host's retrieval hangs up.
+    frame::EndRetrieval(window_);
+    EXPECT_EQ(nullptr, gDialUpConnection);
+    ASSERT_EQ(3, Ras()->callCount);
+    EXPECT_EQ(kRasCallHangUp, Ras()->calls[2].kind);
+    EXPECT_EQ(0x7001u, Ras()->calls[2].handleIn);
+}
+
+TEST_F(SelectiveReceive, LineLeftUpByAnEarlierCommandIsHungUpBeforeDialling) {
+    gDialUpConnection = reinterpret_cast<HRASCONN>(static_cast<uintptr_t>(0x6006));
+    Ras()->dialResult = 691;
+    AccountIni account;
+    account.useRas = 1;
+    account.rasProvider = "Office line";
+    WriteKirvan(KirvanIni());
+    WriteAccount(account);
+    KirvanBoxCloser closer;
+    RunSelectiveReceive(window_, 0);
+    ASSERT_EQ(1u, closer.Boxes().size());
+    ASSERT_LE(2, Ras()->callCount);
+    EXPECT_EQ(kRasCallHangUp, Ras()->calls[0].kind);
+    EXPECT_EQ(0x6006u, Ras()->calls[0].handleIn);
+    EXPECT_EQ(kRasCallGetEntryDialParams, Ras()->calls[1].kind);
+}
+
+// ---- session failures ------------------------------------------------------------
+
+TEST_F(SelectiveReceive, UnreachableServerShowsNothingAndStartsNoRetrieval) {
+    AccountIni account;
+    account.port = UnusedLoopbackPort();
+    account.useRas = 1;
+    account.rasProvider = "Office line";
+    Ras()->dialHandle = 0x42;
+    WriteKirvan(KirvanIni());
+    WriteAccount(account);
+    KirvanBoxCloser closer;
+    RunSelectiveReceive(window_, 0);
+    EXPECT_TRUE(closer.Boxes().empty());
+    EXPECT_EQ(0, TakeReceiveCommands());
+    EXPECT_EQ(nullptr, gDialUpConnection) << "hung up";
+    EXPECT_EQ("<absent>", ReadUidl());
+}
+
+TEST_F(SelectiveReceive, UnknownServerNameShowsNothing) {
+    AccountIni account;
+    account.server = "no-such-host.invalid";
+    account.port = 110;
+    WriteKirvan(KirvanIni());
+    WriteAccount(account);
+    KirvanBoxCloser closer;
+    RunSelectiveReceive(window_, 0);
+    EXPECT_TRUE(closer.Boxes().empty());
+    EXPECT_EQ(0, TakeReceiveCommands());
+}
+
+TEST_F(SelectiveReceive, RefusedUserSendsNoPasswordButQuits) {
+    Server server;
+    ASSERT_TRUE(server.Start({
+        Server::Reply("+OK ready\r\n"),
+        Server::Expect("user alice\r\n"), Server::Reply("-ERR who?\r\n"),
+        Server::Expect("quit\r\n"), Server::Reply("+OK\r\n"), Server::AwaitClose(),
+    }));
+    gUidlList.Add("LEFT-OVER");
+    Run(server);
+    server.Finish();
+    EXPECT_EQ("", server.Failure());
+    EXPECT_EQ("user alice\r\nquit\r\n", server.Received());
+    EXPECT_EQ(0, TakeReceiveCommands());
+    EXPECT_EQ("<absent>", ReadUidl());
+}
+
+TEST_F(SelectiveReceive, PasswordAndUserComeFromTheAccountsFiles) {
+    Server server;
+    ASSERT_TRUE(server.Start(Join({Login("bob@example.jp", "p a s s"),
+                                   {Server::Expect("list\r\n"), ListReply({})}, Quit()})));
+    KirvanIni kirvan;
+    kirvan.filterType = 1;
+    kirvan.pass = "p a s s";
+    AccountIni account;
+    account.user = "bob@example.jp";
+    Run(server, kirvan, account);
+    server.Finish();
+    EXPECT_EQ("", server.Failure());
+    EXPECT_EQ(1, TakeReceiveCommands());
+}
+
+// ---- what the host's retrieval sees afterwards ------------------------------------
+
+TEST_F(SelectiveReceive, RecFilterAsksForDeletionUntilTheRetrievalEnds) {
+    struct Case {
+        int deleteOnServer;
+        int filterSize;  // 5000: one set aside; 9999: none
+        int expected;
+    } const cases[] = {{1, 5000, 1}, {0, 5000, 0}, {1, 9999, 0}};
+    int index = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "case " << index++);
+        Server server;
+        ASSERT_TRUE(server.Start(Join({Login(), {Server::Expect("list\r\n"), ListReply(kThree)},
+                                       Uidls(kThree, c.filterSize == 5000 ? std::vector<int>{3} : std::vector<int>{}),
+                                       Quit()})));
+        KirvanIni kirvan;
+        kirvan.filterType = 1;
+        kirvan.checkSize = 1;
+        kirvan.filterSize = c.filterSize;
+        kirvan.deleteOnServer = c.deleteOnServer;
+        Run(server, kirvan);
+        server.Finish();
+        EXPECT_EQ(1, TakeReceiveCommands());
+        EXPECT_EQ(c.expected, frame::RecFilter("C:\\mail\\00000001.qnl"));
+        EXPECT_EQ(c.expected, frame::RecFilter("C:\\mail\\00000002.qnl")) << "the answer holds for every mail";
+        frame::EndRetrieval(window_);
+        EXPECT_EQ(0, frame::RecFilter("C:\\mail\\00000003.qnl")) << "after the end of the retrieval";
+        EXPECT_EQ(0, gUidlList.GetCount());
+        EXPECT_EQ(0, gDeleteOnServer);
+        DeleteFileA(UidlPath().c_str());
+    }
+}
+
+}  // namespace
