@@ -1,5 +1,6 @@
 #include "DigestSplitter.h"
 
+#include <cstring>
 #include <new>
 
 #include "BoundedText.h"
@@ -91,7 +92,7 @@ bool TempFileImportSink::WriteLine(const char* text, uint32_t length) {
         }
         uint32_t room = kPendingSize - pendingLength_;
         uint32_t piece = length < room ? length : room;
-        memcpy(pending_ + pendingLength_, text, piece);
+        std::memcpy(pending_ + pendingLength_, text, piece);
         pendingLength_ += piece;
         text += piece;
         length -= piece;

@@ -40,5 +40,6 @@ private:
 // The one queue of the plug-in.
 extern SplitQueue gSplitQueue;
 
-// The folder-menu command "ダイジェストメール分割"; value is the menu handle, unused.
+// The folder-menu command "ダイジェストメール分割": queues every selected mail, then
+// processes and empties the queue. value is the menu handle, unused.
 LRESULT WINAPI DigestSplitCommand(HWND window, LPARAM value);

@@ -1,6 +1,7 @@
 #include "HostApi.h"
 
 #include "BoundedText.h"
+#include "Lifecycle.h"
 
 HostApi gHostApi = {};
 HMODULE gHostModule = nullptr;
@@ -75,6 +76,6 @@ void ShowHostApiBindError() {
     char message[256];
     text::Format(message, sizeof message,
                  "プラグイン「%s」でエラーが発生しました。\r\nQuenla32とプラグインのバージョンを確認してください",
-                 "Pikuno");
+                 frame::GetPlugName());
     MessageBoxA(nullptr, message, "プラグインエラー", MB_OK | MB_ICONERROR);
 }

@@ -66,7 +66,11 @@ void InsertColumn(int index, int width, const char* heading) {
 INT_PTR ShowSelectionDialog(HWND owner) {
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&controls);
-    return DialogBoxParamA(gPluginModule, MAKEINTRESOURCEA(IDD_SELECTION), owner, SelectionDialogProc, 0);
+    INT_PTR result = DialogBoxParamA(gPluginModule, MAKEINTRESOURCEA(IDD_SELECTION), owner, SelectionDialogProc, 0);
+    // The list and its pictures went with the dialog.
+    gMessageList = nullptr;
+    gStateImages = nullptr;
+    return result;
 }
 
 INT_PTR CALLBACK SelectionDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {

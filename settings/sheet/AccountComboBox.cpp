@@ -8,6 +8,8 @@
 namespace {
 
 long gNamesAlive = 0;
+// The window property that leads the control's procedure back to its list.
+const char kListProperty[] = "PikunoAccountComboBox";
 
 char* CopyName(const char* name) {
     std::size_t size = text::Length(name) + 1;
@@ -30,7 +32,7 @@ AccountComboBox::~AccountComboBox() {
     if (window_ && IsWindow(window_)) {
         ReleaseAllNames();
         SendMessageA(window_, CBEM_SETIMAGELIST, 0, 0);
-        RemoveWindowSubclass(window_, SubclassProc, 0);
+        Unsubclass();
     }
     if (icons_) {
         ImageList_Destroy(icons_);
@@ -47,22 +49,34 @@ void AccountComboBox::Attach(HWND control) {
     LONG_PTR style = GetWindowLongPtrA(control, GWL_STYLE);
     style = (style & ~static_cast<LONG_PTR>(CBS_SORT | CBS_DROPDOWN | CBS_SIMPLE)) | CBS_DROPDOWNLIST;
     SetWindowLongPtrA(control, GWL_STYLE, style);
-    SetWindowSubclass(control, SubclassProc, 0, reinterpret_cast<DWORD_PTR>(this));
+    SetPropA(control, kListProperty, this);
+    previousProc_ = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SubclassProc)));
 }
 
-LRESULT CALLBACK AccountComboBox::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                                               DWORD_PTR data) {
-    (void)id;
+void AccountComboBox::Unsubclass() {
+    if (window_ && previousProc_) {
+        SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previousProc_));
+        RemovePropA(window_, kListProperty);
+    }
+    previousProc_ = nullptr;
+}
+
+LRESULT CALLBACK AccountComboBox::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    AccountComboBox* list = static_cast<AccountComboBox*>(GetPropA(window, kListProperty));
+    if (!list || !list->previousProc_) {
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+    WNDPROC previous = list->previousProc_;
     if (message == CB_RESETCONTENT) {
         // Emptied wholesale, the control gives no CBEN_DELETEITEM either.
-        reinterpret_cast<AccountComboBox*>(data)->ReleaseAllNames();
-    } else if (message == WM_DESTROY) {
-        AccountComboBox* list = reinterpret_cast<AccountComboBox*>(data);
         list->ReleaseAllNames();
-        RemoveWindowSubclass(window, SubclassProc, 0);
+    } else if (message == WM_DESTROY) {
+        list->ReleaseAllNames();
+        list->Unsubclass();
         list->window_ = nullptr;
     }
-    return DefSubclassProc(window, message, wParam, lParam);
+    return CallWindowProcA(previous, window, message, wParam, lParam);
 }
 
 void AccountComboBox::ReleaseAllNames() {

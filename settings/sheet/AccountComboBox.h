@@ -50,10 +50,13 @@ private:
     // Frees every item's name directly: the control gives no CBEN_DELETEITEM
     // when it is emptied by CB_RESETCONTENT or destroyed with items in it.
     void ReleaseAllNames();
-    static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                         UINT_PTR id, DWORD_PTR data);
+    void Unsubclass();
+    // The control's procedure, replaced by hand (SetWindowSubclass is exported
+    // by name only from common controls 6).
+    static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
     HWND window_ = nullptr;
+    WNDPROC previousProc_ = nullptr;
     HIMAGELIST icons_ = nullptr;
     int trackedSelection_ = 0;
 };

@@ -173,14 +173,26 @@ HostRun RunQuenla(const std::string& mailbox, const std::vector<std::string>& sc
     std::string command = "\"" + ExeDirectory() + "Quenla.exe\" --mailbox \"" + base + "\" --script \"" +
                           scriptPath + "\" --out \"" + reportPath + "\" --hide";
     std::string environment = EnvironmentBlock(env);
+    // The child's own printout goes nowhere: the report file holds the same.
+    SECURITY_ATTRIBUTES inherit = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE nul = CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                             OPEN_EXISTING, 0, nullptr);
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = nul;
+    startup.hStdOutput = nul;
+    startup.hStdError = nul;
     PROCESS_INFORMATION process = {};
     std::vector<char> commandLine(command.begin(), command.end());
     commandLine.push_back('\0');
     DWORD start = GetTickCount();
-    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, &environment[0],
-                        ExeDirectory().c_str(), &startup, &process)) {
+    BOOL created = CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, &environment[0],
+                                  ExeDirectory().c_str(), &startup, &process);
+    if (nul != INVALID_HANDLE_VALUE) {
+        CloseHandle(nul);
+    }
+    if (!created) {
         return run;
     }
     run.started = true;

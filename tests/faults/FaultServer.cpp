@@ -63,6 +63,10 @@ FaultServer::~FaultServer() {
 }
 
 bool FaultServer::Start(Handler handler) {
+    return StartMany([handler](FaultConnection& c, int) { handler(c); }, 1);
+}
+
+bool FaultServer::StartMany(std::function<void(FaultConnection&, int)> handler, int count) {
     listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     if (listener_ == INVALID_SOCKET) {
         return false;
@@ -81,22 +85,24 @@ bool FaultServer::Start(Handler handler) {
     }
     port_ = ntohs(address.sin_port);
     SOCKET listener = listener_;
-    thread_ = std::thread([listener, handler] {
-        // Nobody connecting within a minute ends the thread.
-        fd_set readable;
-        FD_ZERO(&readable);
-        FD_SET(listener, &readable);
-        timeval wait = {60, 0};
-        if (select(0, &readable, nullptr, nullptr, &wait) != 1) {
-            return;
+    thread_ = std::thread([listener, handler, count] {
+        for (int index = 0; index < count; ++index) {
+            // Nobody connecting within a minute ends the thread.
+            fd_set readable;
+            FD_ZERO(&readable);
+            FD_SET(listener, &readable);
+            timeval wait = {60, 0};
+            if (select(0, &readable, nullptr, nullptr, &wait) != 1) {
+                return;
+            }
+            SOCKET peer = accept(listener, nullptr, nullptr);
+            if (peer == INVALID_SOCKET) {
+                return;
+            }
+            FaultConnection connection(peer);
+            handler(connection, index);
+            connection.Close();
         }
-        SOCKET peer = accept(listener, nullptr, nullptr);
-        if (peer == INVALID_SOCKET) {
-            return;
-        }
-        FaultConnection connection(peer);
-        handler(connection);
-        connection.Close();
     });
     return true;
 }

@@ -38,6 +38,8 @@ public:
 
     // Listens on a free loopback port and serves one connection on a thread.
     bool Start(Handler handler);
+    // Serves `count` connections one after the other; the handler gets the index.
+    bool StartMany(std::function<void(FaultConnection&, int)> handler, int count);
     u_short Port() const { return port_; }
     // Waits for the handler to return.
     void Finish();

@@ -366,4 +366,33 @@ std::string PathsAndText(const uint8_t* data, std::size_t size) {
     return f.Text();
 }
 
+#if defined(PIKUNO_HAVE_SUBJECT_EXTRACT)
+std::string SubjectExtract(const uint8_t* data, std::size_t size) {
+    Failures f;
+    auto reply = CText(data, size);
+    std::string original = reply->Get();
+    bool hasSubjectLine = false;
+    for (std::size_t at = 0; at <= original.size(); ) {
+        if (StartsWithNoCase(original.c_str() + at, "Subject")) {
+            hasSubjectLine = true;
+            break;
+        }
+        std::size_t lf = original.find_first_of("\r\n", at);
+        if (lf == std::string::npos) {
+            break;
+        }
+        at = lf + 1;
+    }
+    char* subject = ExtractSubjectFromReply(reply->Get());
+    f.Check(subject != nullptr, "ExtractSubjectFromReply: null");
+    if (subject && subject != kNoSubject) {
+        f.Check(hasSubjectLine, "ExtractSubjectFromReply: a subject without a Subject line");
+        // The second pass's pre-count is at most 4 bytes for 3 of its input.
+        f.Check(std::strlen(subject) <= original.size() * 4 / 3 + 1, "ExtractSubjectFromReply: subject too long");
+    }
+    ReleaseSubject(subject);
+    return f.Text();
+}
+#endif
+
 }  // namespace fuzzcheck

@@ -76,6 +76,10 @@ def main():
                if s.startswith((b"+OK", b"-ERR"))]
     write("pop3_reply", replies)
 
+    subject_test = os.path.join(tests, "selective", "SubjectExtractTest.cpp")
+    if os.path.exists(subject_test):
+        write("subject_extract", [s for s in literals(subject_test) if s.startswith(b"+OK")] + header)
+
     paths = [s for s in literals(os.path.join(tests, "digest", "MimeTextTest.cpp")) if b"\\" in s]
     write("paths_text", paths)
 

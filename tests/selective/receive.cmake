@@ -30,3 +30,10 @@ if(PIKUNO_CAN_RUN)
     target_link_libraries(bench_selection PRIVATE pikuno_core ws2_32 user32 comctl32)
     add_dependencies(bench_selection Pikuno)
 endif()
+
+# The Subject extraction under libFuzzer with the sanitizers, built natively with clang.
+if(PIKUNO_CAN_RUN)
+    add_test(NAME subject_extract_fuzz
+        COMMAND ${CMAKE_CURRENT_LIST_DIR}/subject-fuzz.sh ${CMAKE_BINARY_DIR}/subject-fuzz 10)
+    set_tests_properties(subject_extract_fuzz PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 180)
+endif()

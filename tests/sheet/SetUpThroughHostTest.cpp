@@ -7,6 +7,7 @@
 #include <commctrl.h>
 #include <psapi.h>
 
+#include <cstring>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -42,6 +43,31 @@ std::string DigestMail() {
            "\r\n"
            "From: b@example.com\r\nSubject: two\r\n\r\nsecond\r\n"
            "--XYZ--\r\n";
+}
+
+// The sheet of that process only: other test programs may show one at the same time.
+HWND FindSheetOfProcess(DWORD processId) {
+    struct Search {
+        DWORD processId;
+        HWND found;
+    } search = {processId, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM lParam) -> BOOL {
+            Search* search = reinterpret_cast<Search*>(lParam);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            char caption[64] = {};
+            char className[16] = {};
+            GetWindowTextA(window, caption, sizeof caption);
+            GetClassNameA(window, className, sizeof className);
+            if (owner == search->processId && strcmp(caption, kSheetCaption) == 0 && strcmp(className, "#32770") == 0) {
+                search->found = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 struct HostRun {
@@ -104,7 +130,7 @@ HostRun RunHost(SheetMailbox& mailbox, const std::string& folder, bool clickSpli
     }
     HWND sheet = nullptr;
     run.sheetSeen = WaitFor([&] {
-        sheet = FindWindowA("#32770", kSheetCaption);
+        sheet = FindSheetOfProcess(process.dwProcessId);
         return sheet != nullptr || WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0;
     }, 30000) && sheet != nullptr;
     if (run.sheetSeen) {

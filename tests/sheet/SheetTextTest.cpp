@@ -91,15 +91,6 @@ TEST(ParseSizeText, DigitsOnlyWithinTheSignedRange) {
     EXPECT_FALSE(ParseSizeText(nullptr, nullptr));
 }
 
-TEST(LibraryState, NullArgumentsAreStoredAsEmptyStrings) {
-    StoreSetUpArguments("C:\\Mail\\", "C:\\Mail\\Account1\\");
-    EXPECT_STREQ("C:\\Mail\\", MailboxDirectory());
-    EXPECT_STREQ("C:\\Mail\\Account1\\", AccountPath());
-    StoreSetUpArguments(nullptr, nullptr);
-    EXPECT_STREQ("", MailboxDirectory());
-    EXPECT_STREQ("", AccountPath());
-}
-
 TEST(LibraryState, TitleIsTheFileNameWithoutExtension) {
     // Linked into this test program, the library's module is the program itself.
     SetLibraryModule(nullptr);

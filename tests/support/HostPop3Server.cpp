@@ -1,5 +1,7 @@
 #include "HostPop3Server.h"
 
+#include <cctype>
+
 #include <ws2tcpip.h>
 
 #include <cstdlib>
@@ -111,7 +113,11 @@ void HostPop3Server::Session(SOCKET client) {
             std::lock_guard<std::mutex> lock(mutex_);
             commands_.push_back(line);
         }
+        // Verbs are case-insensitive (the plug-in sends them in lower case).
         std::string verb = line.substr(0, line.find(' '));
+        for (char& c : verb) {
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        }
         std::string arg = line.size() > verb.size() ? line.substr(verb.size() + 1) : std::string();
         size_t n = static_cast<size_t>(std::atoi(arg.c_str()));
         bool valid = n >= 1 && n <= messages.size() && !deleted.count(n);

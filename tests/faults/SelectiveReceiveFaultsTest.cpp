@@ -1,0 +1,150 @@
+// The selective receive command through Quenla.exe and Pikuno.dll against a
+// server that breaks the plug-in's session (the first connection); the host's
+// own retrieval that follows (the second connection) is served normally. Set
+// aside is only what was fully known: a broken session sets nothing aside, and
+// the host then retrieves every message, so nothing is lost.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "FaultHost.h"
+#include "FaultServer.h"
+
+namespace {
+
+const char kMailOne[] = "Subject: one\r\n\r\nbody one\r\n";
+const char kMailTwo[] = "Subject: two\r\n\r\nbody two\r\n";
+
+// The host's retrieval: UIDL, RETR of what is not in uidl, QUIT.
+void ServeHost(FaultConnection& c) {
+    c.Send("+OK ready\r\n");
+    std::string line;
+    while (c.ReadLine(&line)) {
+        if (line.compare(0, 4, "UIDL") == 0) {
+            c.Send("+OK\r\n1 uid-one\r\n2 uid-two\r\n.\r\n");
+        } else if (line.compare(0, 4, "RETR") == 0) {
+            c.Send(std::string("+OK\r\n") + (line == "RETR 1" ? kMailOne : kMailTwo) + ".\r\n");
+        } else if (line.compare(0, 4, "QUIT") == 0) {
+            c.Send("+OK\r\n");
+            return;
+        } else {
+            c.Send("+OK\r\n");
+        }
+    }
+}
+
+}  // namespace
+
+TEST(SelectiveReceiveFaults, BrokenSessionSetsNothingAside) {
+    struct Case {
+        const char* name;
+        std::string listReply;   // then, when uidlReply is empty, the server closes
+        std::string uidlReply;   // answer to the first uidl, then the server closes
+    };
+    const Case cases[] = {
+        {"closed during LIST", "+OK 2 200\r\n1 100\r\n2 1", ""},
+        {"closed during UIDL after OK", "+OK 2 200\r\n1 100\r\n2 100\r\n.\r\n", "+OK 1 uid-o"},
+        {"junk for LIST", std::string("\x89PNG\r\n\x1a\n\0\0", 10), ""},
+    };
+    for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+        std::string where = "case " + std::to_string(i) + " " + cases[i].name;
+        std::string mailbox = faults::MakeMailbox(faults::FreshFolder("selective" + std::to_string(i)));
+        Case c = cases[i];
+        FaultServer server;
+        ASSERT_TRUE(server.StartMany(
+            [c](FaultConnection& conn, int index) {
+                if (index == 1) {
+                    ServeHost(conn);
+                    return;
+                }
+                std::string line;
+                conn.Send("+OK ready\r\n");
+                if (!conn.ReadLine(&line)) return;  // user
+                conn.Send("+OK\r\n");
+                if (!conn.ReadLine(&line)) return;  // pass
+                conn.Send("+OK\r\n");
+                if (!conn.ReadLine(&line)) return;  // list
+                conn.Send(c.listReply);
+                if (c.uidlReply.empty() || !conn.ReadLine(&line)) return;
+                conn.Send(c.uidlReply);
+            },
+            2));
+        std::string port = std::to_string(server.Port());
+        faults::WriteFileBytes(mailbox + "Account1\\Account.ini",
+                               "[Property]\r\nPOP3Server=127.0.0.1\r\nPOP3Port=" + port +
+                                   "\r\nAccount=u\r\nPassword=p\r\nNotDelete=1\r\n");
+        // Size filter with limit 0: a whole session would set both messages aside.
+        faults::WriteFileBytes(mailbox + "Account1\\Kirvan.ini",
+                               "[Server]\r\npass=p\r\n[Property]\r\nDoFilter=1\r\nFilterType=1\r\nCheckSize=1\r\n"
+                               "FilterSize=0\r\n");
+        faults::HostRun run =
+            faults::RunQuenla(mailbox, {"account Account1", "menu 選択受信", "wait 3000", "exit"}, {}, 180000);
+        server.Finish();
+        EXPECT_FALSE(run.timedOut) << where << "\n" << run.report;
+        EXPECT_EQ(0u, run.exitCode) << where << "\n" << run.report;
+        // Both messages retrieved by the host; uidl holds only the host's own
+        // record of them, nothing the plug-in set aside beforehand.
+        EXPECT_EQ(2u, faults::MailFiles(mailbox, "Account1\\inbox.box").size()) << where << "\n" << run.report;
+        std::string uidl;
+        faults::ReadFileBytes(mailbox + "Account1\\uidl", &uidl);
+        EXPECT_EQ(std::string::npos, uidl.find("uid-o\n")) << where << ": " << uidl;
+    }
+}
+
+TEST(SelectiveReceiveFaults, ReadOnlyUidlFileLosesNoMail) {
+    std::string mailbox = faults::MakeMailbox(faults::FreshFolder("readonly-uidl"));
+    FaultServer server;
+    ASSERT_TRUE(server.StartMany(
+        [](FaultConnection& conn, int index) {
+            if (index == 1) {
+                ServeHost(conn);
+                return;
+            }
+            conn.Send("+OK ready\r\n");
+            std::string line;
+            while (conn.ReadLine(&line)) {
+                if (line == "list") {
+                    conn.Send("+OK 2 200\r\n1 100\r\n2 100\r\n.\r\n");
+                } else if (line == "uidl 1") {
+                    conn.Send("+OK 1 uid-one\r\n");
+                } else if (line == "uidl 2") {
+                    conn.Send("+OK 2 uid-two\r\n");
+                } else if (line == "quit") {
+                    conn.Send("+OK\r\n");
+                    return;
+                } else {
+                    conn.Send("+OK\r\n");
+                }
+            }
+        },
+        2));
+    std::string uidlPath = mailbox + "Account1\\uidl";
+    faults::WriteFileBytes(uidlPath, "uid-old\n");
+    ASSERT_TRUE(SetFileAttributesA(uidlPath.c_str(), FILE_ATTRIBUTE_READONLY));
+    faults::WriteFileBytes(mailbox + "Account1\\Account.ini",
+                           "[Property]\r\nPOP3Server=127.0.0.1\r\nPOP3Port=" + std::to_string(server.Port()) +
+                               "\r\nAccount=u\r\nPassword=p\r\nNotDelete=1\r\n");
+    faults::WriteFileBytes(mailbox + "Account1\\Kirvan.ini",
+                           "[Server]\r\npass=p\r\n[Property]\r\nDoFilter=1\r\nFilterType=1\r\nCheckSize=1\r\n"
+                           "FilterSize=0\r\n");
+    faults::HostRun run =
+        faults::RunQuenla(mailbox, {"account Account1", "menu 選択受信", "wait 3000", "exit"}, {}, 180000);
+    server.Finish();
+    EXPECT_FALSE(run.timedOut) << run.report;
+    EXPECT_EQ(0u, run.exitCode) << run.report;
+    SetFileAttributesA(uidlPath.c_str(), FILE_ATTRIBUTE_NORMAL);
+    std::string uidl;
+    faults::ReadFileBytes(uidlPath, &uidl);
+    std::size_t retrieved = faults::MailFiles(mailbox, "Account1\\inbox.box").size();
+    bool appended = uidl.find("uid-one\n") != std::string::npos && uidl.find("uid-two\n") != std::string::npos;
+    // Either the UIDLs reached the file (both left on the server, none retrieved)
+    // or they did not (both retrieved): never a message in neither place.
+    if (appended) {
+        EXPECT_EQ(0u, retrieved) << run.report;
+    } else {
+        EXPECT_EQ(2u, retrieved) << run.report;
+    }
+    EXPECT_EQ(0u, uidl.compare(0, 8, "uid-old\n")) << uidl;
+    std::printf("read-only uidl file: %s\n", appended ? "appended to anyway" : "not appended to; both retrieved");
+}
