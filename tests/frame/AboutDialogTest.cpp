@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "AboutDialog.h"
+#include "BoundedText.h"
 #include "HostApi.h"
 #include "Lifecycle.h"
 #include "resource.h"
@@ -34,7 +35,7 @@ std::string Hex(const std::string& s) {
     std::string out;
     char piece[4];
     for (unsigned char c : s) {
-        wsprintfA(piece, "%02x ", c);
+        text::Format(piece, sizeof piece, "%02x ", c);
         out += piece;
     }
     return out;

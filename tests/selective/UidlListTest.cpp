@@ -1,5 +1,7 @@
 #include "UidlList.h"
 
+#include "BoundedText.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -48,9 +50,9 @@ TEST(UidlList, NewListIsEmpty) {
 TEST(UidlList, AddKeepsPrivateCopiesInOrder) {
     ProbeList list;
     char buffer[16];
-    std::strcpy(buffer, "first");
+    text::Copy(buffer, sizeof buffer, "first");
     list.Add(buffer);
-    std::strcpy(buffer, "second");
+    text::Copy(buffer, sizeof buffer, "second");
     list.Add(buffer);
     list.Add("first");  // Add does not check for duplicates
     ExpectInvariant(list, "after Add");
