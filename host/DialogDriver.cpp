@@ -129,12 +129,23 @@ void DialogDriver::Start(DWORD uiThreadId, HWND mainWindow, DWORD unexpectedMs) 
     mainWindow_ = mainWindow;
     unexpectedMs_ = unexpectedMs;
     stop_ = false;
-    thread_ = std::thread([this] { Run(); });
+    running_ = true;
+    thread_ = std::thread([this] {
+        Run();
+        running_ = false;
+    });
 }
 
 void DialogDriver::Stop() {
     stop_ = true;
     if (thread_.joinable()) {
+        // The driver may be inside a SendMessage to this (UI) thread's windows:
+        // keep delivering sent messages until it has finished, or the join deadlocks.
+        while (running_) {
+            MSG msg;
+            PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
+            Sleep(5);
+        }
         thread_.join();
     }
 }

@@ -57,6 +57,7 @@ private:
     DWORD unexpectedMs_ = 15000;
     std::thread thread_;
     std::atomic<bool> stop_{false};
+    std::atomic<bool> running_{false};
     mutable std::mutex mutex_;
     std::vector<DialogAction> pending_;
 };
