@@ -34,9 +34,14 @@ TEST(Pop3ReplyEnd, SingleAndMultiLineEndTests) {
         {"+OK 2 320\r\n1 120\r\n.\r\n", true, true},
         {"+OK\r\n.\r\n", true, true},
         {"\r\n.\r\n", true, true},
-        {"\n.\r\n", true, false},
+        {"\n.\r\n", true, true},              // lines ending in LF alone frame as CR LF would
+        {"+OK\n.\n", true, true},
+        {"+OK\r\n.\n", true, true},
         {"+OK\r\n..\r\n", true, false},       // a stuffed "." line is not the end
-        {"+OK\r\nx\n.\n", true, false},        // the end line needs CR LF
+        {"+OK\r\nx\n.\n", true, true},
+        {"+OK\nx\n..\n", true, false},        // stuffed, in the LF form too
+        {"+OK\nx\n.\r", true, false},
+        {"+OK\nx.\n", true, false},          // "." only as a line of its own
         {"-ERR", true, false},                 // refused, first line not yet whole
         {"-ERR locked\r", true, false},
         {"-ERR locked\r\n", true, true},       // refused LIST or TOP: one line only
