@@ -5,6 +5,7 @@ pikuno_add_gtest(test_pop3_reply
     LIBS pikuno_core)
 pikuno_add_gtest(test_pop3_session
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/Pop3SessionTest.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/MailboxScanTest.cpp
             ${PROJECT_SOURCE_DIR}/tests/support/Pop3ScriptServer.cpp
     LIBS pikuno_core ws2_32 user32)
 
