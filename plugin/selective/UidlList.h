@@ -38,7 +38,11 @@ private:
     // pointer as it was indexed. It describes `indexedCount` entries of the array
     // `indexedItems`; a different array, fewer entries, or an entry pointer that
     // no longer matches makes Find build it again. Found entries are always
-    // compared with the text itself, so the index can only speed Find up.
+    // compared with the text itself, and an index entry is only followed while it
+    // lies within count and still names the same text block, so a stale index is
+    // never read through. One thing it cannot see: a derived list that writes a
+    // different text block over an entry already indexed, in an array at the same
+    // address, gets "not found" for that new text until the index is rebuilt.
     void DropIndex();
     bool UpdateIndex();
     void IndexEntry(int32_t index);
