@@ -176,7 +176,7 @@ std::string Pop3Reply(const uint8_t* data, std::size_t size) {
     const char* raw = reinterpret_cast<const char*>(data);
     // Exactly one whole line: its first LF is its last byte.
     const void* firstLf = size > 0 ? std::memchr(raw, '\n', size) : nullptr;
-    f.Check(pop3::IsReplyComplete(raw, size, false) == (firstLf == raw + size - 1),
+    f.Check(pop3::IsReplyComplete(raw, size, false) == (size > 0 && firstLf == raw + size - 1),
             "IsReplyComplete: single-line end test wrong");
     f.Check(pop3::IsReplyComplete(raw, size, true) == MultiLineReference(raw, size),
             "IsReplyComplete: multi-line end test wrong");
