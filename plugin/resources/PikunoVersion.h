@@ -1,0 +1,28 @@
+// The product's version, written here and nowhere else. Pikuno.rc (the version
+// resource), AboutStrings.rc (the about box, which also names the settings
+// library's version: both libraries are released together) and tools/package.sh
+// (the release's file names and texts) all take it from these four numbers.
+// Include guard rather than #pragma once: resource compilers include this too.
+#ifndef PIKUNO_VERSION_H
+#define PIKUNO_VERSION_H
+
+#define PIKUNO_VERSION_MAJOR 0
+#define PIKUNO_VERSION_MINOR 1
+#define PIKUNO_VERSION_RELEASE 0
+#define PIKUNO_VERSION_BUILD 9
+
+#define PIKUNO_VERSION_TEXT_(x) #x
+#define PIKUNO_VERSION_TEXT(x) PIKUNO_VERSION_TEXT_(x)
+
+// "0, 1, 0, 9": the form of the version resource's FileVersion and ProductVersion.
+#define PIKUNO_VERSION_RESOURCE_TEXT                                     \
+    PIKUNO_VERSION_TEXT(PIKUNO_VERSION_MAJOR) ", "                       \
+    PIKUNO_VERSION_TEXT(PIKUNO_VERSION_MINOR) ", "                       \
+    PIKUNO_VERSION_TEXT(PIKUNO_VERSION_RELEASE) ", "                     \
+    PIKUNO_VERSION_TEXT(PIKUNO_VERSION_BUILD)
+
+// "0.1": the about box names major and minor only.
+#define PIKUNO_VERSION_SHORT_TEXT                                        \
+    PIKUNO_VERSION_TEXT(PIKUNO_VERSION_MAJOR) "." PIKUNO_VERSION_TEXT(PIKUNO_VERSION_MINOR)
+
+#endif
