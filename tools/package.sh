@@ -14,7 +14,7 @@
 # The zip holds Pikuno.dll, Plugins/Pikunoset.dll (where the plug-in looks first),
 # お読みください.txt and CHANGES.txt (Shift_JIS, CR LF, made from the UTF-8 sources in
 # docs/release/) and LICENSE.txt. The version is read from
-# plugin/resources/PikunoVersion.h, the one place it is written.
+# common/PikunoVersion.h, the one place it is written.
 set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -35,7 +35,7 @@ fail() {
 }
 
 # The version: four numbers, each defined once in the header.
-header="$root/plugin/resources/PikunoVersion.h"
+header="$root/common/PikunoVersion.h"
 number() {
     value=$(sed -n "s/^#define PIKUNO_VERSION_$1 \([0-9][0-9]*\)[[:space:]]*\$/\1/p" "$header")
     [ -n "$value" ] && [ "$(echo "$value" | wc -l)" -eq 1 ] || fail "$header: no single PIKUNO_VERSION_$1"

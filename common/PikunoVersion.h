@@ -1,7 +1,7 @@
-// The product's version, written here and nowhere else. Pikuno.rc (the version
-// resource), AboutStrings.rc (the about box, which also names the settings
-// library's version: both libraries are released together) and tools/package.sh
-// (the release's file names and texts) all take it from these four numbers.
+// The product's version, written here and nowhere else. Both libraries are released
+// together under it: Pikuno.rc and Pikunoset.rc (the version resources),
+// AboutStrings.rc (the about box, which names both libraries' versions) and
+// tools/package.sh (the release's file names and texts) take it from these numbers.
 // Include guard rather than #pragma once: resource compilers include this too.
 #ifndef PIKUNO_VERSION_H
 #define PIKUNO_VERSION_H
