@@ -74,9 +74,11 @@ stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT INT TERM
 
 # The symbols and debugging sections of the static runtime are no use to a user.
+# Strip writes the time into the PE header: the commit's, so that the same DLLs
+# give the same zip.
 mkdir "$stage/Plugins"
-i686-w64-mingw32-strip --strip-all -o "$stage/Pikuno.dll" "$dlls/Pikuno.dll"
-i686-w64-mingw32-strip --strip-all -o "$stage/Plugins/Pikunoset.dll" "$dlls/Pikunoset.dll"
+SOURCE_DATE_EPOCH=$epoch i686-w64-mingw32-strip --strip-all -o "$stage/Pikuno.dll" "$dlls/Pikuno.dll"
+SOURCE_DATE_EPOCH=$epoch i686-w64-mingw32-strip --strip-all -o "$stage/Plugins/Pikunoset.dll" "$dlls/Pikunoset.dll"
 
 # UTF-8 with LF in the repository; Shift_JIS (code page 932) with CR LF in the zip.
 # Iconv stops at a character that has no Shift_JIS form.

@@ -165,14 +165,14 @@ def unpack_both(archive_path, work):
 
 
 def tree(folder):
-    """{relative path: bytes or 'folder'} of a folder."""
+    """{relative path: SHA-256 of the bytes, or 'folder'} of a folder."""
     found = {}
     for base, folders, files in os.walk(folder):
         for name in folders:
             found[os.path.relpath(os.path.join(base, name), folder)] = "folder"
         for name in files:
             path = os.path.join(base, name)
-            found[os.path.relpath(path, folder)] = open(path, "rb").read()
+            found[os.path.relpath(path, folder)] = hashlib.sha256(open(path, "rb").read()).hexdigest()
     return found
 
 
@@ -280,6 +280,14 @@ def main():
     if result.returncode != 0:
         print("package.sh --dlls %s failed with %d" % (args.dlls, result.returncode))
         return 1
+
+    # The same sources and DLLs give the same bytes, so that a checksum published
+    # once stays true for a rebuilt package.
+    again = os.path.join(args.work, "again")
+    os.makedirs(again)
+    subprocess.run(["sh", os.path.join(args.root, "tools", "package.sh"), "--dlls", args.dlls, "--out", again],
+                   stdout=subprocess.DEVNULL)
+    expect_equal("a second package", tree(again), tree(out))
 
     version = header_version(args.root)
     archives = sorted(n for n in os.listdir(out) if n.endswith(".zip"))
