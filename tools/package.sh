@@ -65,9 +65,9 @@ for dll in Pikuno.dll Pikunoset.dll; do
         fail "$dlls/$dll: not a 32-bit (i686) DLL"
 done
 
-# One time for every entry and for the release date: the last commit's, so that the
-# same sources give the same zip.
-epoch=$(git -C "$root" log -1 --format=%ct 2>/dev/null || date +%s)
+# One time for every entry and for the release date: the last commit's (outside a
+# checkout, the version header's), so that the same sources give the same zip.
+epoch=$(git -C "$root" log -1 --format=%ct 2>/dev/null || stat -c %Y "$header")
 day=$(date -u -d "@$epoch" +%Y-%m-%d)
 
 stage=$(mktemp -d)
