@@ -324,6 +324,9 @@ def main():
         for topic, words in README_TOPICS:
             if words not in readme:
                 problem("readme", "nothing on %s (%r)" % (topic, words))
+        for entry in ENTRIES:
+            if not entry.endswith("/") and entry.replace("/", "\\") not in readme:
+                problem("readme", "file %r of the zip not listed" % entry)
         for kind, label in settings_labels(args.root):
             if label not in readme:
                 problem("readme", "setting %s %r not described" % (kind, label))
