@@ -303,6 +303,10 @@ def main():
     checksum = open(archive_path + ".sha256", "rb").read()
     digest = hashlib.sha256(open(archive_path, "rb").read()).hexdigest()
     expect_equal("checksum file", checksum, ("%s  %s\n" % (digest, zip_name)).encode())
+    verify = subprocess.run(["sha256sum", "--check", "--strict", zip_name + ".sha256"], cwd=out,
+                            capture_output=True)
+    if verify.returncode != 0:
+        problem("sha256sum --check", verify.stdout.decode(errors="replace") + verify.stderr.decode(errors="replace"))
 
     check_entries(archive_path)
     unpacked = unpack_both(archive_path, args.work)
