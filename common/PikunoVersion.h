@@ -14,14 +14,15 @@
 #define PIKUNO_VERSION_TEXT_(x) #x
 #define PIKUNO_VERSION_TEXT(x) PIKUNO_VERSION_TEXT_(x)
 
-// "0, 1, 0, 9": the form of the version resource's FileVersion and ProductVersion.
+// The four numbers joined by ", ": the form of the version resources' FileVersion
+// and ProductVersion texts.
 #define PIKUNO_VERSION_RESOURCE_TEXT                                     \
     PIKUNO_VERSION_TEXT(PIKUNO_VERSION_MAJOR) ", "                       \
     PIKUNO_VERSION_TEXT(PIKUNO_VERSION_MINOR) ", "                       \
     PIKUNO_VERSION_TEXT(PIKUNO_VERSION_RELEASE) ", "                     \
     PIKUNO_VERSION_TEXT(PIKUNO_VERSION_BUILD)
 
-// "0.1": the about box names major and minor only.
+// Major and minor joined by ".": the about box names only these two.
 #define PIKUNO_VERSION_SHORT_TEXT                                        \
     PIKUNO_VERSION_TEXT(PIKUNO_VERSION_MAJOR) "." PIKUNO_VERSION_TEXT(PIKUNO_VERSION_MINOR)
 
