@@ -247,6 +247,11 @@ bool RunPopSession(HWND window, const char* server, int port, const char* user) 
     // has read the list, so a server's idle time-out cannot touch the choice.
     PopQuit();
     progress.Finish();
+    if (progress.Cancelled()) {
+        ScanRelease();  // cancelled while saying goodbye: still a cancel
+        PopReleaseBuffers();
+        return false;
+    }
 
     if (choice == Choice::kDialog) {
         ShowSelectionDialog(window);
