@@ -9,8 +9,7 @@ namespace frame {
 
 namespace {
 
-// The load error box: caption "プラグインエラー", error icon, no owner (the host
-// has no window yet while it loads its plug-ins).
+// The load error box: caption "プラグインエラー", error icon, no owner.
 void ShowHostApiBindError() {
     char message[256];
     text::Format(message, sizeof message,
