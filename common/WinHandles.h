@@ -2,7 +2,8 @@
 // One owner for every kind of Windows handle, written over its close function:
 // UniqueAny<Traits> holds one value, closes it when it goes out of scope or is
 // replaced, and resets to the kind's invalid value, so that no path forgets a
-// CloseHandle, FreeLibrary, FindClose, DeleteObject, closesocket or LocalFree.
+// CloseHandle, FreeLibrary, FindClose, DeleteObject, ReleaseDC, closesocket or
+// LocalFree.
 //
 // A kind is a traits struct with
 //     using Pointer = <handle type>;
@@ -110,6 +111,20 @@ using UniqueSocket = UniqueAny<CloseTraits<SOCKET, closesocket, INVALID_SOCKET, 
 using UniqueBitmap = UniqueAny<CloseTraits<HBITMAP, DeleteObject>>;
 using UniqueMemoryDc = UniqueAny<CloseTraits<HDC, DeleteDC>>;
 using UniqueIcon = UniqueAny<CloseTraits<HICON, DestroyIcon>>;
+
+// A device context from GetDC or GetWindowDC, given back with ReleaseDC, which
+// needs the window as well.
+struct WindowDc {
+    HWND window;
+    HDC dc;
+};
+struct WindowDcTraits {
+    using Pointer = WindowDc;
+    static Pointer Invalid() noexcept { return {nullptr, nullptr}; }
+    static bool IsValid(Pointer value) noexcept { return value.dc != nullptr; }
+    static bool Close(Pointer value) noexcept { return ReleaseDC(value.window, value.dc) != 0; }
+};
+using UniqueWindowDc = UniqueAny<WindowDcTraits>;
 using UniqueImageList = UniqueAny<CloseTraits<HIMAGELIST, ImageList_Destroy>>;
 using UniqueMenu = UniqueAny<CloseTraits<HMENU, DestroyMenu>>;
 // Memory the system allocated for the caller with LocalAlloc (CommandLineToArgvW,

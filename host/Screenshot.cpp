@@ -23,21 +23,19 @@ bool SaveWindowBitmap(HWND window, const std::string& path) {
     info.bmiHeader.biBitCount = 24;
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    HDC screen = GetDC(nullptr);
-    UniqueBitmap bitmap(CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    UniqueMemoryDc memory(CreateCompatibleDC(screen));
-    ReleaseDC(nullptr, screen);
+    UniqueWindowDc screen(WindowDc{nullptr, GetDC(nullptr)});
+    UniqueBitmap bitmap(CreateDIBSection(screen.Get().dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    UniqueMemoryDc memory(CreateCompatibleDC(screen.Get().dc));
+    screen.Reset();
     if (!bitmap || !memory) {
         return false;
     }
     HGDIOBJ old = SelectObject(memory.Get(), bitmap.Get());
     // The window's own pixels, controls included, even where another window covers it
     // (Wine keeps a surface per top-level window); PrintWindow when that fails.
-    HDC windowDc = GetWindowDC(window);
-    bool drawn = windowDc && BitBlt(memory.Get(), 0, 0, width, height, windowDc, 0, 0, SRCCOPY) != FALSE;
-    if (windowDc) {
-        ReleaseDC(window, windowDc);
-    }
+    UniqueWindowDc windowDc(WindowDc{window, GetWindowDC(window)});
+    bool drawn = windowDc && BitBlt(memory.Get(), 0, 0, width, height, windowDc.Get().dc, 0, 0, SRCCOPY) != FALSE;
+    windowDc.Reset();
     if (!drawn) {
         drawn = PrintWindow(window, memory.Get(), 0) != FALSE;
     }
