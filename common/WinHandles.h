@@ -107,6 +107,8 @@ using UniqueHandle = UniqueAny<CloseTraits<HANDLE, CloseHandle>>;
 // A search from FindFirstFile.
 using UniqueFindHandle = UniqueAny<CloseTraits<HANDLE, FindClose, static_cast<std::uintptr_t>(-1)>>;
 using UniqueSocket = UniqueAny<CloseTraits<SOCKET, closesocket, INVALID_SOCKET, true>>;
+// An event from WSACreateEvent (null, WSA_INVALID_EVENT, when it failed).
+using UniqueWsaEvent = UniqueAny<CloseTraits<WSAEVENT, WSACloseEvent>>;
 // GDI objects: a bitmap (DeleteObject) and a memory device context (DeleteDC).
 using UniqueBitmap = UniqueAny<CloseTraits<HBITMAP, DeleteObject>>;
 using UniqueMemoryDc = UniqueAny<CloseTraits<HDC, DeleteDC>>;
@@ -127,6 +129,9 @@ struct WindowDcTraits {
 using UniqueWindowDc = UniqueAny<WindowDcTraits>;
 using UniqueImageList = UniqueAny<CloseTraits<HIMAGELIST, ImageList_Destroy>>;
 using UniqueMenu = UniqueAny<CloseTraits<HMENU, DestroyMenu>>;
+// A window of our own making (a modeless dialog), destroyed with DestroyWindow on
+// the thread that made it.
+using UniqueWindow = UniqueAny<CloseTraits<HWND, DestroyWindow>>;
 // Memory the system allocated for the caller with LocalAlloc (CommandLineToArgvW,
 // FormatMessage); LocalFree answers null for success.
 template <typename T>

@@ -1,6 +1,7 @@
 #include <string>
 #include <unordered_set>
 
+#include "BoundaryGuard.h"
 #include "BoundedText.h"
 #include "HostApi.h"
 #include "MailboxPath.h"
@@ -17,12 +18,10 @@ void AddEntry(const char* entry) {
     }
 }
 
-}  // namespace
-
 // Splits every selected mail: the host gives the first with 1 and the next ones
 // with 0, until it has none left. A host that gives the same entry again ends the
 // list, so that the loop always ends.
-LRESULT WINAPI DigestSplitCommand(HWND window, LPARAM /*value*/) {
+void SplitSelectedMails(HWND window) {
     if (gHostApi.VhxFolderGetSelectEntry) {
         std::unordered_set<std::string> seen;
         const char* entry = gHostApi.VhxFolderGetSelectEntry(window, TRUE);
@@ -36,6 +35,15 @@ LRESULT WINAPI DigestSplitCommand(HWND window, LPARAM /*value*/) {
         }
     }
     gSplitQueue.Process(window);
+}
+
+}  // namespace
+
+// A command callback of the host: nothing may unwind into it. When memory runs
+// short the command ends where it was; the queue is emptied all the same, so
+// that no mail already split is split a second time by a later run.
+LRESULT WINAPI DigestSplitCommand(HWND window, LPARAM /*value*/) {
+    CallGuardedVoid([&] { SplitSelectedMails(window); });
     gSplitQueue.Clear();
     return 0;
 }

@@ -49,11 +49,18 @@ void SplitQueue::Process(HWND owner) {
     if (processing) {
         return;
     }
-    processing = true;
+    // Reset however the loop ends: a split that failed for want of memory must
+    // not leave the queue refusing every Clear from then on.
+    struct ProcessingFlag {
+        bool& flag;
+        explicit ProcessingFlag(bool& f) : flag(f) { flag = true; }
+        ~ProcessingFlag() { flag = false; }
+        ProcessingFlag(const ProcessingFlag&) = delete;
+        ProcessingFlag& operator=(const ProcessingFlag&) = delete;
+    } underWay(processing);
     for (int32_t i = 0; i < count && settings.Divide != 0; ++i) {
         SplitMailFile(*entries[i], settings, owner);
     }
-    processing = false;
 }
 
 void SplitQueue::Clear() {

@@ -1,5 +1,6 @@
 #include "AboutDialog.h"
 
+#include "BoundaryGuard.h"
 #include "BoundedText.h"
 #include "HostApi.h"
 #include "resource.h"
@@ -44,7 +45,9 @@ bool LoadAboutText(HINSTANCE module, UINT id, char (&text)[kAboutTextSize]) {
     return true;
 }
 
-INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+namespace {
+
+INT_PTR HandleAboutMessage(HWND dialog, UINT message, WPARAM wParam) {
     switch (message) {
     case WM_INITDIALOG:
         FillControl(dialog, IDC_ABOUT_PLUGIN_VERSION, IDS_ABOUT_PLUGIN_VERSION);
@@ -61,6 +64,14 @@ INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
     default:
         return FALSE;
     }
+}
+
+}  // namespace
+
+// A dialog procedure: nothing may unwind into the dialog manager; a message
+// whose handling failed counts as not handled.
+INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    return CallGuarded<INT_PTR>(FALSE, [&] { return HandleAboutMessage(dialog, message, wParam); });
 }
 
 INT_PTR RunAboutDialog(HWND parent) {

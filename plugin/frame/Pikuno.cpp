@@ -1,8 +1,10 @@
 // Pikuno.dll: the library's entry point and its exports. Each export forwards to
-// pikuno_core, where the tests reach the same code; nothing here can throw.
+// pikuno_core, where the tests reach the same code, inside CallGuarded: whatever
+// fails below, the host gets the export's failure result, never an exception.
 
 #include <windows.h>
 
+#include "BoundaryGuard.h"
 #include "FolderMenu.h"
 #include "Lifecycle.h"
 #include "Retrieval.h"
@@ -11,9 +13,11 @@
 BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) noexcept {
     switch (reason) {
     case DLL_PROCESS_ATTACH:
-        return frame::ProcessAttach(module);
+        // A failed attach refuses the load, which the host reports as it does
+        // for a plug-in that cannot bind.
+        return CallGuarded<BOOL>(FALSE, [&] { return frame::ProcessAttach(module); });
     case DLL_PROCESS_DETACH:
-        return frame::ProcessDetach();
+        return CallGuarded<BOOL>(TRUE, [] { return frame::ProcessDetach(); });
     default:
         return TRUE;
     }
@@ -22,34 +26,40 @@ BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) noexcept {
 extern "C" {
 
 LPCSTR WINAPI VbxGetPlugName() noexcept {
-    return frame::GetPlugName();
+    return CallGuarded<LPCSTR>("Pikuno", [] { return frame::GetPlugName(); });
 }
 
+// 0 is the about dialog's own result when it could not be shown.
 INT_PTR WINAPI VbxVersionInfo(HWND parent) noexcept {
-    return frame::VersionInfo(parent);
+    return CallGuarded<INT_PTR>(0, [&] { return frame::VersionInfo(parent); });
 }
 
+// 0 when the digest settings could not be read; they stay off, so nothing is queued.
 int WINAPI VbxStartUp(LPARAM unused) noexcept {
-    return frame::StartUp(unused);
+    return CallGuarded<int>(0, [&] { return frame::StartUp(unused); });
 }
 
 void WINAPI VbxCleanUp() noexcept {}
 
+// 0, as when the settings library cannot be loaded.
 BOOL WINAPI VbxSetup(HWND window) noexcept {
-    return frame::RunSettings(window);
+    return CallGuarded<BOOL>(FALSE, [&] { return frame::RunSettings(window); });
 }
 
+// 0 keeps the mail on the server: a plug-in that failed must never have the
+// host delete a mail it was not asked to delete.
 int WINAPI VbxRecFilter(LPCSTR mailPath) noexcept {
-    return frame::RecFilter(mailPath);
+    return CallGuarded<int>(0, [&] { return frame::RecFilter(mailPath); });
 }
 
+// 0: nothing inserted.
 BOOL WINAPI VbxFolderInitMenu(HWND window, HMENU menu, int kind) noexcept {
-    return frame::FolderInitMenu(window, menu, kind);
+    return CallGuarded<BOOL>(FALSE, [&] { return frame::FolderInitMenu(window, menu, kind); });
 }
 
 // The result has no meaning for the host.
 int WINAPI VbxFolderEndRetrieve(HWND window) noexcept {
-    frame::EndRetrieval(window);
+    CallGuardedVoid([&] { frame::EndRetrieval(window); });
     return 0;
 }
 

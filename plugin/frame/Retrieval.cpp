@@ -1,5 +1,6 @@
 #include "Retrieval.h"
 
+#include "BoundaryGuard.h"
 #include "DialUp.h"
 #include "SelectiveReceive.h"
 #include "SplitQueue.h"
@@ -18,7 +19,9 @@ void EndRetrieval(HWND window) {
     }
     gDeleteOnServer = 0;
     gUidlList.RemoveAll();
-    gSplitQueue.Process(window);
+    // The queue is emptied even when a split ran out of memory: mails kept for
+    // the next retrieval would be split, and imported, a second time.
+    CallGuardedVoid([&] { gSplitQueue.Process(window); });
     gSplitQueue.Clear();
 }
 

@@ -8,9 +8,11 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "BoundedText.h"
 #include "Pop3Reply.h"
+#include "WinHandles.h"
 
 SOCKET gSessionSocket = INVALID_SOCKET;
 char* gResponseBuffer = nullptr;
@@ -26,7 +28,7 @@ void* gPumpContext = nullptr;
 
 // Signalled by Winsock for the session socket (read, write, close), so that a
 // wait can watch the socket and the thread's message queue at once.
-WSAEVENT gSocketEvent = WSA_INVALID_EVENT;
+UniqueWsaEvent gSocketEvent;
 bool gReplyCut = false;
 bool gCancelled = false;
 
@@ -45,15 +47,12 @@ void ReleaseReceiveBuffer() {
     gIn = ReceiveBuffer();
 }
 
+// gSessionSocket stays a plain socket that anyone may look at; closing it goes
+// through the socket owner like every other handle. The socket first, so that
+// its event selection ends before the event does.
 void CloseSessionSocket() {
-    if (gSessionSocket != INVALID_SOCKET) {
-        closesocket(gSessionSocket);
-        gSessionSocket = INVALID_SOCKET;
-    }
-    if (gSocketEvent != WSA_INVALID_EVENT) {
-        WSACloseEvent(gSocketEvent);
-        gSocketEvent = WSA_INVALID_EVENT;
-    }
+    UniqueSocket(std::exchange(gSessionSocket, INVALID_SOCKET)).Reset();
+    gSocketEvent.Reset();
 }
 
 enum class Wait { kSocket, kTimedOut, kCancelled };
@@ -68,9 +67,10 @@ Wait WaitForSocket(DWORD deadline) {
             return Wait::kTimedOut;
         }
         DWORD result;
+        HANDLE socketEvent = gSocketEvent.Get();
         if (gPump) {
             DWORD slice = left < kPopPumpIntervalMs ? left : kPopPumpIntervalMs;
-            result = MsgWaitForMultipleObjectsEx(1, &gSocketEvent, slice, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+            result = MsgWaitForMultipleObjectsEx(1, &socketEvent, slice, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
             if (result != WAIT_OBJECT_0) {
                 if (!gPump(gPumpContext)) {
                     gCancelled = true;
@@ -82,13 +82,13 @@ Wait WaitForSocket(DWORD deadline) {
                 continue;
             }
         } else {
-            result = WaitForSingleObject(gSocketEvent, left);
+            result = WaitForSingleObject(socketEvent, left);
             if (result != WAIT_OBJECT_0) {
                 return Wait::kTimedOut;
             }
         }
         WSANETWORKEVENTS events;
-        WSAEnumNetworkEvents(gSessionSocket, gSocketEvent, &events);  // resets the event
+        WSAEnumNetworkEvents(gSessionSocket, socketEvent, &events);  // resets the event
         return Wait::kSocket;
     }
 }
@@ -263,9 +263,9 @@ bool PopConnect(const char* server, int port) {
     }
     // From here on the socket does not block: every wait goes through
     // WaitForSocket, which also keeps the thread's messages flowing.
-    gSocketEvent = WSACreateEvent();
-    if (gSocketEvent == WSA_INVALID_EVENT ||
-        WSAEventSelect(gSessionSocket, gSocketEvent, FD_READ | FD_WRITE | FD_CLOSE) == SOCKET_ERROR) {
+    gSocketEvent.Reset(WSACreateEvent());
+    if (!gSocketEvent ||
+        WSAEventSelect(gSessionSocket, gSocketEvent.Get(), FD_READ | FD_WRITE | FD_CLOSE) == SOCKET_ERROR) {
         CloseSessionSocket();
         return false;
     }

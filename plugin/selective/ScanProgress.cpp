@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "BoundaryGuard.h"
 #include "BoundedText.h"
 #include "HostApi.h"
 #include "MailboxScan.h"
@@ -52,10 +53,7 @@ void ScanProgress::Finish() {
     if (ownerWasEnabled_ && IsWindow(owner_)) {
         EnableWindow(owner_, TRUE);
     }
-    if (window_) {
-        DestroyWindow(window_);
-        window_ = nullptr;
-    }
+    window_.Reset();
 }
 
 bool ScanProgress::PumpThunk(void* self) {
@@ -89,7 +87,7 @@ bool ScanProgress::Pump() {
             cancelled_ = true;
             break;
         }
-        if (window_ && IsDialogMessageA(window_, &message)) {
+        if (window_ && IsDialogMessageA(window_.Get(), &message)) {
             continue;
         }
         TranslateMessage(&message);
@@ -104,15 +102,15 @@ bool ScanProgress::Pump() {
 void ScanProgress::Show() {
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
-    window_ = CreateDialogParamA(gPluginModule, MAKEINTRESOURCEA(IDD_SCAN_PROGRESS), owner_, ScanProgressProc,
-                                 reinterpret_cast<LPARAM>(this));
+    window_.Reset(CreateDialogParamA(gPluginModule, MAKEINTRESOURCEA(IDD_SCAN_PROGRESS), owner_, ScanProgressProc,
+                                     reinterpret_cast<LPARAM>(this)));
     if (!window_) {
         return;  // the scan goes on without it
     }
     dirty_ = true;
     Paint();
-    ShowWindow(window_, SW_SHOWNORMAL);
-    UpdateWindow(window_);
+    ShowWindow(window_.Get(), SW_SHOWNORMAL);
+    UpdateWindow(window_.Get());
 }
 
 void ScanProgress::Paint() {
@@ -124,13 +122,15 @@ void ScanProgress::Paint() {
     } else {
         count[0] = '\0';  // LIST has not been read yet
     }
-    SetDlgItemTextA(window_, IDC_SCAN_COUNT, count);
-    HWND bar = GetDlgItem(window_, IDC_SCAN_BAR);
+    SetDlgItemTextA(window_.Get(), IDC_SCAN_COUNT, count);
+    HWND bar = GetDlgItem(window_.Get(), IDC_SCAN_BAR);
     SendMessageA(bar, PBM_SETRANGE32, 0, total_ > 0 ? total_ : 1);
     SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(done_), 0);
 }
 
-INT_PTR CALLBACK ScanProgressProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+namespace {
+
+INT_PTR HandleProgressMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
         SetWindowLongPtrA(dialog, GWLP_USERDATA, lParam);
@@ -152,4 +152,12 @@ INT_PTR CALLBACK ScanProgressProc(HWND dialog, UINT message, WPARAM wParam, LPAR
     default:
         return FALSE;
     }
+}
+
+}  // namespace
+
+// A dialog procedure: nothing may unwind into the dialog manager; a message
+// whose handling failed counts as not handled.
+INT_PTR CALLBACK ScanProgressProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    return CallGuarded<INT_PTR>(FALSE, [&] { return HandleProgressMessage(dialog, message, wParam, lParam); });
 }

@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+#include "WinHandles.h"
+
 // Shown when a scan has run for this long.
 constexpr DWORD kScanProgressDelayMs = 500;
 
@@ -42,7 +44,7 @@ private:
     void Paint();
 
     HWND owner_;
-    HWND window_ = nullptr;
+    UniqueWindow window_;
     bool ownerWasEnabled_ = false;
     bool finished_ = false;
     bool cancelled_ = false;

@@ -1,11 +1,13 @@
 #include "SelectionDialog.h"
 
+#include "BoundaryGuard.h"
 #include "BoundedText.h"
 #include "HostApi.h"
 #include "MailboxScan.h"
 #include "Pop3Session.h"
 #include "SubjectExtract.h"
 #include "UidlList.h"
+#include "WinHandles.h"
 #include "resource.h"
 
 HWND gMessageList = nullptr;
@@ -44,13 +46,11 @@ private:
 };
 
 void AddStateIcon(HIMAGELIST images, int resourceId) {
-    HICON icon = static_cast<HICON>(
-        LoadImageA(gPluginModule, MAKEINTRESOURCEA(resourceId), IMAGE_ICON, 16, 16, 0));
+    // The image list takes a copy of the picture; ours goes at the end.
+    UniqueIcon icon(static_cast<HICON>(
+        LoadImageA(gPluginModule, MAKEINTRESOURCEA(resourceId), IMAGE_ICON, 16, 16, 0)));
     // A missing picture still takes its place, so that the other keeps its index.
-    ImageList_ReplaceIcon(images, -1, icon);
-    if (icon) {
-        DestroyIcon(icon);  // the image list holds its own copy
-    }
+    ImageList_ReplaceIcon(images, -1, icon.Get());
 }
 
 void InsertColumn(int index, int width, const char* heading) {
@@ -74,7 +74,9 @@ INT_PTR ShowSelectionDialog(HWND owner) {
     return result;
 }
 
-INT_PTR CALLBACK SelectionDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+namespace {
+
+INT_PTR HandleSelectionMessage(HWND dialog, UINT message, WPARAM wParam) {
     switch (message) {
     case WM_INITDIALOG:
         if (!InitMessageList(dialog)) {
@@ -94,6 +96,15 @@ INT_PTR CALLBACK SelectionDialogProc(HWND dialog, UINT message, WPARAM wParam, L
     }
 }
 
+}  // namespace
+
+// A dialog procedure: nothing may unwind into the dialog manager. A message
+// whose handling failed counts as not handled; the dialog stays open, so that
+// Cancel still ends it.
+INT_PTR CALLBACK SelectionDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    return CallGuarded<INT_PTR>(FALSE, [&] { return HandleSelectionMessage(dialog, message, wParam); });
+}
+
 bool InitMessageList(HWND dialog) {
     gMessageList = GetDlgItem(dialog, IDC_MESSAGE_LIST);
     gStateImages = nullptr;
@@ -107,10 +118,10 @@ bool InitMessageList(HWND dialog) {
     AddStateIcon(gStateImages, IDI_TICKED);
     // The check-box style made a picture list of its own; the list only destroys
     // the one it holds at the end, so the replaced one is ours to destroy.
-    HIMAGELIST replaced = reinterpret_cast<HIMAGELIST>(SendMessageA(
-        gMessageList, LVM_SETIMAGELIST, LVSIL_STATE, reinterpret_cast<LPARAM>(gStateImages)));
-    if (replaced && replaced != gStateImages) {
-        ImageList_Destroy(replaced);
+    UniqueImageList replaced(reinterpret_cast<HIMAGELIST>(SendMessageA(
+        gMessageList, LVM_SETIMAGELIST, LVSIL_STATE, reinterpret_cast<LPARAM>(gStateImages))));
+    if (replaced.Get() == gStateImages) {
+        replaced.Release();  // the list's own now, not ours to destroy
     }
 
     InsertColumn(0, 400, "Subject");

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "BoundaryGuard.h"
 #include "BoundedText.h"
 #include "DialUp.h"
 #include "HostApi.h"
@@ -104,9 +105,33 @@ LRESULT WINAPI RunSelectiveReceive(HWND window, LPARAM value) {
         return 0;
     }
     gCommandRunning = true;
-    LRESULT result = RunSelectiveReceiveOnce(window, value);
+    // The host calls this as a command callback: nothing may unwind into it. A
+    // command that failed half-way leaves nothing behind that would change the
+    // host's retrieval: no session, no set-aside UIDLs, no delete request, no line.
+    bool finished = false;
+    LRESULT result = CallGuarded<LRESULT>(0, [&] {
+        LRESULT once = RunSelectiveReceiveOnce(window, value);
+        finished = true;
+        return once;
+    });
+    if (!finished) {
+        AbandonSelectiveReceive();
+    }
     gCommandRunning = false;
     return result;
+}
+
+void AbandonSelectiveReceive() noexcept {
+    CallGuardedVoid([] {
+        if (gSessionSocket != INVALID_SOCKET) {
+            PopAbandon();
+        }
+        ScanRelease();
+        PopReleaseBuffers();
+        gUidlList.RemoveAll();
+        gDeleteOnServer = 0;
+        HangUp();
+    });
 }
 
 namespace {

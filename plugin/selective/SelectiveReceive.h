@@ -20,6 +20,12 @@ extern const char kDialUpFailedText[];
 // POP3 session and, when it logged in, posts the host receive command to window.
 LRESULT WINAPI RunSelectiveReceive(HWND window, LPARAM value);
 
+// What RunSelectiveReceive does when its work failed with an exception: ends
+// the session without waiting, releases the scan and the session's buffers,
+// empties gUidlList, clears gDeleteOnServer and hangs up, so that the host's
+// next retrieval is an ordinary one.
+void AbandonSelectiveReceive() noexcept;
+
 // Connects, logs in and has the messages to leave on the server chosen (the
 // selection dialog or the size filter), appends their UIDLs to the account's
 // uidl file and quits. True when the login succeeded.

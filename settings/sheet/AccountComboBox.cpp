@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "BoundaryGuard.h"
 #include "BoundedText.h"
 #include "SettingsFiles.h"
 #include "WinHandles.h"
@@ -69,14 +70,18 @@ LRESULT CALLBACK AccountComboBox::SubclassProc(HWND window, UINT message, WPARAM
         return DefWindowProcA(window, message, wParam, lParam);
     }
     WNDPROC previous = list->previousProc_;
-    if (message == CB_RESETCONTENT) {
-        // Emptied wholesale, the control gives no CBEN_DELETEITEM either.
-        list->ReleaseAllNames();
-    } else if (message == WM_DESTROY) {
-        list->ReleaseAllNames();
-        list->Unsubclass();
-        list->window_ = nullptr;
-    }
+    // A window procedure: nothing may unwind into the system; the control's own
+    // procedure sees the message whatever happened here.
+    CallGuardedVoid([&] {
+        if (message == CB_RESETCONTENT) {
+            // Emptied wholesale, the control gives no CBEN_DELETEITEM either.
+            list->ReleaseAllNames();
+        } else if (message == WM_DESTROY) {
+            list->ReleaseAllNames();
+            list->Unsubclass();
+            list->window_ = nullptr;
+        }
+    });
     return CallWindowProcA(previous, window, message, wParam, lParam);
 }
 

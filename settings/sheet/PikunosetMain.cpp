@@ -2,14 +2,17 @@
 
 #include <windows.h>
 
+#include "BoundaryGuard.h"
 #include "LibraryState.h"
 #include "SettingSheet.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     (void)reserved;
     if (reason == DLL_PROCESS_ATTACH) {
-        SetLibraryModule(instance);
-        DisableThreadLibraryCalls(instance);
+        CallGuardedVoid([&] {
+            SetLibraryModule(instance);
+            DisableThreadLibraryCalls(instance);
+        });
     }
     return TRUE;
 }
@@ -17,9 +20,5 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
 // Called by the plug-in as int (WINAPI*)(const char*, const char*); 0 when the
 // sheet could not be shown.
 extern "C" int WINAPI SetUp(const char* mailboxDir, const char* accountPath) {
-    try {
-        return RunSetUp(mailboxDir, accountPath);
-    } catch (...) {
-        return 0;
-    }
+    return CallGuarded<int>(0, [&] { return RunSetUp(mailboxDir, accountPath); });
 }

@@ -1,5 +1,7 @@
 #include "PropertyPage.h"
 
+#include "BoundaryGuard.h"
+
 CPropertyPage::CPropertyPage(UINT templateId) : templateId_(templateId) {}
 
 CPropertyPage::~CPropertyPage() {
@@ -74,11 +76,7 @@ INT_PTR CPropertyPage::HandleNotify(NMHDR* header) {
 INT_PTR CALLBACK CPropertyPage::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     // Nothing may unwind into the dialog manager: a page that ran out of memory
     // leaves the message unhandled.
-    try {
-        return HandleMessage(window, message, wParam, lParam);
-    } catch (...) {
-        return FALSE;
-    }
+    return CallGuarded<INT_PTR>(FALSE, [&] { return HandleMessage(window, message, wParam, lParam); });
 }
 
 INT_PTR CPropertyPage::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <new>
 #include <string>
 #include <vector>
 
@@ -229,6 +230,46 @@ TEST_F(SplitQueueTest, CommandAlsoSplitsWhatARetrievalQueued) {
     EXPECT_EQ("Account2\\inbox.box", imports[0].second);
     EXPECT_EQ("Account1\\inbox.box", imports[1].second);
     EXPECT_EQ(0, gSplitQueue.GetCount());
+}
+
+TEST_F(SplitQueueTest, CommandThatRunsOutOfMemoryEmptiesTheQueueAndTheNextOneWorks) {
+    // The host's import is the allocation that fails, deep inside the split of
+    // the first mail: the command must return to the host, drop the queue (a
+    // mail kept would be split a second time later) and leave the queue usable.
+    const struct {
+        const char* name;
+        int failingImport;  // 1-based import call that throws
+    } cases[] = {
+        {"the first import", 1},
+        {"an import of the second mail", 3},
+    };
+    for (const auto& c : cases) {
+        WriteSettings(1);
+        gSplitQueue.ReadSettings();
+        for (const char* name : {"00000001", "00000002"}) {
+            mailbox.WriteMail(name, DigestOf(2));
+        }
+        digest_fake::Calls().clear();
+        digest_fake::SetSelection({"Account1\\inbox.box\\00000001", "Account1\\inbox.box\\00000002"});
+        int imports = 0;
+        digest_fake::SetImportHook([&] {
+            if (++imports == c.failingImport) {
+                throw std::bad_alloc();
+            }
+        });
+        EXPECT_EQ(0, DigestSplitCommand(nullptr, 0)) << c.name;
+        EXPECT_EQ(0, gSplitQueue.GetCount()) << c.name << ": the queue was kept";
+        EXPECT_EQ(c.failingImport, imports) << c.name << ": the command went on after the failure";
+
+        digest_fake::SetImportHook(nullptr);
+        digest_fake::Calls().clear();
+        mailbox.WriteMail("00000003", DigestOf(1));
+        digest_fake::SetSelection({"Account1\\inbox.box\\00000003"});
+        DigestSplitCommand(nullptr, 0);
+        EXPECT_EQ(std::vector<std::string>({"Account1\\inbox.box\\00000003"}), Disposed("MoveMail"))
+            << c.name << ": the queue refused to work after the failure";
+        EXPECT_EQ(0, gSplitQueue.GetCount()) << c.name;
+    }
 }
 
 }  // namespace

@@ -7,10 +7,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "DialUp.h"
+#include "FrameFakeHost.h"
+#include "Pop3Session.h"
 #include "ReceiveFixture.h"
 #include "ReceiveUi.h"
 #include "Retrieval.h"
@@ -562,6 +565,72 @@ TEST_F(SelectiveReceive, RecFilterAsksForDeletionUntilTheRetrievalEnds) {
         EXPECT_EQ(0, gDeleteOnServer);
         DeleteFileA(UidlPath().c_str());
     }
+}
+
+// The host's account call that fails with std::bad_alloc at its failingCall-th
+// use in the command; the earlier ones answer as the fake host does.
+std::size_t gFailingAccountCall = 0;
+VhxGetAccountFn gRealGetAccount = nullptr;
+LPCSTR WINAPI GetAccountThatRunsOutOfMemory(HWND window) {
+    LPCSTR account = gRealGetAccount(window);
+    if (FrameFakeHost::accountWindows.size() == gFailingAccountCall) {
+        throw std::bad_alloc();
+    }
+    return account;
+}
+
+TEST_F(SelectiveReceive, CommandThatRunsOutOfMemoryLeavesTheRetrievalAlone) {
+    // The first calls read the account's files before the session; the last
+    // names the uidl file, after the size filter has set a message aside and the
+    // delete-on-server flag is on: a failure there must not leave that state for
+    // the host's next retrieval, nor start one.
+    const std::size_t failingCalls[] = {1, 4};
+    for (std::size_t failing : failingCalls) {
+        SCOPED_TRACE(testing::Message() << "failing account call " << failing);
+        // Before the session nothing connects: the server need not even listen.
+        Server server;
+        if (failing == 4) {
+            ASSERT_TRUE(server.Start(Join({Login(), {Server::Expect("list\r\n"), ListReply(kThree)},
+                                           UidlListing(kThree), Quit()})));
+        }
+        KirvanIni kirvan;
+        kirvan.filterType = 1;
+        kirvan.checkSize = 1;
+        kirvan.filterSize = 5000;
+        kirvan.deleteOnServer = 1;
+        FrameFakeHost::accountWindows.clear();
+        gFailingAccountCall = failing;
+        gRealGetAccount = gHostApi.VhxGetAccount;
+        gHostApi.VhxGetAccount = GetAccountThatRunsOutOfMemory;
+        Run(server, kirvan);
+        gHostApi.VhxGetAccount = gRealGetAccount;
+        if (failing == 4) {
+            server.Finish();
+        }
+        EXPECT_EQ(failing, FrameFakeHost::accountWindows.size()) << "the command went on after the failure";
+        EXPECT_EQ(0, TakeReceiveCommands());
+        EXPECT_EQ(0, gUidlList.GetCount());
+        EXPECT_EQ(0, gDeleteOnServer);
+        EXPECT_EQ(INVALID_SOCKET, gSessionSocket);
+        EXPECT_EQ(0, frame::RecFilter("C:\\mail\\00000001.qnl")) << "the host would delete a mail on the server";
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(UidlPath().c_str())) << "the uidl file was written";
+    }
+
+    // The command is not left marked as running: the next one does its work.
+    Server server;
+    ASSERT_TRUE(server.Start(Join({Login(), {Server::Expect("list\r\n"), ListReply(kThree)}, UidlListing(kThree),
+                                   Quit()})));
+    KirvanIni kirvan;
+    kirvan.filterType = 1;
+    kirvan.checkSize = 1;
+    kirvan.filterSize = 5000;
+    kirvan.deleteOnServer = 1;
+    Run(server, kirvan);
+    server.Finish();
+    EXPECT_EQ(1, TakeReceiveCommands());
+    EXPECT_EQ(1, frame::RecFilter("C:\\mail\\00000001.qnl"));
+    frame::EndRetrieval(window_);
+    DeleteFileA(UidlPath().c_str());
 }
 
 }  // namespace

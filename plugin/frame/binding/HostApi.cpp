@@ -66,7 +66,7 @@ void ReleaseHostApi() {
 #pragma GCC diagnostic pop
 #endif
     if (known && ShouldReleaseHostModule(version)) {
-        FreeLibrary(gHostModule);
+        UniqueLibrary(gHostModule).Free();
     }
     gHostModule = nullptr;
     gHostApi = HostApi();
