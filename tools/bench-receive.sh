@@ -82,6 +82,11 @@ relay_summary() {
     local log=$1 connection
     connection=$(awk '$3 == "C>" && tolower($4) == "top" { print $2; exit }' "$log")
     [ -n "$connection" ] || { echo "  relay: no scan seen"; return; }
+    # The relay notes a connection's end one delay after the client closed it.
+    for _ in $(seq 1 50); do
+        awk -v c="$connection" '$2 == c && $3 == "end" { found = 1 } END { exit !found }' "$log" && break
+        sleep 0.1
+    done
     awk -v c="$connection" '$2 == c && $3 == "end" { $1 = ""; $2 = ""; $3 = ""; print "  relay:" $0 }' "$log"
 }
 
