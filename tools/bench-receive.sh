@@ -88,6 +88,12 @@ relay_summary() {
         sleep 0.1
     done
     awk -v c="$connection" '$2 == c && $3 == "end" { $1 = ""; $2 = ""; $3 = ""; print "  relay:" $0 }' "$log"
+    # The wire alone, apart from the windows: from the connection until the relay
+    # had the server's reply to the last TOP (the client has it one delay later).
+    awk -v c="$connection" '
+        $2 == c && $3 == "connected" { start = $1 }
+        $2 == c && $3 == "S<" && $NF == "(top)" { last = $1 }
+        END { if (last) printf "  relay: connection to the last TOP reply %.2f s\n", last - start }' "$log"
 }
 
 echo "$messages messages in Dovecot"

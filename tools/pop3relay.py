@@ -92,9 +92,9 @@ class Connection:
             if not data:
                 out.put((now + self.delay, None, 0))
                 return
-            partial += data
-            while b"\n" in partial:
-                line, partial = partial.split(b"\n", 1)
+            lines = (partial + data).split(b"\n")
+            partial = lines.pop()
+            for line in lines:
                 self.note_command(line.rstrip(b"\r").decode("latin-1"))
             out.put((now + self.delay, data, 0))
 
@@ -128,11 +128,11 @@ class Connection:
                     out.put((now + self.delay, partial, 0))
                 out.put((now + self.delay, None, 0))
                 return
-            partial += data
+            lines = (partial + data).split(b"\n")
+            partial = lines.pop()  # what follows the last line break
             kept = []
             completed = 0
-            while b"\n" in partial:
-                line, partial = partial.split(b"\n", 1)
+            for line in lines:
                 line += b"\n"
                 text = line.rstrip(b"\r\n")
                 if reply is None:
