@@ -577,11 +577,33 @@ class Relay:
         return sessions
 
     def scan_session(self):
-        """The plug-in's session: the one that asked for headers."""
+        """The plug-in's session: the one that asked for headers (the CAPA probe asks none)."""
         for session in self.sessions().values():
             if "top" in session["verbs"]:
                 return session
         return None
+
+
+def capabilities_after_login(port):
+    """The CAPA lines a client sees after logging in at port; None when CAPA is refused."""
+    import socket
+    with socket.create_connection(("127.0.0.1", port), timeout=10) as s:
+        replies = s.makefile("rb")
+
+        def reply(command, multi=False):
+            if command:
+                s.sendall(command.encode("ascii") + b"\r\n")
+            lines = [replies.readline().rstrip(b"\r\n")]
+            while multi and lines[0].startswith(b"+OK") and lines[-1] != b".":
+                lines.append(replies.readline().rstrip(b"\r\n"))
+            return lines
+
+        reply(None)
+        reply("USER " + USER)
+        reply("PASS " + PASSWORD)
+        capa = reply("CAPA", multi=True)
+        reply("QUIT")
+    return [line.decode("ascii").upper() for line in capa[1:-1]] if capa[0].startswith(b"+OK") else None
 
 
 def case_relay_pipelined_serial(case):
@@ -592,6 +614,10 @@ def case_relay_pipelined_serial(case):
     runs = {}
     for name, no_pipelining in (("pipelined", False), ("serial", True)):
         with Relay(case, name, no_pipelining) as relay:
+            # The premise of the run: what the client is told about PIPELINING.
+            capa = capabilities_after_login(relay.port) or []
+            case.check(("PIPELINING" in capa) != no_pipelining,
+                       "{} run: CAPA through the relay is {}".format(name, capa))
             started = time.monotonic()
             items, written = scan_and_tick(case, ticked, port=relay.port)
             runs[name] = (items, written, time.monotonic() - started, relay.scan_session())
