@@ -7,7 +7,10 @@
 //
 // Under Wine on Xvfb a dialog's window lingers about 2 s after it was hidden,
 // with the thread idle (no window manager answers Wine's X11 driver): "OK to
-// hidden" is what the plug-in costs, "to closed" adds that wait.
+// hidden" is what the plug-in costs, "to closed" adds that wait. The same wait
+// follows a progress window, so the times at which another window of the
+// process was shown and hidden again are printed too: the dialog shows about
+// 2 s after the progress window was hidden.
 //
 // Figures only; tools/bench-receive.sh runs it against Dovecot on loopback and
 // through tools/pop3relay.py:
@@ -122,6 +125,8 @@ struct Round {
     bool shown = false;
     int listed = 0;
     double untilShown = 0;   // command start -> dialog visible
+    double progressShown = 0;   // command start -> another window (the progress) visible; 0: none
+    double progressHidden = 0;  // command start -> that window hidden again
     double okToHidden = 0;   // OK pressed -> dialog no longer visible
     double okToClosed = 0;   // OK pressed -> dialog window gone
     double command = 0;      // whole command
@@ -133,14 +138,47 @@ struct Round {
     std::vector<std::string> boxes;
 };
 
+// A visible top-level window of this process other than the ones named: the
+// scan's progress window, when one is up.
+struct OtherWindow {
+    HWND except1;
+    HWND except2;
+    HWND found;
+};
+
+BOOL CALLBACK FindOtherWindow(HWND window, LPARAM param) {
+    OtherWindow* data = reinterpret_cast<OtherWindow*>(param);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process != GetCurrentProcessId() || !IsWindowVisible(window) || window == data->except1 ||
+        window == data->except2) {
+        return TRUE;
+    }
+    data->found = window;
+    return FALSE;
+}
+
 // Watches for the selection dialog from a second thread: notes when it is
 // visible, lets it stand a moment (as a reader would), presses OK and notes when
 // it is gone. Message boxes "Kirvan" are noted and closed.
-void Watch(HANDLE windowThread, double start, double cpuStart, Round* round, std::atomic<bool>* stop) {
+void Watch(HWND owner, HANDLE windowThread, double start, double cpuStart, Round* round, std::atomic<bool>* stop) {
     HWND dialog = nullptr;
+    HWND progress = nullptr;
     while (!*stop && !dialog) {
         dialog = FindOwnWindow(kSelectionDialogCaption);
         if (!dialog) {
+            if (!progress) {
+                OtherWindow other = {owner, nullptr, nullptr};
+                EnumWindows(FindOtherWindow, reinterpret_cast<LPARAM>(&other));
+                char caption[64] = {};
+                if (other.found && GetWindowTextA(other.found, caption, sizeof caption) >= 0 &&
+                    std::strcmp(caption, "Kirvan") != 0) {
+                    progress = other.found;
+                    round->progressShown = Now() - start;
+                }
+            } else if (round->progressHidden == 0 && (!IsWindow(progress) || !IsWindowVisible(progress))) {
+                round->progressHidden = Now() - start;
+            }
             HWND box = FindOwnWindow("Kirvan");
             if (box) {
                 char text[512] = {};
@@ -189,7 +227,7 @@ bool RunRound(const Options& options, HWND owner, Round* round) {
     std::atomic<bool> stop{false};
     double cpuStart = CpuSeconds(windowThread);
     double start = Now();
-    std::thread watcher(Watch, windowThread, start, cpuStart, round, &stop);
+    std::thread watcher(Watch, owner, windowThread, start, cpuStart, round, &stop);
     RunSelectiveReceive(owner, 0);
     round->command = Now() - start;
     round->cpuCommand = CpuSeconds(windowThread) - cpuStart;
@@ -216,6 +254,10 @@ void Print(const Options& options, int number, const Round& r) {
                 options.label.c_str(), number, r.listed, r.untilShown, r.okToHidden, r.okToClosed, r.command,
                 r.cpuScan * perMessage, r.cpuAfterOk * perMessage, r.cpuCommand * perMessage, r.uidlLines,
                 r.receiveCommands, r.shown ? "" : "; THE DIALOG WAS NEVER SHOWN");
+    if (r.progressShown > 0) {
+        std::printf("  another window (progress) shown after %.2f s, hidden after %.2f s\n", r.progressShown,
+                    r.progressHidden);
+    }
     for (const std::string& box : r.boxes) {
         std::printf("  message box: %s\n", box.c_str());
     }
