@@ -76,6 +76,14 @@ need_root() {
 install_popa3d() {
     [ -x "$POPA3D" ] && return 0
     local tmp
+    # Two servers may start at once (ctest -j2): one fetches, the other waits.
+    mkdir -p "$(dirname "$PKG_DIR")"
+    exec 9>"$PKG_DIR.lock"
+    flock 9
+    if [ -x "$POPA3D" ]; then
+        exec 9>&-
+        return 0
+    fi
     tmp=$(mktemp -d)
     chmod 755 "$tmp"
     if ! (cd "$tmp" && apt-get download popa3d) >"$tmp/log" 2>&1; then
@@ -91,6 +99,7 @@ install_popa3d() {
     dpkg-deb -x "$tmp"/popa3d_*.deb "$PKG_DIR" || die "could not unpack popa3d"
     rm -rf "$tmp"
     [ -x "$POPA3D" ] || die "no $POPA3D in the package"
+    exec 9>&-
 }
 
 free_port() {
