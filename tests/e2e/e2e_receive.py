@@ -164,7 +164,7 @@ class Case:
 
     # ---- running the host ---------------------------------------------------------
 
-    def run_host(self, lines, ras_dial=None):
+    def run_host(self, lines, ras_dial=None, unexpected_ms=8000):
         """Runs Quenla.exe on the script lines; keeps its report (Shift_JIS bytes)."""
         script = os.path.join(self.dir, "script{}.txt".format(len(os.listdir(self.dir))))
         out = os.path.join(self.dir, "report.txt")
@@ -180,7 +180,7 @@ class Case:
         command = [self.args.wine, os.path.join(self.args.bin, "Quenla.exe"),
                    "--mailbox", windows_path(self.mailbox), "--account", "Account1",
                    "--script", windows_path(script), "--out", windows_path(out),
-                   "--unexpected-ms", "8000", "--receive-timeout-ms", "20000", "--hide"]
+                   "--unexpected-ms", str(unexpected_ms), "--receive-timeout-ms", "20000", "--hide"]
         result = subprocess.run(command, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                                 timeout=240, check=False)
         self.report = b""
@@ -493,8 +493,10 @@ def scan_and_tick(case, ticked, port=None):
     """A dialog run that ticks the given messages; returns the item lines and the uidl file."""
     case.reset_account()
     case.settings(FilterType=0, port=port)
+    # A slow scan may show a window of its own before the dialog (its progress):
+    # the host must not close it as unexpected while the scan runs.
     case.run_host(["dialog " + DIALOG + " tick " + ",".join(str(n) for n in ticked) + " ok",
-                   "menu " + MENU_ITEM])
+                   "menu " + MENU_ITEM], unexpected_ms=60000)
     case.check_exit()
     return case.lines_starting("item "), case.uidl()
 
