@@ -31,21 +31,6 @@ bool PikunoIniPath(char* path, std::size_t size) {
 
 CDigestPage::CDigestPage() : CPropertyPage(IDD_DIGEST_PAGE) {}
 
-CDigestPage::~CDigestPage() {
-    for (HICON& icon : buttonIcons_) {
-        if (icon) {
-            DestroyIcon(icon);
-            icon = nullptr;
-        }
-    }
-    if (icons_) {
-        ImageList_Destroy(icons_);
-    }
-    if (unreadIcons_) {
-        ImageList_Destroy(unreadIcons_);
-    }
-}
-
 bool CDigestPage::ExchangeValues(bool toControls) {
     if (toControls) {
         ShowSwitch(IDC_DIVIDE, divide_);
@@ -78,13 +63,12 @@ void CDigestPage::OnInitialize() {
     mark_ = settings.Mark;
     askDelete_ = settings.AskDelete;
 
-    icons_ = ImageList_Create(16, 16, ILC_COLOR4 | ILC_MASK, kIconCount, 1);
+    icons_.Reset(ImageList_Create(16, 16, ILC_COLOR4 | ILC_MASK, kIconCount, 1));
     for (int i = 0; i < kIconCount && icons_; ++i) {
-        HICON icon = static_cast<HICON>(
-            LoadImageA(LibraryModule(), MAKEINTRESOURCEA(IDI_MARK_FIRST + i), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
+        UniqueIcon icon(static_cast<HICON>(
+            LoadImageA(LibraryModule(), MAKEINTRESOURCEA(IDI_MARK_FIRST + i), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR)));
         if (icon) {
-            ImageList_AddIcon(icons_, icon);
-            DestroyIcon(icon);
+            ImageList_AddIcon(icons_.Get(), icon.Get());  // the list keeps a copy
         }
     }
 
@@ -93,18 +77,18 @@ void CDigestPage::OnInitialize() {
     // Icons 1 to 7 on the mark buttons, icon 8 on the unread box. A button keeps
     // the icon it is given without owning it, so the page owns them.
     for (int i = 0; i < kIconCount && icons_; ++i) {
-        buttonIcons_[i] = ImageList_GetIcon(icons_, i, ILD_TRANSPARENT);
+        buttonIcons_[i].Reset(ImageList_GetIcon(icons_.Get(), i, ILD_TRANSPARENT));
         int id = i < 7 ? IDC_MARK1 + i : IDC_MIDOKU;
-        SendDlgItemMessageA(Window(), id, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(buttonIcons_[i]));
+        SendDlgItemMessageA(Window(), id, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(buttonIcons_[i].Get()));
     }
     // A check box given an icon by BM_SETIMAGE shows either the icon or the label;
     // a button image list (common controls 6) shows the icon beside the label.
     // Without version 6 the message fails and the box shows its label alone.
-    unreadIcons_ = ImageList_Create(16, 16, ILC_COLOR4 | ILC_MASK, 1, 0);
-    if (unreadIcons_ && buttonIcons_[7] && ImageList_AddIcon(unreadIcons_, buttonIcons_[7]) >= 0) {
+    unreadIcons_.Reset(ImageList_Create(16, 16, ILC_COLOR4 | ILC_MASK, 1, 0));
+    if (unreadIcons_ && buttonIcons_[7] && ImageList_AddIcon(unreadIcons_.Get(), buttonIcons_[7].Get()) >= 0) {
         BUTTON_IMAGELIST picture;
         ZeroMemory(&picture, sizeof picture);
-        picture.himl = unreadIcons_;
+        picture.himl = unreadIcons_.Get();
         picture.margin.right = 2;
         picture.uAlign = BUTTON_IMAGELIST_ALIGN_LEFT;
         SendDlgItemMessageA(Window(), IDC_MIDOKU, BCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(&picture));

@@ -7,11 +7,11 @@
 #include <cstdint>
 
 #include "PropertyPage.h"
+#include "WinHandles.h"
 
 class CDigestPage : public CPropertyPage {
 public:
     CDigestPage();
-    ~CDigestPage() override;
 
 protected:
     bool ExchangeValues(bool toControls) override;
@@ -24,9 +24,9 @@ private:
     void TypeRefresh();
     void DisposalRefresh();
 
-    HIMAGELIST icons_ = nullptr;  // owned; the buttons only borrow their icons
-    HICON buttonIcons_[8] = {};   // owned copies drawn from the list
-    HIMAGELIST unreadIcons_ = nullptr;  // owned; the unread box's picture beside its label
+    UniqueImageList icons_;         // the buttons only borrow their icons
+    UniqueIcon buttonIcons_[8];     // copies drawn from the list
+    UniqueImageList unreadIcons_;   // the unread box's picture beside its label
     int32_t divide_ = 0;
     int32_t multipartMixed_ = 0;
     int32_t multipartDigest_ = 0;

@@ -23,13 +23,10 @@ public:
     // thread, which stays disabled while the sheet is open.
     Outcome DoModal(HINSTANCE instance, HWND owner);
 
-    // Called by each page that OK reaches, in tab order: the sheet closes with OK
-    // only when the last of them succeeded (a refusal keeps it open).
-    void NotePageApplied(bool succeeded) { applied_ = succeeded; }
-
 private:
+    bool ClosedWithOk() const;
+
     const char* caption_;
     UINT startPage_;
     std::vector<CPropertyPage*> pages_;
-    bool applied_ = false;
 };
