@@ -37,10 +37,11 @@ NO_ENTRY_TEXT = ("ダイアルアップのエントリが見つかりません\n
 DIAL_FAILED_TEXT = "ダイアルアップに失敗しました"
 
 RELAY = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "pop3relay.py")
-# Switch on once the plug-in pipelines its scan when the server offers it: the
-# relay case then also requires that commands were in flight together on the
-# pipelined run and that CAPA was asked on both.
-PLUGIN_PIPELINES = False
+# The plug-in pipelines its scan when the server offers it: the relay case also
+# requires that commands were in flight together on the pipelined run and that
+# CAPA was asked on both. (False checks only that both runs agree and that the
+# serial one never pipelined.)
+PLUGIN_PIPELINES = True
 
 
 def sjis(text):
