@@ -254,9 +254,12 @@ void Print(const Options& options, int number, const Round& r) {
                 options.label.c_str(), number, r.listed, r.untilShown, r.okToHidden, r.okToClosed, r.command,
                 r.cpuScan * perMessage, r.cpuAfterOk * perMessage, r.cpuCommand * perMessage, r.uidlLines,
                 r.receiveCommands, r.shown ? "" : "; THE DIALOG WAS NEVER SHOWN");
-    if (r.progressShown > 0) {
+    if (r.progressShown > 0 && r.progressHidden > 0) {
         std::printf("  another window (progress) shown after %.2f s, hidden after %.2f s\n", r.progressShown,
                     r.progressHidden);
+    } else if (r.progressShown > 0) {
+        std::printf("  another window (progress) shown after %.2f s, still up when the dialog showed\n",
+                    r.progressShown);
     }
     for (const std::string& box : r.boxes) {
         std::printf("  message box: %s\n", box.c_str());
