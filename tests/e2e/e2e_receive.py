@@ -1,23 +1,28 @@
 #!/usr/bin/env python3
 """End-to-end runs of the selective receive ("選択受信").
 
-Each case fills the Dovecot mailbox of user alice, writes a host mailbox with one
-account (Account.ini, Kirvan.ini, maybe a uidl file), runs the stand-in host
-Quenla.exe with the real Pikuno.dll non-interactively (it chooses the menu item,
-drives the selection dialog or answers the message box, and retrieves mail when
-the plug-in posts the receive command), and then checks the host's report, the
-account's uidl file, the inbox and what is left on the server.
+Each case fills the mailbox of user alice on a real POP3 server (Dovecot, or
+popa3d, which knows no CAPA), writes a host mailbox with one account
+(Account.ini, Kirvan.ini, maybe a uidl file), runs the stand-in host Quenla.exe
+with the real Pikuno.dll non-interactively (it chooses the menu item, drives the
+selection dialog or answers the message box, and retrieves mail when the
+plug-in posts the receive command), and then checks the host's report, the
+account's uidl file, the inbox and what is left on the server. One case runs
+the same scan twice through tools/pop3relay.py (latency added, PIPELINING kept
+or removed from CAPA) and compares the two.
 
 Standard library only. Run by ctest (tests/e2e/CMakeLists.txt):
-    e2e_receive.py --case NAME --bin DIR --wine WINE_RUN --dovecot DIR
-                   --harness tools/dovecot.sh --work DIR
+    e2e_receive.py --case NAME --bin DIR --wine WINE_RUN --server DIR
+                   --harness tools/dovecot.sh|tools/popa3d.sh --work DIR
 """
 
 import argparse
 import os
+import re
 import shutil
 import subprocess
 import sys
+import time
 
 USER = "alice"
 PASSWORD = "secret"
@@ -30,6 +35,13 @@ KEEP_ON_SERVER_TEXT = ("メールのフィルター処理を行う為には\nメ
 NO_ENTRY_TEXT = ("ダイアルアップのエントリが見つかりません\n"
                  "オプションのダイアルアップ接続先をチェックしてください。")
 DIAL_FAILED_TEXT = "ダイアルアップに失敗しました"
+
+RELAY = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "pop3relay.py")
+# The plug-in pipelines its scan when the server offers it: the relay case also
+# requires that commands were in flight together on the pipelined run and that
+# CAPA was asked on both. (False checks only that both runs agree and that the
+# serial one never pipelined.)
+PLUGIN_PIPELINES = True
 
 
 def sjis(text):
@@ -81,9 +93,9 @@ class Case:
         os.makedirs(os.path.join(self.account, "trash.box"))
         self.report = b""
         self.ras_log = os.path.join(self.dir, "ras.log")
-        self.harness("adduser", args.dovecot, USER, PASSWORD)
-        self.harness("clear", args.dovecot, USER)
-        self.port = int(self.harness("port", args.dovecot).strip())
+        self.harness("adduser", args.server, USER, PASSWORD)
+        self.harness("clear", args.server, USER)
+        self.port = int(self.harness("port", args.server).strip())
 
     # ---- set-up ---------------------------------------------------------------
 
@@ -91,7 +103,8 @@ class Case:
         result = subprocess.run([self.args.harness] + list(words), stdout=subprocess.PIPE,
                                 stderr=subprocess.PIPE, check=False)
         if result.returncode != 0:
-            sys.exit("dovecot.sh {} failed: {}".format(" ".join(words), result.stderr.decode(errors="replace")))
+            sys.exit("{} {} failed: {}".format(os.path.basename(self.args.harness), " ".join(words),
+                                               result.stderr.decode(errors="replace")))
         return result.stdout.decode()
 
     def add_mails(self, mails):
@@ -100,17 +113,18 @@ class Case:
         os.makedirs(spool, exist_ok=True)
         paths = []
         for i, mail in enumerate(mails):
-            path = os.path.join(spool, "{:02d}.eml".format(i + 1))
+            path = os.path.join(spool, "{:05d}.eml".format(i + 1))
             with open(path, "wb") as f:
                 f.write(mail)
             paths.append(path)
-        self.harness("addmail", self.args.dovecot, USER, *paths)
+        self.harness("addmail", self.args.server, USER, *paths)
+        shutil.rmtree(spool)
         return self.server()
 
     def server(self):
         """The server's own view: list of (number, size, uidl)."""
         rows = []
-        for line in self.harness("view", self.args.dovecot, USER).splitlines():
+        for line in self.harness("view", self.args.server, USER).splitlines():
             number, size, uidl = line.split()
             rows.append((int(number), int(size), uidl))
         return rows
@@ -137,13 +151,21 @@ class Case:
                           ("UseRAS", UseRAS), ("RASProvider", RASProvider)]),
         ])
 
+    def reset_account(self):
+        """Forgets what a run left in the account: its uidl file and inbox."""
+        if os.path.exists(self.uidl_path()):
+            os.remove(self.uidl_path())
+        for folder in ("inbox.box", "trash.box"):
+            shutil.rmtree(os.path.join(self.account, folder))
+            os.makedirs(os.path.join(self.account, folder))
+
     def write_uidl(self, data):
         with open(self.uidl_path(), "wb") as f:
             f.write(data)
 
     # ---- running the host ---------------------------------------------------------
 
-    def run_host(self, lines, ras_dial=None):
+    def run_host(self, lines, ras_dial=None, unexpected_ms=8000):
         """Runs Quenla.exe on the script lines; keeps its report (Shift_JIS bytes)."""
         script = os.path.join(self.dir, "script{}.txt".format(len(os.listdir(self.dir))))
         out = os.path.join(self.dir, "report.txt")
@@ -159,7 +181,7 @@ class Case:
         command = [self.args.wine, os.path.join(self.args.bin, "Quenla.exe"),
                    "--mailbox", windows_path(self.mailbox), "--account", "Account1",
                    "--script", windows_path(script), "--out", windows_path(out),
-                   "--unexpected-ms", "8000", "--receive-timeout-ms", "20000", "--hide"]
+                   "--unexpected-ms", str(unexpected_ms), "--receive-timeout-ms", "20000", "--hide"]
         result = subprocess.run(command, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                                 timeout=240, check=False)
         self.report = b""
@@ -198,6 +220,10 @@ class Case:
         """True when a report line equals expected (text, compared as Shift_JIS bytes)."""
         wanted = sjis(expected) if isinstance(expected, str) else expected
         return any(line.strip() == wanted for line in self.report_lines())
+
+    def lines_starting(self, prefix):
+        wanted = sjis(prefix) if isinstance(prefix, str) else prefix
+        return [line.strip() for line in self.report_lines() if line.strip().startswith(wanted)]
 
     def has_line_starting(self, prefix):
         wanted = sjis(prefix)
@@ -438,6 +464,187 @@ def case_uidl_without_final_lf(case):
     case.check(len(inbox) == 1 and b"Subject: two" in inbox[0], "only message 2 received")
 
 
+# ---- many messages ----------------------------------------------------------------
+
+TESUTO = "=?ISO-2022-JP?B?GyRCJUYlOSVIGyhC?="  # テスト
+
+
+def numbered_mails(count):
+    """count mails of varied sizes, Japanese and ASCII subjects alternately.
+
+    Returns the mails and, per message, the subject and size the dialog shows."""
+    mails = []
+    shown = []
+    for n in range(1, count + 1):
+        size = 700 + (n * 7919) % 9000
+        if n % 2:
+            mails.append(make_mail(n, size, "Subject: {} {}".format(TESUTO, n)))
+            shown.append((sjis("テスト {}".format(n)), size))
+        else:
+            mails.append(make_mail(n, size, "Subject: list mail number {}".format(n)))
+            shown.append(("list mail number {}".format(n).encode("ascii"), size))
+    return mails, shown
+
+
+def item_line(n, subject, size):
+    return b'item ' + str(n).encode() + b' "' + subject + b'" "' + str(size).encode() + b'" unticked'
+
+
+def scan_and_tick(case, ticked, port=None):
+    """A dialog run that ticks the given messages; returns the item lines and the uidl file."""
+    case.reset_account()
+    case.settings(FilterType=0, port=port)
+    # A slow scan may show a window of its own before the dialog (its progress):
+    # the host must not close it as unexpected while the scan runs.
+    case.run_host(["dialog " + DIALOG + " tick " + ",".join(str(n) for n in ticked) + " ok",
+                   "menu " + MENU_ITEM], unexpected_ms=60000)
+    case.check_exit()
+    return case.lines_starting("item "), case.uidl()
+
+
+LARGE_MAILBOX = 1200
+
+
+def case_large_mailbox(case):
+    mails, shown = numbered_mails(LARGE_MAILBOX)
+    server = case.add_mails(mails)
+    case.check(len(server) == LARGE_MAILBOX, "{} messages on the server".format(len(server)))
+    case.check([s for _, s, _ in server] == [size for _, size in shown], "sizes on the server as made")
+    uidl = [u for _, _, u in server]
+    ticked = [1, LARGE_MAILBOX // 2, LARGE_MAILBOX]
+    items, written = scan_and_tick(case, ticked)
+    case.check(case.has_line("list {} items".format(LARGE_MAILBOX)), "all messages listed")
+    expected_items = [item_line(n, subject, size) for n, (subject, size) in enumerate(shown, 1)]
+    wrong = [n for n, line in enumerate(expected_items, 1) if n > len(items) or items[n - 1] != line]
+    case.check(not wrong, "{} items differ from the server's, first: {}".format(
+        len(wrong), items[wrong[0] - 1] if wrong and wrong[0] <= len(items) else wrong[:1]))
+    left = [uidl[n - 1] for n in range(1, LARGE_MAILBOX + 1) if n not in ticked]
+    expected = lines_of(*(left + [uidl[n - 1] for n in ticked]))
+    case.check(written == expected, "uidl file: {} lines, expected {} (the unticked, then the host's)".format(
+        written.count(b"\n") if written else 0, expected.count(b"\n")))
+    case.check(case.has_line(received_line(len(ticked), LARGE_MAILBOX - len(ticked), LARGE_MAILBOX)),
+               "only the ticked messages retrieved")
+    inbox = case.inbox()
+    case.check(len(inbox) == len(ticked) and
+               all("<m{}@example.jp>".format(n).encode() in mail for n, mail in zip(ticked, inbox)),
+               "inbox holds messages {}".format(ticked))
+
+
+# ---- the same scan, pipelined and serial ---------------------------------------------
+
+RELAY_MESSAGES = 120
+RELAY_DELAY_MS = 15
+
+
+class Relay:
+    """tools/pop3relay.py in front of the case's server, for as long as the with-block runs."""
+
+    def __init__(self, case, name, no_pipelining):
+        self.log = os.path.join(case.dir, name + ".log")
+        port_file = os.path.join(case.dir, name + ".port")
+        command = [sys.executable, RELAY, "--target-port", str(case.port), "--delay-ms", str(RELAY_DELAY_MS),
+                   "--log", self.log, "--port-file", port_file]
+        if no_pipelining:
+            command.append("--no-pipelining")
+        # A daemon keeps the caller's pipes open unless all three streams are redirected.
+        self.process = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.DEVNULL)
+        for _ in range(100):
+            if os.path.exists(port_file):
+                break
+            time.sleep(0.05)
+        with open(port_file) as f:
+            self.port = int(f.read())
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        time.sleep(0.2)  # the relay logs a connection's end one delay after it closed
+        self.process.terminate()
+        self.process.wait(timeout=10)
+
+    def sessions(self):
+        """Per connection: the commands (lower-case verbs) and the end line's figures."""
+        sessions = {}
+        with open(self.log, encoding="utf-8") as f:
+            for line in f:
+                words = line.split()
+                if len(words) < 3 or words[1] == "0":
+                    continue
+                session = sessions.setdefault(words[1], {"verbs": [], "end": None})
+                if words[2] == "C>" and len(words) > 3:
+                    session["verbs"].append(words[3].lower())
+                elif words[2] == "end":
+                    session["end"] = dict(word.split("=") for word in words[3:])
+        return sessions
+
+    def scan_session(self):
+        """The plug-in's session: the one that asked for headers (the CAPA probe asks none)."""
+        for session in self.sessions().values():
+            if "top" in session["verbs"]:
+                return session
+        return None
+
+
+def capabilities_after_login(port):
+    """The CAPA lines a client sees after logging in at port; None when CAPA is refused."""
+    import socket
+    with socket.create_connection(("127.0.0.1", port), timeout=10) as s:
+        replies = s.makefile("rb")
+
+        def reply(command, multi=False):
+            if command:
+                s.sendall(command.encode("ascii") + b"\r\n")
+            lines = [replies.readline().rstrip(b"\r\n")]
+            while multi and lines[0].startswith(b"+OK") and lines[-1] != b".":
+                lines.append(replies.readline().rstrip(b"\r\n"))
+            return lines
+
+        reply(None)
+        reply("USER " + USER)
+        reply("PASS " + PASSWORD)
+        capa = reply("CAPA", multi=True)
+        reply("QUIT")
+    return [line.decode("ascii").upper() for line in capa[1:-1]] if capa[0].startswith(b"+OK") else None
+
+
+def case_relay_pipelined_serial(case):
+    mails, shown = numbered_mails(RELAY_MESSAGES)
+    server = case.add_mails(mails)
+    uidl = [u for _, _, u in server]
+    ticked = [1, RELAY_MESSAGES // 2, RELAY_MESSAGES]
+    runs = {}
+    for name, no_pipelining in (("pipelined", False), ("serial", True)):
+        with Relay(case, name, no_pipelining) as relay:
+            # The premise of the run: what the client is told about PIPELINING.
+            capa = capabilities_after_login(relay.port) or []
+            case.check(("PIPELINING" in capa) != no_pipelining,
+                       "{} run: CAPA through the relay is {}".format(name, capa))
+            started = time.monotonic()
+            items, written = scan_and_tick(case, ticked, port=relay.port)
+            runs[name] = (items, written, time.monotonic() - started, relay.scan_session())
+    (p_items, p_uidl, p_time, p_session), (s_items, s_uidl, s_time, s_session) = runs["pipelined"], runs["serial"]
+    expected_items = [item_line(n, subject, size) for n, (subject, size) in enumerate(shown, 1)]
+    case.check(p_items == expected_items, "pipelined run: {} items, not the server's list".format(len(p_items)))
+    case.check(s_items == p_items, "serial run lists otherwise than the pipelined run")
+    left = [uidl[n - 1] for n in range(1, RELAY_MESSAGES + 1) if n not in ticked]
+    expected = lines_of(*(left + [uidl[n - 1] for n in ticked]))
+    case.check(p_uidl == expected, "pipelined run: uidl file {!r}...".format((p_uidl or b"")[:80]))
+    case.check(s_uidl == p_uidl, "serial run wrote another uidl file than the pipelined run")
+    case.check(p_session is not None and s_session is not None and p_session["end"] and s_session["end"],
+               "the relays saw both scans to their end")
+    if p_session and s_session and p_session["end"] and s_session["end"]:
+        p_end, s_end = p_session["end"], s_session["end"]
+        print("pipelined run: {:.1f} s, relay: {}".format(p_time, " ".join("=".join(i) for i in p_end.items())))
+        print("serial run:    {:.1f} s, relay: {}".format(s_time, " ".join("=".join(i) for i in s_end.items())))
+        # Without PIPELINING in CAPA the client must wait for every reply.
+        case.check(s_end["max_in_flight"] == "1", "serial run pipelined: {}".format(s_end))
+        if PLUGIN_PIPELINES:
+            case.check(p_end["capa"] == "1" and s_end["capa"] == "1", "CAPA asked on both runs")
+            case.check(int(p_end["pipelined"]) > 0, "pipelined run kept commands in flight: {}".format(p_end))
+
+
 CASES = {name[len("case_"):]: function for name, function in globals().items() if name.startswith("case_")}
 
 
@@ -446,7 +653,8 @@ def main():
     parser.add_argument("--case", required=True, choices=sorted(CASES))
     parser.add_argument("--bin", required=True)
     parser.add_argument("--wine", required=True)
-    parser.add_argument("--dovecot", required=True)
+    parser.add_argument("--server", "--dovecot", dest="server", required=True,
+                        help="the folder of the running server, as its harness knows it")
     parser.add_argument("--harness", required=True)
     parser.add_argument("--work", required=True)
     args = parser.parse_args()
