@@ -29,9 +29,9 @@ LPCSTR WINAPI VbxGetPlugName() noexcept {
     return CallGuarded<LPCSTR>("Pikuno", [] { return frame::GetPlugName(); });
 }
 
-// 0 is the about dialog's own result when it could not be shown.
+// -1, the about dialog's result when it could not be created.
 INT_PTR WINAPI VbxVersionInfo(HWND parent) noexcept {
-    return CallGuarded<INT_PTR>(0, [&] { return frame::VersionInfo(parent); });
+    return CallGuarded<INT_PTR>(-1, [&] { return frame::VersionInfo(parent); });
 }
 
 // 0 when the digest settings could not be read; they stay off, so nothing is queued.
