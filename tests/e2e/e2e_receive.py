@@ -182,8 +182,17 @@ class Case:
                    "--mailbox", windows_path(self.mailbox), "--account", "Account1",
                    "--script", windows_path(script), "--out", windows_path(out),
                    "--unexpected-ms", str(unexpected_ms), "--receive-timeout-ms", "20000", "--hide"]
-        result = subprocess.run(command, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                                timeout=240, check=False)
+        try:
+            result = subprocess.run(command, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                    timeout=240, check=False)
+        except subprocess.TimeoutExpired:
+            # Say how far the run got: whether the script ended ("exit n") tells a
+            # hang at the process's end from one inside a command.
+            sys.stderr.write("Quenla.exe did not end within 240 s; its report so far:\n")
+            if os.path.exists(out):
+                with open(out, "rb") as f:
+                    sys.stderr.write(f.read().decode("cp932", "replace"))
+            raise
         self.report = b""
         if os.path.exists(out):
             with open(out, "rb") as f:
