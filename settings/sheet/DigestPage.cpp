@@ -39,10 +39,10 @@ CDigestPage::~CDigestPage() {
         }
     }
     if (icons_) {
-        ImageList_Destroy(icons_);
+        iconsApi_.Destroy(icons_);
     }
     if (unreadIcons_) {
-        ImageList_Destroy(unreadIcons_);
+        iconsApi_.Destroy(unreadIcons_);
     }
 }
 
@@ -78,12 +78,14 @@ void CDigestPage::OnInitialize() {
     mark_ = settings.Mark;
     askDelete_ = settings.AskDelete;
 
-    icons_ = ImageList_Create(16, 16, ILC_COLOR4 | ILC_MASK, kIconCount, 1);
+    // Both lists from the comctl32 of the unread box, which is handed the second.
+    iconsApi_ = ImageListApi::ForControl(GetDlgItem(Window(), IDC_MIDOKU));
+    icons_ = iconsApi_.Create(16, 16, ILC_COLOR4 | ILC_MASK, kIconCount, 1);
     for (int i = 0; i < kIconCount && icons_; ++i) {
         HICON icon = static_cast<HICON>(
             LoadImageA(LibraryModule(), MAKEINTRESOURCEA(IDI_MARK_FIRST + i), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
         if (icon) {
-            ImageList_AddIcon(icons_, icon);
+            iconsApi_.AddIcon(icons_, icon);
             DestroyIcon(icon);
         }
     }
@@ -93,15 +95,15 @@ void CDigestPage::OnInitialize() {
     // Icons 1 to 7 on the mark buttons, icon 8 on the unread box. A button keeps
     // the icon it is given without owning it, so the page owns them.
     for (int i = 0; i < kIconCount && icons_; ++i) {
-        buttonIcons_[i] = ImageList_GetIcon(icons_, i, ILD_TRANSPARENT);
+        buttonIcons_[i] = iconsApi_.GetIcon(icons_, i, ILD_TRANSPARENT);
         int id = i < 7 ? IDC_MARK1 + i : IDC_MIDOKU;
         SendDlgItemMessageA(Window(), id, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(buttonIcons_[i]));
     }
     // A check box given an icon by BM_SETIMAGE shows either the icon or the label;
     // a button image list (common controls 6) shows the icon beside the label.
     // Without version 6 the message fails and the box shows its label alone.
-    unreadIcons_ = ImageList_Create(16, 16, ILC_COLOR4 | ILC_MASK, 1, 0);
-    if (unreadIcons_ && buttonIcons_[7] && ImageList_AddIcon(unreadIcons_, buttonIcons_[7]) >= 0) {
+    unreadIcons_ = iconsApi_.Create(16, 16, ILC_COLOR4 | ILC_MASK, 1, 0);
+    if (unreadIcons_ && buttonIcons_[7] && iconsApi_.AddIcon(unreadIcons_, buttonIcons_[7]) >= 0) {
         BUTTON_IMAGELIST picture;
         ZeroMemory(&picture, sizeof picture);
         picture.himl = unreadIcons_;

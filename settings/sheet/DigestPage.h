@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "ImageListApi.h"
 #include "PropertyPage.h"
 
 class CDigestPage : public CPropertyPage {
@@ -27,6 +28,7 @@ private:
     HIMAGELIST icons_ = nullptr;  // owned; the buttons only borrow their icons
     HICON buttonIcons_[8] = {};   // owned copies drawn from the list
     HIMAGELIST unreadIcons_ = nullptr;  // owned; the unread box's picture beside its label
+    ImageListApi iconsApi_;  // the unread box's comctl32, which makes and destroys both lists
     int32_t divide_ = 0;
     int32_t multipartMixed_ = 0;
     int32_t multipartDigest_ = 0;
