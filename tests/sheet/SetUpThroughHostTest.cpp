@@ -150,6 +150,9 @@ HostRun RunHost(SheetMailbox& mailbox, const std::string& folder, bool clickSpli
         if (clickSplit) {
             SendMessageA(GetDlgItem(page, IDC_DIVIDE), BM_CLICK, 0, 0);
         }
+        // The host's dialog driver looks for its windows every 50 ms and reports the
+        // sheet once it has seen it: give it time to, before the sheet goes.
+        Sleep(500);
         PostMessageA(sheet, PSM_PRESSBUTTON, static_cast<WPARAM>(press), 0);
     }
     WaitForSingleObject(process.hProcess, 60000);
