@@ -21,14 +21,13 @@ bool IsMailNumber(const std::string& name) {
 std::vector<std::string> FilesIn(const std::string& dir, const char* pattern) {
     std::vector<std::string> names;
     WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((dir + "\\" + pattern).c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) {
+    UniqueFindHandle find(FindFirstFileA((dir + "\\" + pattern).c_str(), &data));
+    if (!find) {
         return names;
     }
     do {
         names.push_back(data.cFileName);
-    } while (FindNextFileA(find, &data));
-    FindClose(find);
+    } while (FindNextFileA(find.Get(), &data));
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -90,16 +89,15 @@ bool MailStore::Open(const std::string& mailboxDir) {
 std::vector<std::string> MailStore::Accounts() const {
     std::vector<std::string> accounts;
     WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((mailboxDir_ + "Account*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) {
+    UniqueFindHandle find(FindFirstFileA((mailboxDir_ + "Account*").c_str(), &data));
+    if (!find) {
         return accounts;
     }
     do {
         if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             accounts.push_back(data.cFileName);
         }
-    } while (FindNextFileA(find, &data));
-    FindClose(find);
+    } while (FindNextFileA(find.Get(), &data));
     std::sort(accounts.begin(), accounts.end());
     return accounts;
 }

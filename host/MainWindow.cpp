@@ -11,6 +11,7 @@
 #include "MailView.h"
 #include "Report.h"
 #include "Retrieval.h"
+#include "WinHandles.h"
 
 namespace {
 
@@ -382,9 +383,9 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             if (at.x == -1 && at.y == -1) {
                 GetCursorPos(&at);
             }
-            HMENU menu = BuildFolderMenu();
-            int id = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, window_, nullptr);
-            DestroyMenu(menu);
+            UniqueMenu menu(BuildFolderMenu());
+            int id = TrackPopupMenu(menu.Get(), TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, window_, nullptr);
+            menu.Reset();
             if (id) {
                 Command(id);
             }

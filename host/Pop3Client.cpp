@@ -17,14 +17,14 @@ bool Pop3Client::Connect(const std::string& host, int port, int timeoutMs) {
         }
         std::memcpy(&address.sin_addr, entry->h_addr_list[0], sizeof address.sin_addr);
     }
-    socket_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (socket_ == INVALID_SOCKET) {
+    socket_.Reset(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    if (!socket_) {
         return false;
     }
     DWORD timeout = static_cast<DWORD>(timeoutMs);
-    setsockopt(socket_, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
-    setsockopt(socket_, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
-    if (connect(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    setsockopt(socket_.Get(), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
+    setsockopt(socket_.Get(), SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
+    if (connect(socket_.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
         Close();
         return false;
     }
@@ -32,19 +32,16 @@ bool Pop3Client::Connect(const std::string& host, int port, int timeoutMs) {
 }
 
 void Pop3Client::Close() {
-    if (socket_ != INVALID_SOCKET) {
-        closesocket(socket_);
-        socket_ = INVALID_SOCKET;
-    }
+    socket_.Reset();
     pending_.clear();
 }
 
 bool Pop3Client::Fill() {
-    if (socket_ == INVALID_SOCKET) {
+    if (!socket_) {
         return false;
     }
     char chunk[16 * 1024];
-    int got = recv(socket_, chunk, sizeof chunk, 0);
+    int got = recv(socket_.Get(), chunk, sizeof chunk, 0);
     if (got <= 0) {
         return false;
     }
@@ -79,7 +76,7 @@ bool Pop3Client::Command(const std::string& command, std::string* status) {
     std::string wire = command + "\r\n";
     size_t sent = 0;
     while (sent < wire.size()) {
-        int n = send(socket_, wire.data() + sent, static_cast<int>(wire.size() - sent), 0);
+        int n = send(socket_.Get(), wire.data() + sent, static_cast<int>(wire.size() - sent), 0);
         if (n <= 0) {
             return false;
         }

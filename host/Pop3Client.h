@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "WinHandles.h"
+
 class Pop3Client {
 public:
     Pop3Client() = default;
@@ -31,6 +33,6 @@ public:
 private:
     bool Fill();
 
-    SOCKET socket_ = INVALID_SOCKET;
+    UniqueSocket socket_;
     std::string pending_;
 };

@@ -18,13 +18,15 @@
 #include "Report.h"
 #include "Script.h"
 #include "ScriptRunner.h"
+#include "WinHandles.h"
 
 namespace {
 
 std::vector<std::string> AnsiArguments() {
     std::vector<std::string> args;
     int count = 0;
-    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    UniqueLocal<LPWSTR> argv(CommandLineToArgvW(GetCommandLineW(), &count));
+    LPWSTR* wide = argv.Get();
     for (int i = 1; wide && i < count; ++i) {
         int length = WideCharToMultiByte(CP_ACP, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
         std::string arg(static_cast<size_t>(length > 0 ? length - 1 : 0), '\0');
@@ -33,7 +35,6 @@ std::vector<std::string> AnsiArguments() {
         }
         args.push_back(arg);
     }
-    LocalFree(wide);
     return args;
 }
 

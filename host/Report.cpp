@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "WinHandles.h"
+
 Report gReport;
 
 namespace {
@@ -34,11 +36,9 @@ void WriteAll(HANDLE handle, const std::string& bytes) {
 void Report::SetFile(const std::string& path) {
     std::lock_guard<std::mutex> lock(mutex_);
     filePath_ = path;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-        CloseHandle(file);
-    }
+    // Created empty, or emptied; closed again at once.
+    UniqueFileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 void Report::Line(const std::string& line) {
@@ -46,11 +46,10 @@ void Report::Line(const std::string& line) {
     std::string bytes = (utf8_ ? ToUtf8(line) : line) + "\n";
     WriteAll(GetStdHandle(STD_OUTPUT_HANDLE), bytes);
     if (!filePath_.empty()) {
-        HANDLE file = CreateFileA(filePath_.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
-                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file != INVALID_HANDLE_VALUE) {
-            WriteAll(file, bytes);
-            CloseHandle(file);
+        UniqueFileHandle file(CreateFileA(filePath_.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                                          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file) {
+            WriteAll(file.Get(), bytes);
         }
     }
 }

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "MailStore.h"
+#include "WinHandles.h"
 
 bool SaveWindowBitmap(HWND window, const std::string& path) {
     RECT rect;
@@ -22,29 +23,25 @@ bool SaveWindowBitmap(HWND window, const std::string& path) {
     info.bmiHeader.biBitCount = 24;
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    HDC screen = GetDC(nullptr);
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HDC memory = CreateCompatibleDC(screen);
-    ReleaseDC(nullptr, screen);
+    UniqueWindowDc screen(WindowDc{nullptr, GetDC(nullptr)});
+    UniqueBitmap bitmap(CreateDIBSection(screen.Get().dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    UniqueMemoryDc memory(CreateCompatibleDC(screen.Get().dc));
+    screen.Reset();
     if (!bitmap || !memory) {
-        if (bitmap) DeleteObject(bitmap);
-        if (memory) DeleteDC(memory);
         return false;
     }
-    HGDIOBJ old = SelectObject(memory, bitmap);
+    HGDIOBJ old = SelectObject(memory.Get(), bitmap.Get());
     // The window's own pixels, controls included, even where another window covers it
     // (Wine keeps a surface per top-level window); PrintWindow when that fails.
-    HDC windowDc = GetWindowDC(window);
-    bool drawn = windowDc && BitBlt(memory, 0, 0, width, height, windowDc, 0, 0, SRCCOPY) != FALSE;
-    if (windowDc) {
-        ReleaseDC(window, windowDc);
-    }
+    UniqueWindowDc windowDc(WindowDc{window, GetWindowDC(window)});
+    bool drawn = windowDc && BitBlt(memory.Get(), 0, 0, width, height, windowDc.Get().dc, 0, 0, SRCCOPY) != FALSE;
+    windowDc.Reset();
     if (!drawn) {
-        drawn = PrintWindow(window, memory, 0) != FALSE;
+        drawn = PrintWindow(window, memory.Get(), 0) != FALSE;
     }
     GdiFlush();
-    SelectObject(memory, old);
-    DeleteDC(memory);
+    SelectObject(memory.Get(), old);  // a bitmap still selected into a DC is not deleted
+    memory.Reset();
 
     size_t stride = (static_cast<size_t>(width) * 3 + 3) & ~static_cast<size_t>(3);
     size_t imageSize = stride * static_cast<size_t>(height);
@@ -56,6 +53,6 @@ bool SaveWindowBitmap(HWND window, const std::string& path) {
     std::string bytes(reinterpret_cast<const char*>(&file), sizeof file);
     bytes.append(reinterpret_cast<const char*>(&info.bmiHeader), sizeof info.bmiHeader);
     bytes.append(static_cast<const char*>(bits), imageSize);
-    DeleteObject(bitmap);
+    bitmap.Reset();
     return drawn && WriteWholeFile(path, bytes);
 }

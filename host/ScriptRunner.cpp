@@ -15,6 +15,7 @@
 #include "Report.h"
 #include "Screenshot.h"
 #include "Script.h"
+#include "WinHandles.h"
 
 namespace {
 
@@ -153,9 +154,8 @@ bool ScriptRunner::Run(const std::vector<std::string>& words) {
     }
     if (command == "print-menu") {
         if (arg == "folder") {
-            HMENU menu = window_.BuildFolderMenu();
-            PrintMenu(menu, "folder");
-            DestroyMenu(menu);
+            UniqueMenu menu(window_.BuildFolderMenu());
+            PrintMenu(menu.Get(), "folder");
         } else {
             PrintMenu(window_.MenuBar(), "bar");
         }
@@ -218,12 +218,12 @@ bool ScriptRunner::Run(const std::vector<std::string>& words) {
 }
 
 bool ScriptRunner::Menu(const std::string& text, bool folderMenu) {
-    HMENU menu = folderMenu ? window_.BuildFolderMenu() : window_.MenuBar();
+    // The folder menu is built for this lookup and owned here; the menu bar is the window's.
+    UniqueMenu built(folderMenu ? window_.BuildFolderMenu() : nullptr);
+    HMENU menu = folderMenu ? built.Get() : window_.MenuBar();
     UINT id = 0;
     bool found = FindMenuItem(menu, text, &id);
-    if (folderMenu) {
-        DestroyMenu(menu);
-    }
+    built.Reset();
     if (!found) {
         gReport.Fail(std::string(folderMenu ? "folder menu" : "menu") + " has no item \"" + text + "\"");
         return false;

@@ -1,7 +1,7 @@
 #include "MailFile.h"
 
-#include "DigestSplitter.h"
 #include "HostApi.h"
+#include "ImportSink.h"
 
 MailFile::MailFile(const char* path) : path(path ? path : "") {
     hasNames = DeriveMailNames(this->path.c_str(), &names);
@@ -13,22 +13,21 @@ MailFile::~MailFile() {
 
 int MailFile::Open() {
     Close();
-    handle = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
+    handle.Reset(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle.IsValid()) {
         return 0;
     }
-    source.SetHandle(handle);
+    source.SetHandle(handle.Get());
     reader.Attach(&source, chunkSize);
     return 1;
 }
 
 void MailFile::Close() {
-    if (handle != INVALID_HANDLE_VALUE) {
+    if (handle.IsValid()) {
         reader.Attach(nullptr);
-        CloseHandle(handle);
-        handle = INVALID_HANDLE_VALUE;
         source.SetHandle(INVALID_HANDLE_VALUE);
+        handle.Reset();
     }
 }
 

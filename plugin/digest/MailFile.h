@@ -13,6 +13,7 @@
 #include "LineReader.h"
 #include "MailNames.h"
 #include "MimeText.h"
+#include "WinHandles.h"
 
 class TextBuffer;
 
@@ -35,7 +36,7 @@ public:
     // 1 when the file could be opened for reading, else 0.
     int Open();
     void Close();
-    bool IsOpen() const { return handle != INVALID_HANDLE_VALUE; }
+    bool IsOpen() const { return handle.IsValid(); }
 
     int ReadLine(TextBuffer& buffer) { return reader.ReadLine(buffer); }
     int ReadHeaderLine(TextBuffer& buffer) { return reader.ReadHeaderLine(buffer); }
@@ -67,7 +68,7 @@ private:
     std::string path;
     MailNames names;
     bool hasNames = false;
-    HANDLE handle = INVALID_HANDLE_VALUE;
+    UniqueFileHandle handle;
     Delimiters delimiters;
     FileByteSource source;
     LineReader reader;

@@ -1,10 +1,24 @@
 #include "Lifecycle.h"
 
 #include "AboutDialog.h"
+#include "BoundedText.h"
 #include "HostApi.h"
 #include "SplitQueue.h"
 
 namespace frame {
+
+namespace {
+
+// The load error box: caption "プラグインエラー", error icon, no owner.
+void ShowHostApiBindError() {
+    char message[256];
+    text::Format(message, sizeof message,
+                 "プラグイン「%s」でエラーが発生しました。\r\nQuenla32とプラグインのバージョンを確認してください",
+                 GetPlugName());
+    MessageBoxA(nullptr, message, "プラグインエラー", MB_OK | MB_ICONERROR);
+}
+
+}  // namespace
 
 const char* GetPlugName() {
     return "Pikuno";

@@ -17,3 +17,8 @@
 #define IDI_UNTICKED 132
 #define IDI_TICKED 133
 #define IDC_MESSAGE_LIST 1001
+// Progress of the scan that precedes the selection: template and controls.
+#define IDD_SCAN_PROGRESS 102
+#define IDC_SCAN_TEXT 1005
+#define IDC_SCAN_COUNT 1006
+#define IDC_SCAN_BAR 1007

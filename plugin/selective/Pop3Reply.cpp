@@ -5,17 +5,41 @@
 
 namespace pop3 {
 
+std::size_t FindReplyEnd(const char* text, std::size_t length, bool multiLine, std::size_t* scan) {
+    if (!text || !scan) {
+        return 0;
+    }
+    std::size_t at = *scan;
+    while (at < length) {
+        const char* lf = static_cast<const char*>(std::memchr(text + at, '\n', length - at));
+        if (!lf) {
+            break;
+        }
+        std::size_t next = static_cast<std::size_t>(lf - text) + 1;
+        if (at == 0) {
+            if (!multiLine || text[0] == '-') {
+                *scan = next;
+                return next;
+            }
+        } else {
+            std::size_t line = next - 1 - at;  // without the LF
+            if (line > 0 && text[at + line - 1] == '\r') {
+                --line;
+            }
+            if (line == 1 && text[at] == '.') {
+                *scan = next;
+                return next;
+            }
+        }
+        at = next;
+    }
+    *scan = at;
+    return 0;
+}
+
 bool IsReplyComplete(const char* text, std::size_t length, bool multiLine) {
-    if (!text || length == 0) {
-        return false;
-    }
-    if (!multiLine) {
-        return text[length - 1] == '\n';
-    }
-    if (length >= 5 && std::memcmp(text + length - 5, "\r\n.\r\n", 5) == 0) {
-        return true;
-    }
-    return text[0] == '-' && std::memchr(text, '\n', length) != nullptr;
+    std::size_t scan = 0;
+    return length > 0 && FindReplyEnd(text, length, multiLine, &scan) == length;
 }
 
 std::size_t GrowReplyCapacity(std::size_t capacity) {
@@ -159,6 +183,79 @@ char* ParseUidlReply(char* reply) {
         return nullptr;  // message number
     }
     return NextToken(&cursor, " \r\n");
+}
+
+namespace {
+
+bool SameWordIgnoringCase(const char* begin, const char* end, const char* word) {
+    for (; begin < end && *word; ++begin, ++word) {
+        char a = *begin;
+        if (a >= 'a' && a <= 'z') {
+            a = static_cast<char>(a - 'a' + 'A');
+        }
+        if (a != *word) {
+            return false;
+        }
+    }
+    return begin == end && *word == '\0';
+}
+
+}  // namespace
+
+int32_t ParseUidlListing(char* reply, int32_t count, char** uidls) {
+    if (!reply || !uidls || count <= 0) {
+        return 0;
+    }
+    char* cursor = std::strchr(reply, '\n');
+    if (!cursor) {
+        return 0;  // not even the status line
+    }
+    ++cursor;
+    int32_t filled = 0;
+    while (char* lf = std::strchr(cursor, '\n')) {
+        char* line = cursor;
+        cursor = lf + 1;
+        *lf = '\0';
+        if (lf > line && lf[-1] == '\r') {
+            lf[-1] = '\0';
+        }
+        if (line[0] == '.' && line[1] == '\0') {
+            break;
+        }
+        char* words = line;
+        char* number = NextToken(&words, " \t");
+        char* uidl = NextToken(&words, " \t");
+        if (!number || !uidl) {
+            continue;
+        }
+        int64_t n = 0;
+        const char* p = number;
+        for (; *p >= '0' && *p <= '9' && n <= count; ++p) {
+            n = n * 10 + (*p - '0');
+        }
+        if (*p != '\0' || n < 1 || n > count || uidls[n - 1]) {
+            continue;
+        }
+        uidls[n - 1] = uidl;
+        ++filled;
+    }
+    return filled;
+}
+
+bool CapaOffersPipelining(const char* reply) {
+    if (!reply || reply[0] != '+') {
+        return false;
+    }
+    const char* line = std::strchr(reply, '\n');
+    while (line) {
+        ++line;
+        const char* end = line + std::strcspn(line, " \t\r\n");
+        if (SameWordIgnoringCase(line, end, "PIPELINING")) {
+            return true;
+        }
+        line = std::strchr(line, '\n');
+    }
+    return false;
 }
 
 }  // namespace pop3

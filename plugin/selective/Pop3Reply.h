@@ -12,10 +12,20 @@ namespace pop3 {
 // Size of a fresh reply buffer.
 constexpr std::size_t kReplyInitialCapacity = 1024;
 
-// True when the text received so far is a whole reply. Single-line: the last
-// byte is LF. Multi-line: the last five bytes are CR LF . CR LF, or the first
-// line is complete and begins with "-" (a refused LIST or TOP is one line only,
-// and waiting for a terminator that never comes would hang the host's window).
+// Finds where the reply that begins at text ends. A line ends at LF, with or
+// without a CR before it, so that a server writing bare LF is framed as its
+// CR LF form would be. Single-line: the first line. Multi-line: up to the line
+// "." (a stuffed ".." line is no end), or the first line alone when it begins
+// with "-" (a refused LIST or TOP is one line only, and waiting for a terminator
+// that never comes would hang the host's window).
+// Returns the reply's length through its last LF, or 0 when more bytes are
+// needed. *scan carries the search across calls for one reply (0 before the
+// first call), so that a reply arriving in many pieces is looked at once:
+// it is the offset of the first line not yet examined.
+std::size_t FindReplyEnd(const char* text, std::size_t length, bool multiLine, std::size_t* scan);
+
+// True when text[0, length) is exactly one whole reply (FindReplyEnd ends it at
+// length).
 bool IsReplyComplete(const char* text, std::size_t length, bool multiLine);
 
 // Capacity for a full reply buffer: doubles, so that a long listing costs
@@ -44,5 +54,17 @@ int32_t ParseSizeListing(const char* reply, int32_t** sizes);
 // names no message), null when it has fewer than three words, and null when the
 // line never ended (the connection broke): its last word may be cut.
 char* ParseUidlReply(char* reply);
+
+// Stores in uidls[n - 1] a pointer to the UIDL of message n for every line
+// "n uidl" of a multi-line UIDL listing (status line not examined), split in
+// place. Lines whose number is outside 1..count, a repeated number and lines
+// without a second word are passed over; entries without a line stay as they
+// were. Reads up to the "." line or the end of the text, complete lines only.
+// Returns the number of entries filled.
+int32_t ParseUidlListing(char* reply, int32_t count, char** uidls);
+
+// True when a CAPA reply (positive, the capability lines after its status line)
+// lists PIPELINING, compared without regard to case.
+bool CapaOffersPipelining(const char* reply);
 
 }  // namespace pop3

@@ -21,18 +21,145 @@ namespace {
 
 DWORD gReceiveTimeoutMs = kPopReceiveTimeoutMs;
 PopHostLookup gHostLookup = nullptr;
+PopMessagePump gPump = nullptr;
+void* gPumpContext = nullptr;
+
+// Signalled by Winsock for the session socket (read, write, close), so that a
+// wait can watch the socket and the thread's message queue at once.
+WSAEVENT gSocketEvent = WSA_INVALID_EVENT;
+bool gReplyCut = false;
+bool gCancelled = false;
+
+// Bytes received and not yet handed out as a reply: [head, tail) of data.
+struct ReceiveBuffer {
+    char* data = nullptr;
+    std::size_t capacity = 0;
+    std::size_t head = 0;
+    std::size_t tail = 0;
+};
+ReceiveBuffer gIn;
+constexpr std::size_t kReceiveChunk = 16384;
+
+void ReleaseReceiveBuffer() {
+    std::free(gIn.data);
+    gIn = ReceiveBuffer();
+}
 
 void CloseSessionSocket() {
     if (gSessionSocket != INVALID_SOCKET) {
         closesocket(gSessionSocket);
         gSessionSocket = INVALID_SOCKET;
     }
+    if (gSocketEvent != WSA_INVALID_EVENT) {
+        WSACloseEvent(gSocketEvent);
+        gSocketEvent = WSA_INVALID_EVENT;
+    }
 }
 
-// One send call per piece; a failed send shows up at the next read.
+enum class Wait { kSocket, kTimedOut, kCancelled };
+
+// Waits until the socket has news or the deadline (a GetTickCount value) passes,
+// running the message pump meanwhile.
+Wait WaitForSocket(DWORD deadline) {
+    for (;;) {
+        DWORD now = GetTickCount();
+        DWORD left = static_cast<LONG>(deadline - now) > 0 ? deadline - now : 0;
+        if (left == 0) {
+            return Wait::kTimedOut;
+        }
+        DWORD result;
+        if (gPump) {
+            DWORD slice = left < kPopPumpIntervalMs ? left : kPopPumpIntervalMs;
+            result = MsgWaitForMultipleObjectsEx(1, &gSocketEvent, slice, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+            if (result != WAIT_OBJECT_0) {
+                if (!gPump(gPumpContext)) {
+                    gCancelled = true;
+                    return Wait::kCancelled;
+                }
+                if (result == WAIT_FAILED) {
+                    return Wait::kTimedOut;
+                }
+                continue;
+            }
+        } else {
+            result = WaitForSingleObject(gSocketEvent, left);
+            if (result != WAIT_OBJECT_0) {
+                return Wait::kTimedOut;
+            }
+        }
+        WSANETWORKEVENTS events;
+        WSAEnumNetworkEvents(gSessionSocket, gSocketEvent, &events);  // resets the event
+        return Wait::kSocket;
+    }
+}
+
+// Receives into data; > 0 bytes, 0 closed, -1 broken or timed out, -2 cancelled.
+int ReceiveSome(char* data, std::size_t room) {
+    if (gSessionSocket == INVALID_SOCKET) {
+        return -1;
+    }
+    const DWORD deadline = GetTickCount() + gReceiveTimeoutMs;
+    for (;;) {
+        int got = recv(gSessionSocket, data, static_cast<int>(room > INT_MAX ? INT_MAX : room), 0);
+        if (got >= 0) {
+            return got;
+        }
+        if (WSAGetLastError() != WSAEWOULDBLOCK) {
+            return -1;
+        }
+        Wait wait = WaitForSocket(deadline);
+        if (wait == Wait::kCancelled) {
+            return -2;
+        }
+        if (wait == Wait::kTimedOut) {
+            return -1;
+        }
+    }
+}
+
+// Hands out the first length bytes of the receive buffer as the reply.
+int TakeReply(std::size_t length) {
+    char* reply = static_cast<char*>(std::malloc(length + 1));
+    if (!reply) {
+        CloseSessionSocket();  // the unread reply would be taken for the next one
+        gReplyCut = true;
+        gIn.head = gIn.tail = 0;
+        return 0;
+    }
+    if (length > 0) {
+        std::memcpy(reply, gIn.data + gIn.head, length);
+    }
+    reply[length] = '\0';
+    gIn.head += length;
+    if (gIn.head == gIn.tail) {
+        gIn.head = gIn.tail = 0;
+    }
+    gResponseBuffer = reply;
+    return static_cast<int>(length > INT_MAX ? INT_MAX : length);
+}
+
+// Room for at least one more receive behind tail; false when memory is short.
+bool MakeRoom() {
+    if (gIn.head > 0) {
+        std::memmove(gIn.data, gIn.data + gIn.head, gIn.tail - gIn.head);
+        gIn.tail -= gIn.head;
+        gIn.head = 0;
+    }
+    if (gIn.capacity - gIn.tail >= kReceiveChunk / 4 && gIn.data) {
+        return true;
+    }
+    std::size_t grown = gIn.capacity == 0 ? kReceiveChunk : pop3::GrowReplyCapacity(gIn.capacity);
+    char* bigger = grown ? static_cast<char*>(std::realloc(gIn.data, grown)) : nullptr;
+    if (!bigger) {
+        return false;
+    }
+    gIn.data = bigger;
+    gIn.capacity = grown;
+    return true;
+}
+
 void SendPiece(const char* piece) {
-    std::size_t length = text::Length(piece);
-    send(gSessionSocket, piece ? piece : "", static_cast<int>(length > INT_MAX ? INT_MAX : length), 0);
+    PopSendBytes(piece ? piece : "", text::Length(piece));
 }
 
 void SendNumber(int32_t n) {
@@ -65,8 +192,44 @@ void PopSetHostLookup(PopHostLookup lookup) {
     gHostLookup = lookup;
 }
 
+void PopSetMessagePump(PopMessagePump pump, void* context) {
+    gPump = pump;
+    gPumpContext = context;
+}
+
+bool PopReplyCut() {
+    return gReplyCut;
+}
+
+bool PopCancelled() {
+    return gCancelled;
+}
+
+bool PopSendBytes(const char* bytes, std::size_t length) {
+    if (gSessionSocket == INVALID_SOCKET) {
+        return false;
+    }
+    const DWORD deadline = GetTickCount() + gReceiveTimeoutMs;
+    while (length > 0) {
+        int sent = send(gSessionSocket, bytes, static_cast<int>(length > INT_MAX ? INT_MAX : length), 0);
+        if (sent > 0) {
+            bytes += sent;
+            length -= static_cast<std::size_t>(sent);
+            continue;
+        }
+        // The server's buffers are full: wait until it has read some.
+        if (sent == 0 || WSAGetLastError() != WSAEWOULDBLOCK || WaitForSocket(deadline) != Wait::kSocket) {
+            return false;
+        }
+    }
+    return true;
+}
+
 bool PopConnect(const char* server, int port) {
     CloseSessionSocket();  // one session at a time: never leak an earlier socket
+    ReleaseReceiveBuffer();
+    gReplyCut = false;
+    gCancelled = false;
     if (!server || port < 1 || port > 65535) {
         return false;
     }
@@ -79,6 +242,8 @@ bool PopConnect(const char* server, int port) {
         MessageBoxA(nullptr, "Socket Create Error", "Kirvan", MB_OK);
         return false;
     }
+    // The waits of every read apply the time-out themselves (the socket does not
+    // block once connected); the socket carries it too, for any blocking use.
     DWORD timeout = gReceiveTimeoutMs;
     setsockopt(gSessionSocket, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
     // Commands go out in several small sends; with Nagle's algorithm each later
@@ -96,48 +261,47 @@ bool PopConnect(const char* server, int port) {
         CloseSessionSocket();
         return false;
     }
+    // From here on the socket does not block: every wait goes through
+    // WaitForSocket, which also keeps the thread's messages flowing.
+    gSocketEvent = WSACreateEvent();
+    if (gSocketEvent == WSA_INVALID_EVENT ||
+        WSAEventSelect(gSessionSocket, gSocketEvent, FD_READ | FD_WRITE | FD_CLOSE) == SOCKET_ERROR) {
+        CloseSessionSocket();
+        return false;
+    }
     return true;
 }
 
 int PopReadResponse(bool multiLine) {
     std::free(gResponseBuffer);
     gResponseBuffer = nullptr;
+    gReplyCut = false;
 
-    std::size_t capacity = pop3::kReplyInitialCapacity;
-    char* buffer = static_cast<char*>(std::malloc(capacity));
-    if (!buffer) {
-        CloseSessionSocket();  // the unread reply would be taken for the next one
-        return 0;
-    }
-    std::size_t received = 0;
+    std::size_t scan = 0;
     for (;;) {
-        std::size_t room = capacity - received - 1;  // one byte stays for the NUL
-        int got = recv(gSessionSocket, buffer + received, static_cast<int>(room > INT_MAX ? INT_MAX : room), 0);
+        std::size_t held = gIn.tail - gIn.head;
+        std::size_t end = held ? pop3::FindReplyEnd(gIn.data + gIn.head, held, multiLine, &scan) : 0;
+        if (end > 0) {
+            return TakeReply(end);
+        }
+        if (gSessionSocket == INVALID_SOCKET || !MakeRoom()) {
+            CloseSessionSocket();
+            gReplyCut = true;
+            return TakeReply(held);
+        }
+        int got = ReceiveSome(gIn.data + gIn.tail, gIn.capacity - gIn.tail);
         if (got <= 0) {
             // Closed, broken or timed out: after a time-out the connection is in an
             // undefined state, and a silent server would cost every later read the
-            // whole time-out again.
-            CloseSessionSocket();
-            break;
-        }
-        received += static_cast<std::size_t>(got);
-        if (pop3::IsReplyComplete(buffer, received, multiLine)) {
-            break;
-        }
-        if (received == capacity - 1) {
-            std::size_t grown = pop3::GrowReplyCapacity(capacity);
-            char* bigger = grown ? static_cast<char*>(std::realloc(buffer, grown)) : nullptr;
-            if (!bigger) {
+            // whole time-out again. A cancel keeps the socket for the quit.
+            if (got != -2) {
                 CloseSessionSocket();
-                break;
             }
-            buffer = bigger;
-            capacity = grown;
+            gReplyCut = true;
+            return TakeReply(held);
         }
+        gIn.tail += static_cast<std::size_t>(got);
     }
-    buffer[received] = '\0';
-    gResponseBuffer = buffer;
-    return static_cast<int>(received > INT_MAX ? INT_MAX : received);
 }
 
 bool PopIsOk() {
@@ -186,13 +350,27 @@ void PopSendTop(int32_t n) {
     SendPiece(" 0\r\n");
 }
 
+bool PopCapa() {
+    SendPiece("capa\r\n");
+    PopReadResponse(true);
+    return !gReplyCut && pop3::CapaOffersPipelining(gResponseBuffer);
+}
+
 void PopQuit() {
     SendPiece("quit\r\n");
     PopReadResponse(false);
     CloseSessionSocket();
+    ReleaseReceiveBuffer();
+}
+
+void PopAbandon() {
+    SendPiece("quit\r\n");
+    CloseSessionSocket();
+    ReleaseReceiveBuffer();
 }
 
 void PopReleaseBuffers() {
+    ReleaseReceiveBuffer();
     std::free(gResponseBuffer);
     gResponseBuffer = nullptr;
     std::free(gSizeTable);

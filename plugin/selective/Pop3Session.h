@@ -7,6 +7,7 @@
 #include <winsock2.h>
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 
 // The session's TCP socket; INVALID_SOCKET when there is none.
@@ -38,11 +39,35 @@ void PopSetHostLookup(PopHostLookup lookup);
 // 1..65535 is refused like an unreachable server.
 bool PopConnect(const char* server, int port);
 
-// Reads one reply into gResponseBuffer and returns its length. A closed or broken
-// connection, the receive time-out or a failed allocation end the read with what
-// had arrived; the socket is then closed, so later reads of the same session end
-// at once instead of waiting out the time-out again.
+// Called while a read or a send waits for the socket: when the thread's queue
+// has input, and at least every kPopPumpIntervalMs. It dispatches the thread's
+// messages (so that the host's window repaints) and returns false to cancel the
+// session's wait. Null (the default): the wait only watches the socket.
+typedef bool (*PopMessagePump)(void* context);
+constexpr DWORD kPopPumpIntervalMs = 100;
+void PopSetMessagePump(PopMessagePump pump, void* context);
+
+// Reads one reply into gResponseBuffer and returns its length. Replies are cut
+// from a receive buffer that keeps whatever arrived beyond the reply at hand
+// (the replies to commands sent ahead). A line ends at LF, with or without CR.
+// A closed or broken connection, the receive time-out or a failed allocation
+// end the read with what had arrived; the socket is then closed, so later reads
+// of the same session end at once instead of waiting out the time-out again.
+// A cancel from the message pump also ends the read, leaving the socket open.
 int PopReadResponse(bool multiLine);
+
+// True when the last read ended before its reply was whole (closed, broken,
+// timed out, out of memory or cancelled).
+bool PopReplyCut();
+// True when the message pump cancelled a wait of this session.
+bool PopCancelled();
+
+// Sends bytes in one send call (more than one when the socket takes them in
+// parts); false when the connection is gone. Several commands may go in one.
+bool PopSendBytes(const char* bytes, std::size_t length);
+
+// Sends capa; true when the server lists PIPELINING.
+bool PopCapa();
 
 // True when the last reply begins with "+".
 bool PopIsOk();
@@ -62,6 +87,10 @@ void PopSendTop(int32_t n);
 
 // Sends quit, reads the reply and closes gSessionSocket.
 void PopQuit();
+
+// Sends quit and closes gSessionSocket without waiting for any reply: the
+// session ends with replies still owed (a cancelled or broken scan).
+void PopAbandon();
 
 // Releases gResponseBuffer and gSizeTable and sets both null; gMessageCount keeps
 // its value. Called at the end of every session.

@@ -2,6 +2,7 @@
 
 #include "BoundedText.h"
 #include "HostApi.h"
+#include "MailboxScan.h"
 #include "Pop3Session.h"
 #include "SubjectExtract.h"
 #include "UidlList.h"
@@ -121,17 +122,14 @@ void FillMessageList() {
     WaitCursor wait;
     RedrawOff quiet(gMessageList);
     for (int32_t n = 1; n <= gMessageCount; ++n) {
-        PopSendTop(n);
-        char* subject = ExtractSubject();
-
+        // The scan has fetched every header before the dialog was made.
         LVITEMA item = {};
         item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
         item.iItem = n - 1;
-        item.pszText = subject;
+        item.pszText = ScannedSubject(n);
         item.iImage = 0;
         item.lParam = n;
         LRESULT index = SendMessageA(gMessageList, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
-        ReleaseSubject(subject);  // the control keeps its own copy
         if (index < 0 || !gSizeTable) {
             continue;
         }
@@ -151,8 +149,9 @@ char* ExtractSubject() {
 }
 
 void CollectUnticked(HWND dialog) {
+    // Nothing goes to the server here: the UIDLs were scanned before the dialog
+    // opened, so the choice holds even when the session has been dropped since.
     {
-        WaitCursor wait;
         for (int32_t i = 0; i < gMessageCount; ++i) {
             LRESULT state = SendMessageA(gMessageList, LVM_GETITEMSTATE, static_cast<WPARAM>(i), LVIS_STATEIMAGEMASK);
             if (((state & LVIS_STATEIMAGEMASK) >> 12) != kStateUnticked) {
@@ -164,7 +163,7 @@ void CollectUnticked(HWND dialog) {
             if (!SendMessageA(gMessageList, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) {
                 continue;
             }
-            gUidlList.AddUnique(PopFetchUidl(static_cast<int32_t>(item.lParam)));
+            gUidlList.AddUnique(ScannedUidl(static_cast<int32_t>(item.lParam)));
         }
     }
     EndDialog(dialog, IDOK);

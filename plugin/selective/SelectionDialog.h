@@ -1,7 +1,8 @@
 #pragma once
 // The message selection dialog: every message on the server with its subject and
-// size in a check-box list, opened while the POP3 session is logged in and LIST
-// has been read. On OK the UIDLs of the messages left unticked go into gUidlList.
+// size in a check-box list, opened once the scan (MailboxScan) has fetched every
+// header and UIDL. On OK the UIDLs of the messages left unticked go into
+// gUidlList, taken from the scan: the dialog itself never talks to the server.
 
 #include <windows.h>
 #include <commctrl.h>
@@ -21,12 +22,12 @@ INT_PTR CALLBACK SelectionDialogProc(HWND dialog, UINT message, WPARAM wParam, L
 // dialog has no list control.
 bool InitMessageList(HWND dialog);
 
-// One TOP n 0 exchange per message; inserts subject and size in message order.
+// Inserts the scanned subject and the size of every message in message order.
 void FillMessageList();
 
 // Reads a TOP reply and returns its decoded Subject (release it with
-// ReleaseSubject), or kNoSubject.
+// ReleaseSubject), or kNoSubject. The scan does the same for every reply.
 char* ExtractSubject();
 
-// UIDL of every unticked message into gUidlList, then ends the dialog with 1.
+// Scanned UIDL of every unticked message into gUidlList, then ends the dialog with 1.
 void CollectUnticked(HWND dialog);

@@ -6,7 +6,9 @@
 #include "BoundedText.h"
 #include "DialUp.h"
 #include "HostApi.h"
+#include "MailboxScan.h"
 #include "Pop3Session.h"
+#include "ScanProgress.h"
 #include "SelectionDialog.h"
 #include "SettingsFiles.h"
 #include "UidlList.h"
@@ -21,6 +23,12 @@ const char kNoDialUpEntryText[] =
 const char kDialUpFailedText[] = "ダイアルアップに失敗しました";
 
 namespace {
+
+// One command at a time: the session's waits dispatch messages, and a second
+// selective receive chosen meanwhile must not start inside the first.
+bool gCommandRunning = false;
+
+LRESULT RunSelectiveReceiveOnce(HWND window, LPARAM value);
 
 void ShowKirvanMessage(HWND window, const char* text) {
     MessageBoxA(window, text, "Kirvan", MB_OK);
@@ -91,7 +99,19 @@ bool LastLineUnfinished(HANDLE file, bool canRead) {
 
 }  // namespace
 
-LRESULT WINAPI RunSelectiveReceive(HWND window, LPARAM) {
+LRESULT WINAPI RunSelectiveReceive(HWND window, LPARAM value) {
+    if (gCommandRunning) {
+        return 0;
+    }
+    gCommandRunning = true;
+    LRESULT result = RunSelectiveReceiveOnce(window, value);
+    gCommandRunning = false;
+    return result;
+}
+
+namespace {
+
+LRESULT RunSelectiveReceiveOnce(HWND window, LPARAM) {
     char kirvanPath[kPathBufferSize];
     char accountPath[kPathBufferSize];
     if (!AccountFilePath(window, "Kirvan.ini", kirvanPath) ||
@@ -142,6 +162,48 @@ LRESULT WINAPI RunSelectiveReceive(HWND window, LPARAM) {
     return 0;
 }
 
+}  // namespace
+
+namespace {
+
+// What the user chose decides which UIDLs the scan must know before anything
+// is shown: every one for the dialog, those of the messages above the limit
+// for the size filter.
+enum class Choice { kDialog, kSizeFilter, kNothing };
+
+// The scan after the login: capa, list, then the UIDLs and headers. kComplete
+// when the choice can be made without the server from here on.
+ScanOutcome ScanForChoice(Choice choice, int32_t limit) {
+    bool pipelining = PopCapa();
+    if (PopReplyCut()) {
+        return PopCancelled() ? ScanOutcome::kCancelled : ScanOutcome::kBroken;
+    }
+    PopList();
+    if (PopReplyCut()) {
+        return PopCancelled() ? ScanOutcome::kCancelled : ScanOutcome::kBroken;
+    }
+    if (choice == Choice::kDialog) {
+        return ScanMailbox(true, nullptr, pipelining);
+    }
+    if (choice != Choice::kSizeFilter || !gSizeTable || gMessageCount <= 0) {
+        return ScanOutcome::kComplete;
+    }
+    bool* above = static_cast<bool*>(std::calloc(static_cast<std::size_t>(gMessageCount), sizeof(bool)));
+    if (!above) {
+        return ScanOutcome::kBroken;
+    }
+    bool any = false;
+    for (int32_t n = 1; n <= gMessageCount; ++n) {
+        above[n - 1] = limit < gSizeTable[n - 1];
+        any = any || above[n - 1];
+    }
+    ScanOutcome outcome = any ? ScanMailbox(false, above, pipelining) : ScanOutcome::kComplete;
+    std::free(above);
+    return outcome;
+}
+
+}  // namespace
+
 bool RunPopSession(HWND window, const char* server, int port, const char* user) {
     char kirvanPath[kPathBufferSize];
     if (!AccountFilePath(window, "Kirvan.ini", kirvanPath)) {
@@ -150,24 +212,56 @@ bool RunPopSession(HWND window, const char* server, int port, const char* user) 
     if (!PopConnect(server, port)) {
         return false;
     }
+    ScanProgress progress(window);
     PopReadResponse(false);  // the greeting; its content does not matter
 
     FilterSettings settings = ReadFilterSettings(kirvanPath, FilterDefaults::Plugin);
     PasswordScrub scrub{settings};
     bool loggedIn = PopLogin(user, settings.pass);
-    if (loggedIn) {
-        PopList();
-        gUidlList.RemoveAll();
-        if (settings.FilterType == 0) {
-            ShowSelectionDialog(window);
-        } else if (settings.FilterType == 1 && settings.CheckSize != 0) {
-            ApplySizeFilter(settings.FilterSize);
-        }
-        AppendUidlFile(window);
+    if (!loggedIn) {
+        PopQuit();
+        PopReleaseBuffers();
+        return false;
     }
+
+    Choice choice = Choice::kNothing;
+    if (settings.FilterType == 0) {
+        choice = Choice::kDialog;
+    } else if (settings.FilterType == 1 && settings.CheckSize != 0) {
+        choice = Choice::kSizeFilter;
+    }
+    gUidlList.RemoveAll();
+    ScanOutcome outcome = ScanForChoice(choice, settings.FilterSize);
+    if (outcome != ScanOutcome::kComplete) {
+        // Replies may still be owed: say goodbye without waiting for them.
+        PopAbandon();
+        progress.Finish();
+        if (outcome == ScanOutcome::kBroken) {
+            ShowKirvanMessage(window, kScanFailedText);
+        }
+        ScanRelease();
+        PopReleaseBuffers();
+        return false;
+    }
+    // Everything the choice needs is known: the session ends before the user
+    // has read the list, so a server's idle time-out cannot touch the choice.
     PopQuit();
+    progress.Finish();
+    if (progress.Cancelled()) {
+        ScanRelease();  // cancelled while saying goodbye: still a cancel
+        PopReleaseBuffers();
+        return false;
+    }
+
+    if (choice == Choice::kDialog) {
+        ShowSelectionDialog(window);
+    } else if (choice == Choice::kSizeFilter) {
+        ApplySizeFilter(settings.FilterSize);
+    }
+    AppendUidlFile(window);
+    ScanRelease();
     PopReleaseBuffers();
-    return loggedIn;
+    return true;
 }
 
 void ApplySizeFilter(int32_t limit) {
@@ -178,7 +272,7 @@ void ApplySizeFilter(int32_t limit) {
         if (limit >= gSizeTable[n - 1]) {
             continue;  // left to the host's retrieval
         }
-        gUidlList.AddUnique(PopFetchUidl(n));
+        gUidlList.AddUnique(ScannedUidl(n));
     }
 }
 

@@ -6,12 +6,15 @@
 class CUidlList {
 public:
     CUidlList() = default;
-    virtual ~CUidlList();
+    // Not virtual: the eight operations below are the whole table of virtual
+    // operations, in this slot order, with nothing before them. The plug-in's one
+    // list is static and never deleted through a pointer.
+    ~CUidlList();
     CUidlList(const CUidlList&) = delete;
     CUidlList& operator=(const CUidlList&) = delete;
 
-    // Slot order matters: a derived list may replace Find, Add or RemoveAt and
-    // AddUnique and Remove then reach the replacement.
+    // A derived list may replace Find, Add or RemoveAt, and AddUnique and Remove
+    // then reach the replacement.
     virtual void RemoveAll();
     virtual const char* Find(const char* text);
     virtual const char* AddUnique(const char* text);
@@ -23,23 +26,32 @@ public:
 
 protected:
     int32_t count = 0;
-    char** items = nullptr;  // the count entries in order; null exactly when count is 0
+    // The count entries in order, in a malloc'd block (at least count pointers);
+    // null exactly when count is 0. A derived list may put a malloc'd array of
+    // its own here: the list asks the heap how large the block is before it
+    // writes behind the last entry, so it never writes past an array.
+    char** items = nullptr;
 
 private:
-    bool OwnsArray() const { return items != nullptr && items == allocated && count == allocatedCount; }
-    bool Reserve();
+    // A hash index of the entries so that Find of tens of thousands of UIDLs does
+    // not compare every text: slot → entry index + 1 (0 = empty), with the entry
+    // pointer as it was indexed. It describes `indexedCount` entries of the array
+    // `indexedItems`; a different array, fewer entries, or an entry pointer that
+    // no longer matches makes Find build it again. Found entries are always
+    // compared with the text itself, and an index entry is only followed while it
+    // lies within count and still names the same text block, so a stale index is
+    // never read through. One thing it cannot see: a derived list that writes a
+    // different text block over an entry already indexed, in an array at the same
+    // address, gets "not found" for that new text until the index is rebuilt.
+    void DropIndex();
+    bool UpdateIndex();
+    void IndexEntry(int32_t index);
 
-    // The array grows geometrically, so that filling a list of tens of thousands of
-    // UIDLs does not copy the whole array at every addition, and beside it lies a hash
-    // of every entry, so that the linear search of Find reads one compact array
-    // instead of every text. Both describe the array as the base operations last left
-    // it (`allocated` holding `allocatedCount` entries). A derived list that sets items
-    // or count itself is taken to hold a malloc'd array of exactly count entries; the
-    // next Add adopts that array and hashes it.
-    char** allocated = nullptr;
-    int32_t allocatedCount = 0;
-    int32_t capacity = 0;
-    uint32_t* hashes = nullptr;  // may be null: Find then compares every text
+    int32_t* slots = nullptr;
+    char** slotTexts = nullptr;
+    uint32_t slotMask = 0;  // slot count - 1 (a power of two)
+    char** indexedItems = nullptr;
+    int32_t indexedCount = 0;
 };
 
 // The one list of the plug-in: filled by a selective receive, read by VbxRecFilter,

@@ -4,6 +4,7 @@
 
 #include "BoundedText.h"
 #include "SettingsFiles.h"
+#include "WinHandles.h"
 
 namespace {
 
@@ -147,8 +148,8 @@ void AccountComboBox::Fill(const char* mailboxDir, const char* currentName) {
         return;
     }
     WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(pattern, &found);
-    if (search == INVALID_HANDLE_VALUE) {
+    UniqueFindHandle search(FindFirstFileA(pattern, &found));
+    if (!search) {
         return;
     }
     do {
@@ -166,8 +167,8 @@ void AccountComboBox::Fill(const char* mailboxDir, const char* currentName) {
         if (currentName && currentName[0] != '\0' && text::EqualsNoCase(currentName, found.cFileName)) {
             trackedSelection_ = Count() - 1;
         }
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
+    } while (FindNextFileA(search.Get(), &found));
+    search.Reset();
     SendMessageA(window_, CB_SETCURSEL, static_cast<WPARAM>(trackedSelection_), 0);
 }
 

@@ -32,12 +32,6 @@ bool PikunoIniPath(char* path, std::size_t size) {
 CDigestPage::CDigestPage() : CPropertyPage(IDD_DIGEST_PAGE) {}
 
 CDigestPage::~CDigestPage() {
-    for (HICON& icon : buttonIcons_) {
-        if (icon) {
-            DestroyIcon(icon);
-            icon = nullptr;
-        }
-    }
     if (icons_) {
         iconsApi_.Destroy(icons_);
     }
@@ -82,11 +76,10 @@ void CDigestPage::OnInitialize() {
     iconsApi_ = ImageListApi::ForControl(GetDlgItem(Window(), IDC_MIDOKU));
     icons_ = iconsApi_.Create(16, 16, ILC_COLOR4 | ILC_MASK, kIconCount, 1);
     for (int i = 0; i < kIconCount && icons_; ++i) {
-        HICON icon = static_cast<HICON>(
-            LoadImageA(LibraryModule(), MAKEINTRESOURCEA(IDI_MARK_FIRST + i), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
+        UniqueIcon icon(static_cast<HICON>(
+            LoadImageA(LibraryModule(), MAKEINTRESOURCEA(IDI_MARK_FIRST + i), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR)));
         if (icon) {
-            iconsApi_.AddIcon(icons_, icon);
-            DestroyIcon(icon);
+            iconsApi_.AddIcon(icons_, icon.Get());  // the list keeps a copy
         }
     }
 
@@ -95,15 +88,15 @@ void CDigestPage::OnInitialize() {
     // Icons 1 to 7 on the mark buttons, icon 8 on the unread box. A button keeps
     // the icon it is given without owning it, so the page owns them.
     for (int i = 0; i < kIconCount && icons_; ++i) {
-        buttonIcons_[i] = iconsApi_.GetIcon(icons_, i, ILD_TRANSPARENT);
+        buttonIcons_[i].Reset(iconsApi_.GetIcon(icons_, i, ILD_TRANSPARENT));
         int id = i < 7 ? IDC_MARK1 + i : IDC_MIDOKU;
-        SendDlgItemMessageA(Window(), id, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(buttonIcons_[i]));
+        SendDlgItemMessageA(Window(), id, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(buttonIcons_[i].Get()));
     }
     // A check box given an icon by BM_SETIMAGE shows either the icon or the label;
     // a button image list (common controls 6) shows the icon beside the label.
     // Without version 6 the message fails and the box shows its label alone.
     unreadIcons_ = iconsApi_.Create(16, 16, ILC_COLOR4 | ILC_MASK, 1, 0);
-    if (unreadIcons_ && buttonIcons_[7] && iconsApi_.AddIcon(unreadIcons_, buttonIcons_[7]) >= 0) {
+    if (unreadIcons_ && buttonIcons_[7] && iconsApi_.AddIcon(unreadIcons_, buttonIcons_[7].Get()) >= 0) {
         BUTTON_IMAGELIST picture;
         ZeroMemory(&picture, sizeof picture);
         picture.himl = unreadIcons_;

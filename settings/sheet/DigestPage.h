@@ -8,6 +8,7 @@
 
 #include "ImageListApi.h"
 #include "PropertyPage.h"
+#include "WinHandles.h"
 
 class CDigestPage : public CPropertyPage {
 public:
@@ -25,8 +26,10 @@ private:
     void TypeRefresh();
     void DisposalRefresh();
 
-    HIMAGELIST icons_ = nullptr;  // owned; the buttons only borrow their icons
-    HICON buttonIcons_[8] = {};   // owned copies drawn from the list
+    // Image lists of the unread box's own comctl32 (ImageListApi), so not held by
+    // UniqueImageList, whose ImageList_Destroy is the one this library would import.
+    HIMAGELIST icons_ = nullptr;    // owned; the buttons only borrow their icons
+    UniqueIcon buttonIcons_[8];     // copies drawn from the list
     HIMAGELIST unreadIcons_ = nullptr;  // owned; the unread box's picture beside its label
     ImageListApi iconsApi_;  // the unread box's comctl32, which makes and destroys both lists
     int32_t divide_ = 0;

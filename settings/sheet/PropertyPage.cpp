@@ -1,7 +1,5 @@
 #include "PropertyPage.h"
 
-#include "PropertySheet.h"
-
 CPropertyPage::CPropertyPage(UINT templateId) : templateId_(templateId) {}
 
 CPropertyPage::~CPropertyPage() {
@@ -12,8 +10,8 @@ CPropertyPage::~CPropertyPage() {
     }
 }
 
-void CPropertyPage::Describe(HINSTANCE instance, CPropertySheet* sheet, PROPSHEETPAGEA* page) {
-    sheet_ = sheet;
+void CPropertyPage::Describe(HINSTANCE instance, PROPSHEETPAGEA* page) {
+    applyState_ = ApplyState::NotApplied;
     ZeroMemory(page, sizeof *page);
     page->dwSize = sizeof *page;
     page->dwFlags = PSP_DEFAULT;
@@ -58,9 +56,7 @@ INT_PTR CPropertyPage::HandleNotify(NMHDR* header) {
     case PSN_APPLY:
     {
         bool applied = OnApply();
-        if (sheet_) {
-            sheet_->NotePageApplied(applied);
-        }
+        applyState_ = applied ? ApplyState::Applied : ApplyState::Refused;
         result = applied ? PSNRET_NOERROR : PSNRET_INVALID_NOCHANGEPAGE;
     }
         break;

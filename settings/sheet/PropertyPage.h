@@ -1,12 +1,11 @@
 #pragma once
 // A thin property page over the common controls' PROPSHEETPAGEA: the static dialog
 // procedure finds the page object through GWLP_USERDATA (set at WM_INITDIALOG) and
-// forwards to virtual handlers. The sheet (PropertySheet.h) collects the pages.
+// forwards to virtual handlers. A page knows nothing of the sheet it is shown in:
+// it keeps what OK last did to it, and the sheet reads that once it has closed.
 
 #include <windows.h>
 #include <commctrl.h>
-
-class CPropertySheet;
 
 class CPropertyPage {
 public:
@@ -20,7 +19,14 @@ public:
     HWND Item(int id) const { return GetDlgItem(window_, id); }
 
     // Fills a page description for PropertySheetA: no help, title from the template.
-    void Describe(HINSTANCE instance, CPropertySheet* sheet, PROPSHEETPAGEA* page);
+    // Starts a new showing: the page has not been applied yet.
+    void Describe(HINSTANCE instance, PROPSHEETPAGEA* page);
+
+    // What OK last did to the page since Describe: nothing (the sheet sends OK only
+    // to pages it has created, and stops at the first that refuses), or the result
+    // of its OnApply.
+    enum class ApplyState { NotApplied, Applied, Refused };
+    ApplyState LastApply() const { return applyState_; }
 
 protected:
     // Moves values between the controls and the page's fields: toControls shows
@@ -70,6 +76,6 @@ private:
 
     UINT templateId_;
     HWND window_ = nullptr;
-    CPropertySheet* sheet_ = nullptr;
+    ApplyState applyState_ = ApplyState::NotApplied;
     bool firstActivation_ = true;
 };

@@ -12,7 +12,7 @@ CPropertySheet::Outcome CPropertySheet::DoModal(HINSTANCE instance, HWND owner, 
     }
     std::vector<PROPSHEETPAGEA> descriptions(pages_.size());
     for (size_t i = 0; i < pages_.size(); ++i) {
-        pages_[i]->Describe(instance, this, &descriptions[i]);
+        pages_[i]->Describe(instance, &descriptions[i]);
     }
 
     PROPSHEETHEADERA header;
@@ -26,7 +26,6 @@ CPropertySheet::Outcome CPropertySheet::DoModal(HINSTANCE instance, HWND owner, 
     header.nStartPage = startPage_ < header.nPages ? startPage_ : 0;
     header.ppsp = descriptions.data();
 
-    applied_ = false;
     // For a modal sheet PropertySheetA returns -1 on failure. Its other results
     // depend on whether a page ever called PropSheet_Changed, which ours never do,
     // so OK is recognised by the pages having been applied.
@@ -34,5 +33,25 @@ CPropertySheet::Outcome CPropertySheet::DoModal(HINSTANCE instance, HWND owner, 
     if (result < 0) {
         return Outcome::Failed;
     }
-    return applied_ ? Outcome::Ok : Outcome::Cancelled;
+    return ClosedWithOk() ? Outcome::Ok : Outcome::Cancelled;
+}
+
+bool CPropertySheet::ClosedWithOk() const {
+    // OK goes to every page created so far, in tab order, and stops at the first
+    // that refuses, which keeps the sheet open; a later OK reaches that page again.
+    // So the sheet closed with OK exactly when some page was applied and no page's
+    // last answer was a refusal: after a refusal only Cancel can close it.
+    bool applied = false;
+    for (const CPropertyPage* page : pages_) {
+        switch (page->LastApply()) {
+        case CPropertyPage::ApplyState::Refused:
+            return false;
+        case CPropertyPage::ApplyState::Applied:
+            applied = true;
+            break;
+        case CPropertyPage::ApplyState::NotApplied:
+            break;
+        }
+    }
+    return applied;
 }

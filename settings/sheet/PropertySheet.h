@@ -27,13 +27,10 @@ public:
     typedef INT_PTR(WINAPI* ShowFunction)(LPCPROPSHEETHEADERA);
     Outcome DoModal(HINSTANCE instance, HWND owner, ShowFunction show);
 
-    // Called by each page that OK reaches, in tab order: the sheet closes with OK
-    // only when the last of them succeeded (a refusal keeps it open).
-    void NotePageApplied(bool succeeded) { applied_ = succeeded; }
-
 private:
+    bool ClosedWithOk() const;
+
     const char* caption_;
     UINT startPage_;
     std::vector<CPropertyPage*> pages_;
-    bool applied_ = false;
 };

@@ -1,8 +1,6 @@
 // The selective receive command through Quenla.exe and Pikuno.dll against a
-// server that breaks the plug-in's session (the first connection); the host's
-// own retrieval that follows (the second connection) is served normally. Set
-// aside is only what was fully known: a broken session sets nothing aside, and
-// the host then retrieves every message, so nothing is lost.
+// server that breaks the plug-in's session, and with a uidl file that cannot be
+// written; the host's own retrieval (a second connection) is served normally.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -36,15 +34,18 @@ void ServeHost(FaultConnection& c) {
 
 }  // namespace
 
-TEST(SelectiveReceiveFaults, BrokenSessionSetsNothingAside) {
+TEST(SelectiveReceiveFaults, BrokenScanSetsNothingAsideAndStartsNoRetrieval) {
+    // A list that could not be read whole is never shown or applied as if it
+    // were: the box says so, nothing is set aside and the host's retrieval is not
+    // started (it could delete from the server what the user meant to keep).
     struct Case {
         const char* name;
         std::string listReply;   // then, when uidlReply is empty, the server closes
-        std::string uidlReply;   // answer to the first uidl, then the server closes
+        std::string uidlReply;   // answer to the UIDL listing, then the server closes
     };
     const Case cases[] = {
         {"closed during LIST", "+OK 2 200\r\n1 100\r\n2 1", ""},
-        {"closed during UIDL after OK", "+OK 2 200\r\n1 100\r\n2 100\r\n.\r\n", "+OK 1 uid-o"},
+        {"closed during the UIDL listing", "+OK 2 200\r\n1 100\r\n2 100\r\n.\r\n", "+OK\r\n1 uid-o"},
         {"junk for LIST", std::string("\x89PNG\r\n\x1a\n\0\0", 10), ""},
     };
     for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
@@ -52,24 +53,20 @@ TEST(SelectiveReceiveFaults, BrokenSessionSetsNothingAside) {
         std::string mailbox = faults::MakeMailbox(faults::FreshFolder("selective" + std::to_string(i)));
         Case c = cases[i];
         FaultServer server;
-        ASSERT_TRUE(server.StartMany(
-            [c](FaultConnection& conn, int index) {
-                if (index == 1) {
-                    ServeHost(conn);
-                    return;
-                }
-                std::string line;
-                conn.Send("+OK ready\r\n");
-                if (!conn.ReadLine(&line)) return;  // user
-                conn.Send("+OK\r\n");
-                if (!conn.ReadLine(&line)) return;  // pass
-                conn.Send("+OK\r\n");
-                if (!conn.ReadLine(&line)) return;  // list
-                conn.Send(c.listReply);
-                if (c.uidlReply.empty() || !conn.ReadLine(&line)) return;
-                conn.Send(c.uidlReply);
-            },
-            2));
+        ASSERT_TRUE(server.Start([c](FaultConnection& conn) {
+            std::string line;
+            conn.Send("+OK ready\r\n");
+            if (!conn.ReadLine(&line)) return;  // user
+            conn.Send("+OK\r\n");
+            if (!conn.ReadLine(&line)) return;  // pass
+            conn.Send("+OK\r\n");
+            if (!conn.ReadLine(&line)) return;  // capa
+            conn.Send("-ERR\r\n");
+            if (!conn.ReadLine(&line)) return;  // list
+            conn.Send(c.listReply);
+            if (c.uidlReply.empty() || !conn.ReadLine(&line)) return;
+            conn.Send(c.uidlReply);
+        }));
         std::string port = std::to_string(server.Port());
         faults::WriteFileBytes(mailbox + "Account1\\Account.ini",
                                "[Property]\r\nPOP3Server=127.0.0.1\r\nPOP3Port=" + port +
@@ -77,18 +74,16 @@ TEST(SelectiveReceiveFaults, BrokenSessionSetsNothingAside) {
         // Size filter with limit 0: a whole session would set both messages aside.
         faults::WriteFileBytes(mailbox + "Account1\\Kirvan.ini",
                                "[Server]\r\npass=p\r\n[Property]\r\nDoFilter=1\r\nFilterType=1\r\nCheckSize=1\r\n"
-                               "FilterSize=0\r\n");
-        faults::HostRun run =
-            faults::RunQuenla(mailbox, {"account Account1", "menu 選択受信", "wait 3000", "exit"}, {}, 180000);
+                               "FilterSize=0\r\nDelete=1\r\n");
+        faults::HostRun run = faults::RunQuenla(
+            mailbox, {"account Account1", "box Kirvan ok", "menu 選択受信", "wait 2000", "expect-done", "exit"}, {},
+            180000);
         server.Finish();
         EXPECT_FALSE(run.timedOut) << where << "\n" << run.report;
         EXPECT_EQ(0u, run.exitCode) << where << "\n" << run.report;
-        // Both messages retrieved by the host; uidl holds only the host's own
-        // record of them, nothing the plug-in set aside beforehand.
-        EXPECT_EQ(2u, faults::MailFiles(mailbox, "Account1\\inbox.box").size()) << where << "\n" << run.report;
-        std::string uidl;
-        faults::ReadFileBytes(mailbox + "Account1\\uidl", &uidl);
-        EXPECT_EQ(std::string::npos, uidl.find("uid-o\n")) << where << ": " << uidl;
+        EXPECT_NE(std::string::npos, run.report.find("Kirvan")) << where << "\n" << run.report;
+        EXPECT_EQ(0u, faults::MailFiles(mailbox, "Account1\\inbox.box").size()) << where << "\n" << run.report;
+        EXPECT_FALSE(faults::FileExists(mailbox + "Account1\\uidl")) << where;
     }
 }
 
@@ -104,8 +99,12 @@ TEST(SelectiveReceiveFaults, ReadOnlyUidlFileLosesNoMail) {
             conn.Send("+OK ready\r\n");
             std::string line;
             while (conn.ReadLine(&line)) {
-                if (line == "list") {
+                if (line == "capa") {
+                    conn.Send("-ERR\r\n");
+                } else if (line == "list") {
                     conn.Send("+OK 2 200\r\n1 100\r\n2 100\r\n.\r\n");
+                } else if (line == "uidl") {
+                    conn.Send("+OK\r\n1 uid-one\r\n2 uid-two\r\n.\r\n");
                 } else if (line == "uidl 1") {
                     conn.Send("+OK 1 uid-one\r\n");
                 } else if (line == "uidl 2") {

@@ -139,11 +139,34 @@ std::string HeaderDecode(const uint8_t* data, std::size_t size) {
 
 namespace {
 
+// A whole multi-line reply and nothing behind it: lines end at LF (a CR before
+// it is not part of the line); the first line alone when it begins with "-",
+// otherwise up to the first later line that is ".".
 bool MultiLineReference(const char* text, std::size_t length) {
-    if (length >= 5 && std::memcmp(text + length - 5, "\r\n.\r\n", 5) == 0) {
-        return true;
+    std::string all(text, length);
+    std::size_t first = all.find('\n');
+    if (first == std::string::npos) {
+        return false;
     }
-    return length > 0 && text[0] == '-' && std::memchr(text, '\n', length) != nullptr;
+    if (all[0] == '-') {
+        return first + 1 == length;
+    }
+    std::size_t start = first + 1;
+    while (start < length) {
+        std::size_t lf = all.find('\n', start);
+        if (lf == std::string::npos) {
+            return false;
+        }
+        std::string line = all.substr(start, lf - start);
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        if (line == ".") {
+            return lf + 1 == length;
+        }
+        start = lf + 1;
+    }
+    return false;
 }
 
 }  // namespace
@@ -151,7 +174,9 @@ bool MultiLineReference(const char* text, std::size_t length) {
 std::string Pop3Reply(const uint8_t* data, std::size_t size) {
     Failures f;
     const char* raw = reinterpret_cast<const char*>(data);
-    f.Check(pop3::IsReplyComplete(raw, size, false) == (size > 0 && raw[size - 1] == '\n'),
+    // Exactly one whole line: its first LF is its last byte.
+    const void* firstLf = size > 0 ? std::memchr(raw, '\n', size) : nullptr;
+    f.Check(pop3::IsReplyComplete(raw, size, false) == (size > 0 && firstLf == raw + size - 1),
             "IsReplyComplete: single-line end test wrong");
     f.Check(pop3::IsReplyComplete(raw, size, true) == MultiLineReference(raw, size),
             "IsReplyComplete: multi-line end test wrong");

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "MailboxScan.h"
 #include "Pop3ScriptServer.h"
 #include "Pop3Session.h"
 
@@ -161,6 +162,35 @@ TEST_F(Pop3Dovecot, RefusalsEndPromptlyAndYieldNothing) {
     EXPECT_NE(INVALID_SOCKET, gSessionSocket) << "the session goes on after a refusal";
     EXPECT_EQ(403, PopList()) << "the session is still in step: " << gResponseBuffer;
     PopQuit();
+}
+
+// Dovecot lists PIPELINING after the login: the scan of 403 messages with the
+// window in use and one command at a time gives the server's own UIDLs, and the
+// same subjects either way.
+TEST_F(Pop3Dovecot, PipelinedAndSerialScansAgreeWithTheServer) {
+    std::vector<std::string> subjects[2];
+    for (int serial = 0; serial < 2; ++serial) {
+        SCOPED_TRACE(serial ? "one at a time" : "pipelined");
+        ScanSetWindow(serial ? 1 : 0);
+        Open();
+        ASSERT_TRUE(PopLogin(kUser, kPassword));
+        EXPECT_TRUE(PopCapa()) << gResponseBuffer;
+        ASSERT_EQ(static_cast<int32_t>(expected_.size()), PopList());
+        ASSERT_EQ(ScanOutcome::kComplete, ScanMailbox(true, nullptr, true));
+        for (const Expected& e : expected_) {
+            ASSERT_NE(nullptr, ScannedUidl(e.number)) << "message " << e.number;
+            EXPECT_EQ(e.uidl, ScannedUidl(e.number)) << "message " << e.number;
+            subjects[serial].push_back(ScannedSubject(e.number));
+        }
+        PopQuit();
+        EXPECT_FALSE(PopReplyCut());
+        ScanRelease();
+    }
+    ScanSetWindow(0);
+    EXPECT_EQ(subjects[0], subjects[1]);
+    ASSERT_EQ(403u, subjects[0].size());
+    EXPECT_EQ("large", subjects[0][2]);
+    EXPECT_EQ("small 400", subjects[0][402]);
 }
 
 }  // namespace

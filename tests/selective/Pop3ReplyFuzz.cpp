@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include "Pop3Reply.h"
 
@@ -33,8 +34,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     std::memcpy(raw, data, size);
     bool single = pop3::IsReplyComplete(raw, size, false);
     bool multi = pop3::IsReplyComplete(raw, size, true);
-    Check(single == (size > 0 && raw[size - 1] == '\n'));
+    // Exactly one whole line: its first LF is its last byte.
+    Check(single == (size > 0 && std::memchr(raw, '\n', size) == raw + size - 1));
     Check(!multi || (size > 0 && std::memchr(raw, '\n', size)));
+    // Framing out of a buffer: the end lies on an LF within the bytes, and the
+    // search carried over pieces of every fourth byte finds the same end.
+    for (bool multiLine : {false, true}) {
+        std::size_t scan = 0;
+        std::size_t end = pop3::FindReplyEnd(raw, size, multiLine, &scan);
+        Check(end <= size && (end == 0 || raw[end - 1] == '\n'));
+        Check(scan <= size);
+        std::size_t pieceScan = 0;
+        std::size_t pieceEnd = 0;
+        for (std::size_t length = 0; length < size && pieceEnd == 0;) {
+            length = length + 4 < size ? length + 4 : size;
+            pieceEnd = pop3::FindReplyEnd(raw, length, multiLine, &pieceScan);
+        }
+        Check(pieceEnd == end);
+    }
     std::free(raw);
 
     char* text = Copy(data, size);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <random>
@@ -34,9 +35,14 @@ TEST(Pop3ReplyEnd, SingleAndMultiLineEndTests) {
         {"+OK 2 320\r\n1 120\r\n.\r\n", true, true},
         {"+OK\r\n.\r\n", true, true},
         {"\r\n.\r\n", true, true},
-        {"\n.\r\n", true, false},
+        {"\n.\r\n", true, true},              // lines ending in LF alone frame as CR LF would
+        {"+OK\n.\n", true, true},
+        {"+OK\r\n.\n", true, true},
         {"+OK\r\n..\r\n", true, false},       // a stuffed "." line is not the end
-        {"+OK\r\nx\n.\n", true, false},        // the end line needs CR LF
+        {"+OK\r\nx\n.\n", true, true},
+        {"+OK\nx\n..\n", true, false},        // stuffed, in the LF form too
+        {"+OK\nx\n.\r", true, false},
+        {"+OK\nx.\n", true, false},          // "." only as a line of its own
         {"-ERR", true, false},                 // refused, first line not yet whole
         {"-ERR locked\r", true, false},
         {"-ERR locked\r\n", true, true},       // refused LIST or TOP: one line only
@@ -241,6 +247,86 @@ TEST(Pop3ReplyUidl, ThirdWordOfAnAcceptedReply) {
             << "case " << i << ": the token lies in the reply";
     }
     EXPECT_EQ(nullptr, pop3::ParseUidlReply(nullptr));
+}
+
+}  // namespace
+
+namespace {
+
+// ---- framing replies out of a receive buffer ----------------------------------------
+
+TEST(Pop3ReplyFraming, EndOfTheFirstReplyInABufferOfSeveral) {
+    struct Case {
+        const char* text;
+        bool multiLine;
+        std::size_t end;  // 0: more bytes needed
+    } const cases[] = {
+        {"+OK\r\n+OK\r\n", false, 5},
+        {"+OK\n-ERR\n", false, 4},
+        {"+OK\r\n1 a\r\n.\r\n+OK\r\n", true, 13},
+        {"+OK\n1 a\n.\n+OK\n", true, 10},
+        {"+OK\r\n..\r\n.\r\n-ERR\r\n", true, 12},  // the stuffed line does not end it
+        {"-ERR no\r\n+OK\r\n.\r\n", true, 9},
+        {"+OK\r\n1 a\r\n.", true, 0},
+        {"+OK\r\n.x\r\n", true, 0},
+        {"+OK", false, 0},
+        {".\r\n.\r\n", true, 6},  // the first line is the status, whatever it holds
+    };
+    for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+        std::size_t scan = 0;
+        EXPECT_EQ(cases[i].end, pop3::FindReplyEnd(cases[i].text, std::strlen(cases[i].text), cases[i].multiLine, &scan))
+            << "case " << i << ": " << cases[i].text;
+    }
+}
+
+TEST(Pop3ReplyFraming, SearchGoesOnWhereItStoppedForEveryLengthOfArrival) {
+    // The same end whatever the bytes arrived in: every prefix length first, then
+    // the whole text, with the scan position carried along.
+    const std::string reply = "+OK\r\nSubject: x\r\n..\r\n\r\n.\r\n";
+    const std::string text = reply + "+OK next\r\n";
+    for (std::size_t step = 1; step <= text.size(); ++step) {
+        std::size_t scan = 0;
+        std::size_t end = 0;
+        for (std::size_t length = step; end == 0; length = std::min(length + step, text.size())) {
+            end = pop3::FindReplyEnd(text.data(), length, true, &scan);
+            ASSERT_LE(scan, length) << "step " << step;
+            if (length == text.size()) {
+                break;
+            }
+        }
+        EXPECT_EQ(reply.size(), end) << "step " << step;
+    }
+}
+
+TEST(Pop3ReplyFraming, UidlListingAndCapa) {
+    char listing[] = "+OK\r\n1 AAA\r\n3\tCCC extra\r\n2 BBB\r\n7 out\r\n0 zero\r\n1 again\r\nx1 bad\r\n.\r\n4 DDD\r\n";
+    char* uidls[4] = {nullptr, nullptr, nullptr, nullptr};
+    EXPECT_EQ(3, pop3::ParseUidlListing(listing, 4, uidls));
+    EXPECT_STREQ("AAA", uidls[0]);
+    EXPECT_STREQ("BBB", uidls[1]);
+    EXPECT_STREQ("CCC", uidls[2]);
+    EXPECT_EQ(nullptr, uidls[3]) << "nothing after the end line";
+
+    char cut[] = "+OK\n1 A\n2 B";  // the last line never ended
+    char* two[2] = {nullptr, nullptr};
+    EXPECT_EQ(1, pop3::ParseUidlListing(cut, 2, two));
+    EXPECT_EQ(nullptr, two[1]);
+
+    struct Capa {
+        const char* reply;
+        bool pipelining;
+    } const capas[] = {
+        {"+OK\r\nTOP\r\nPIPELINING\r\n.\r\n", true},
+        {"+OK\nPipelining\n.\n", true},
+        {"+OK\r\nPIPELINING extra words\r\n.\r\n", true},
+        {"-ERR PIPELINING\r\n", false},
+        {"+OK PIPELINING\r\n.\r\n", false},  // the status line lists nothing
+        {"+OK\r\nXPIPELINING\r\nPIPELININGS\r\n.\r\n", false},
+        {"", false},
+    };
+    for (std::size_t i = 0; i < sizeof capas / sizeof capas[0]; ++i) {
+        EXPECT_EQ(capas[i].pipelining, pop3::CapaOffersPipelining(capas[i].reply)) << "capa " << i;
+    }
 }
 
 }  // namespace

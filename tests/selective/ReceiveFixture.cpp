@@ -126,12 +126,22 @@ int ReceiveFixture::TakeReceiveCommands() {
     return count;
 }
 
-std::vector<Server::Step> ReceiveFixture::Login(const std::string& user, const std::string& pass) {
+std::vector<Server::Step> ReceiveFixture::Login(const std::string& user, const std::string& pass,
+                                               const std::string& capaReply) {
     return {
         Server::Reply("+OK ready\r\n"),
         Server::Expect("user " + user + "\r\n"), Server::Reply("+OK\r\n"),
         Server::Expect("pass " + pass + "\r\n"), Server::Reply("+OK logged in\r\n"),
+        Server::Expect("capa\r\n"), Server::Reply(capaReply),
     };
+}
+
+std::vector<Server::Step> ReceiveFixture::UidlListing(const std::vector<ScriptedMessage>& messages) {
+    std::string reply = "+OK\r\n";
+    for (std::size_t i = 0; i < messages.size(); ++i) {
+        reply += std::to_string(i + 1) + " " + messages[i].uidl + "\r\n";
+    }
+    return {Server::Expect("uidl\r\n"), Server::Reply(reply + ".\r\n")};
 }
 
 Server::Step ReceiveFixture::ListReply(const std::vector<ScriptedMessage>& messages) {

@@ -59,8 +59,13 @@ protected:
     int TakeReceiveCommands();
 
     // Script pieces.
+    // Greeting, user, pass and capa; capaReply is the whole answer to capa (the
+    // default refuses it: one command at a time).
     static std::vector<Pop3ScriptServer::Step> Login(const std::string& user = "alice",
-                                                     const std::string& pass = "s3cret");
+                                                     const std::string& pass = "s3cret",
+                                                     const std::string& capaReply = "-ERR unknown command\r\n");
+    // uidl (the listing) and its reply for every message.
+    static std::vector<Pop3ScriptServer::Step> UidlListing(const std::vector<ScriptedMessage>& messages);
     static Pop3ScriptServer::Step ListReply(const std::vector<ScriptedMessage>& messages);
     static std::vector<Pop3ScriptServer::Step> Tops(const std::vector<ScriptedMessage>& messages);
     static std::vector<Pop3ScriptServer::Step> Uidls(const std::vector<ScriptedMessage>& messages,

@@ -5,6 +5,7 @@ pikuno_add_gtest(test_pop3_reply
     LIBS pikuno_core)
 pikuno_add_gtest(test_pop3_session
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/Pop3SessionTest.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/MailboxScanTest.cpp
             ${PROJECT_SOURCE_DIR}/tests/support/Pop3ScriptServer.cpp
     LIBS pikuno_core ws2_32 user32)
 
@@ -41,4 +42,13 @@ if(PIKUNO_CAN_RUN)
     add_test(NAME pop3_reply_fuzz
         COMMAND ${CMAKE_CURRENT_LIST_DIR}/pop3-fuzz.sh ${CMAKE_BINARY_DIR}/pop3-fuzz 10)
     set_tests_properties(pop3_reply_fuzz PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 180)
+endif()
+
+# The pipelining window by measurement through a line with latency: figures only.
+if(PIKUNO_CAN_RUN)
+    add_executable(bench_scan_window
+        ${CMAKE_CURRENT_LIST_DIR}/BenchScanWindow.cpp
+        ${PROJECT_SOURCE_DIR}/tests/support/Pop3ScriptServer.cpp)
+    target_include_directories(bench_scan_window PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
+    target_link_libraries(bench_scan_window PRIVATE pikuno_core ws2_32)
 endif()

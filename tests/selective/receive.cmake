@@ -10,6 +10,7 @@ if(PIKUNO_CAN_RUN)
         SOURCES
             ${CMAKE_CURRENT_LIST_DIR}/SelectiveReceiveTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/SelectionDialogTest.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/ScanTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/ReceiveFixture.cpp
             ${PROJECT_SOURCE_DIR}/tests/support/ReceiveUi.cpp
             ${PROJECT_SOURCE_DIR}/tests/support/Pop3ScriptServer.cpp

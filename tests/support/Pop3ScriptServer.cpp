@@ -125,6 +125,10 @@ void Pop3ScriptServer::Run() {
     }
     BOOL noDelay = TRUE;  // small sends must leave at once, one by one
     setsockopt(peer, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
+    peer_ = peer;
+    if (outMs_ > 0) {
+        sender_ = std::thread([this] { SendLoop(); });
+    }
 
     bool open = true;
     for (std::size_t i = 0; i < script_.size() && open; ++i) {
@@ -140,6 +144,7 @@ void Pop3ScriptServer::Run() {
             Sleep(step.pauseMs);
             break;
         case Step::kClose:
+            WaitSendsDone();
             open = false;
             break;
         case Step::kAwaitClose:
@@ -148,7 +153,69 @@ void Pop3ScriptServer::Run() {
             break;
         }
     }
+    WaitSendsDone();
+    if (sender_.joinable()) {
+        {
+            std::lock_guard<std::mutex> lock(sendMutex_);
+            sendsStop_ = true;
+        }
+        sendWake_.notify_all();
+        sender_.join();
+    }
+    if (sendFailed_) {
+        Fail("send failed");
+    }
     closesocket(peer);
+}
+
+void Pop3ScriptServer::Arrived(const char* bytes, int length) {
+    received_.append(bytes, static_cast<std::size_t>(length));
+    arrivals_.emplace_back(received_.size(), GetTickCount());
+}
+
+bool Pop3ScriptServer::DrainArrived(SOCKET peer) {
+    while (WaitReadable(peer, 0)) {
+        char chunk[4096];
+        int got = recv(peer, chunk, sizeof chunk, 0);
+        if (got <= 0) {
+            return false;
+        }
+        Arrived(chunk, got);
+    }
+    return true;
+}
+
+void Pop3ScriptServer::SendLoop() {
+    std::unique_lock<std::mutex> lock(sendMutex_);
+    for (;;) {
+        sendWake_.wait(lock, [this] { return sendsStop_ || !sends_.empty(); });
+        if (sends_.empty()) {
+            return;
+        }
+        Delayed next = sends_.front();
+        sending_ = true;
+        lock.unlock();
+        LONG wait = static_cast<LONG>(next.due - GetTickCount());
+        if (wait > 0) {
+            Sleep(static_cast<DWORD>(wait));
+        }
+        bool ok = SendNow(peer_, next.step);
+        lock.lock();
+        sends_.pop_front();
+        sending_ = false;
+        if (!ok) {
+            sendFailed_ = true;
+        }
+        sendWake_.notify_all();
+    }
+}
+
+void Pop3ScriptServer::WaitSendsDone() {
+    if (!sender_.joinable()) {
+        return;
+    }
+    std::unique_lock<std::mutex> lock(sendMutex_);
+    sendWake_.wait(lock, [this] { return sends_.empty() && !sending_; });
 }
 
 bool Pop3ScriptServer::RunExpect(SOCKET peer, const std::string& bytes) {
@@ -168,18 +235,49 @@ bool Pop3ScriptServer::RunExpect(SOCKET peer, const std::string& bytes) {
                  Printable(received_.substr(matched_)) + "\"");
             return false;
         }
-        received_.append(chunk, static_cast<std::size_t>(got));
+        Arrived(chunk, got);
     }
     std::string next = received_.substr(matched_, bytes.size());
     if (next != bytes) {
         Fail("expected \"" + Printable(bytes) + "\", got \"" + Printable(next) + "\"");
         return false;
     }
+    if (earlyNext_) {
+        early_.push_back(bytes);
+    }
+    earlyNext_ = false;
     matched_ += bytes.size();
+    if (inMs_ > 0) {
+        // The command reaches the server inMs after its last byte left the client.
+        for (const auto& arrival : arrivals_) {
+            if (arrival.first >= matched_) {
+                LONG wait = static_cast<LONG>(arrival.second + inMs_ - GetTickCount());
+                if (wait > 0) {
+                    Sleep(static_cast<DWORD>(wait));
+                }
+                break;
+            }
+        }
+    }
     return true;
 }
 
 bool Pop3ScriptServer::RunSend(SOCKET peer, const Step& step) {
+    // What the client sent before this reply left is what it did not wait for.
+    if (!DrainArrived(peer)) {
+        clientClosed_ = true;
+    }
+    earlyNext_ = received_.size() > matched_;
+    if (sender_.joinable()) {
+        std::lock_guard<std::mutex> lock(sendMutex_);
+        sends_.push_back(Delayed{step, GetTickCount() + outMs_});
+        sendWake_.notify_all();
+        return !sendFailed_;
+    }
+    return SendNow(peer, step);
+}
+
+bool Pop3ScriptServer::SendNow(SOCKET peer, const Step& step) {
     std::size_t offset = 0;
     std::size_t piece = 0;
     while (offset < step.bytes.size()) {
@@ -192,7 +290,9 @@ bool Pop3ScriptServer::RunSend(SOCKET peer, const Step& step) {
         }
         int sent = send(peer, step.bytes.data() + offset, static_cast<int>(length), 0);
         if (sent <= 0) {
-            Fail("send failed");
+            if (!sender_.joinable()) {
+                Fail("send failed");
+            }
             return false;
         }
         offset += static_cast<std::size_t>(sent);
@@ -215,7 +315,7 @@ void Pop3ScriptServer::RunAwaitClose(SOCKET peer) {
             clientClosed_ = true;
             return;
         }
-        received_.append(chunk, static_cast<std::size_t>(got));
+        Arrived(chunk, got);
     }
 }
 

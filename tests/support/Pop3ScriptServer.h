@@ -8,6 +8,9 @@
 #include <winsock2.h>
 #include <windows.h>
 
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -43,6 +46,14 @@ public:
     Pop3ScriptServer(const Pop3ScriptServer&) = delete;
     Pop3ScriptServer& operator=(const Pop3ScriptServer&) = delete;
 
+    // A line between client and server that takes inMs for every byte to reach
+    // the server and outMs for every reply to reach the client (a round trip of
+    // inMs + outMs); replies still go out in order. Call before Start.
+    void SetLatency(DWORD inMs, DWORD outMs) {
+        inMs_ = inMs;
+        outMs_ = outMs;
+    }
+
     // Listens and starts the thread; false when no listening socket could be made.
     bool Start(std::vector<Step> script, DWORD expectTimeoutMs = 5000);
     u_short Port() const { return port_; }
@@ -55,6 +66,10 @@ public:
     const std::string& Failure() const { return failure_; }
     // True when the client closed the connection while the script ran.
     bool ClientClosed() const { return clientClosed_; }
+    // The expected commands (Expect steps) of which at least the first byte had
+    // already arrived when the reply before them was sent: the client sent them
+    // without waiting for that reply.
+    const std::vector<std::string>& EarlyCommands() const { return early_; }
 
 private:
     void Run();
@@ -62,6 +77,12 @@ private:
     bool RunSend(SOCKET peer, const Step& step);
     void RunAwaitClose(SOCKET peer);
     void Fail(const std::string& what);
+    // Takes whatever has arrived without waiting.
+    bool DrainArrived(SOCKET peer);
+    void Arrived(const char* bytes, int length);
+    void SendLoop();
+    void WaitSendsDone();
+    bool SendNow(SOCKET peer, const Step& step);
 
     std::vector<Step> script_;
     DWORD expectTimeoutMs_ = 5000;
@@ -72,6 +93,24 @@ private:
     std::size_t matched_ = 0;  // bytes of received_ consumed by Expect steps
     std::string failure_;
     bool clientClosed_ = false;
+    std::vector<std::string> early_;
+    bool earlyNext_ = false;  // bytes beyond matched_ had arrived at the last reply
+
+    DWORD inMs_ = 0;
+    DWORD outMs_ = 0;
+    std::vector<std::pair<std::size_t, DWORD>> arrivals_;  // end offset in received_, tick
+    struct Delayed {
+        Step step;
+        DWORD due;
+    };
+    SOCKET peer_ = INVALID_SOCKET;
+    std::mutex sendMutex_;
+    std::condition_variable sendWake_;
+    std::deque<Delayed> sends_;
+    bool sendsStop_ = false;
+    bool sending_ = false;
+    bool sendFailed_ = false;
+    std::thread sender_;
 };
 
 // Starts Winsock for a whole test program (the host does it for the plug-in).

@@ -1,7 +1,8 @@
 #include "HostApi.h"
 
-#include "BoundedText.h"
-#include "Lifecycle.h"
+#include <cstring>
+
+#include "WinHandles.h"
 
 HostApi gHostApi = {};
 HMODULE gHostModule = nullptr;
@@ -24,21 +25,20 @@ bool BindHostApi() {
     if (gHostModule) {
         return true;
     }
-    HMODULE host = LoadLibraryA("Quenla.exe");
+    UniqueLibrary host(LoadLibraryA("Quenla.exe"));
     if (!host) {
         return false;
     }
     // The slots are laid out in binding order, so the table is filled as an array.
     FARPROC slots[kHostApiFunctionCount];
     for (int i = 0; i < kHostApiFunctionCount; ++i) {
-        slots[i] = GetProcAddress(host, kHostApiNames[i]);
+        slots[i] = GetProcAddress(host.Get(), kHostApiNames[i]);
         if (!slots[i]) {
-            FreeLibrary(host);
-            return false;
+            return false;  // the module is released with the owner
         }
     }
     memcpy(&gHostApi, slots, sizeof slots);
-    gHostModule = host;
+    gHostModule = host.Release();  // kept for the library's life; see ReleaseHostApi
     return true;
 }
 
@@ -70,12 +70,4 @@ void ReleaseHostApi() {
     }
     gHostModule = nullptr;
     gHostApi = HostApi();
-}
-
-void ShowHostApiBindError() {
-    char message[256];
-    text::Format(message, sizeof message,
-                 "プラグイン「%s」でエラーが発生しました。\r\nQuenla32とプラグインのバージョンを確認してください",
-                 frame::GetPlugName());
-    MessageBoxA(nullptr, message, "プラグインエラー", MB_OK | MB_ICONERROR);
 }

@@ -77,6 +77,3 @@ void ReleaseHostApi();
 // The rule of ReleaseHostApi, apart so that every platform id and minor version is
 // tested: NT (platform id 2) and Windows 9x above 95 (platform id 1, minor > 0).
 bool ShouldReleaseHostModule(const OSVERSIONINFOA& version);
-
-// The load error box: caption "プラグインエラー", error icon, no owner.
-void ShowHostApiBindError();

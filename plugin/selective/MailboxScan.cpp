@@ -1,0 +1,207 @@
+#include "MailboxScan.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "BoundedText.h"
+#include "Pop3Reply.h"
+#include "Pop3Session.h"
+#include "SubjectExtract.h"
+
+ScannedMessage* gScanTable = nullptr;
+
+namespace {
+
+int gWindow = kScanWindowDefault;
+int32_t gScanCount = 0;  // entries of gScanTable: the count of the LIST scanned
+ScanProgressCallback gProgress = nullptr;
+void* gProgressContext = nullptr;
+
+struct Command {
+    enum Kind : int32_t { kUidlListing, kUidlOne, kTop } kind;
+    int32_t n;
+};
+
+// The commands of one scan in the order they go out; commands learnt from a
+// reply (the "uidl n" after a listing) are appended behind the others.
+struct CommandQueue {
+    Command* items = nullptr;
+    int32_t size = 0;
+    int32_t capacity = 0;
+
+    ~CommandQueue() { std::free(items); }
+    bool Push(Command command) {
+        if (size == capacity) {
+            int32_t grown = capacity < 16 ? 16 : capacity * 2;
+            void* bigger = std::realloc(items, static_cast<std::size_t>(grown) * sizeof(Command));
+            if (!bigger) {
+                return false;
+            }
+            items = static_cast<Command*>(bigger);
+            capacity = grown;
+        }
+        items[size++] = command;
+        return true;
+    }
+};
+
+// Appends the bytes of one command to out (at least 32 bytes free).
+std::size_t FormatCommand(const Command& command, char* out, std::size_t room) {
+    switch (command.kind) {
+    case Command::kUidlListing:
+        return text::Format(out, room, "uidl\r\n") ? std::strlen(out) : 0;
+    case Command::kUidlOne:
+        return text::Format(out, room, "uidl %d\r\n", static_cast<int>(command.n)) ? std::strlen(out) : 0;
+    case Command::kTop:
+        return text::Format(out, room, "top %d 0\r\n", static_cast<int>(command.n)) ? std::strlen(out) : 0;
+    }
+    return 0;
+}
+
+char* CopyText(const char* text) {
+    std::size_t size = std::strlen(text) + 1;
+    char* copy = static_cast<char*>(std::malloc(size));
+    if (copy) {
+        std::memcpy(copy, text, size);
+    }
+    return copy;
+}
+
+bool Wanted(const bool* needUidl, int32_t n) {
+    return !needUidl || needUidl[n - 1];
+}
+
+// Takes the listing's UIDLs into the table and queues "uidl n" for every wanted
+// message it lacked. False when memory ran out.
+bool TakeListing(const bool* needUidl, CommandQueue* queue) {
+    const int32_t count = gScanCount;
+    if (PopIsOk()) {
+        char** found = static_cast<char**>(std::calloc(static_cast<std::size_t>(count), sizeof(char*)));
+        if (!found) {
+            return false;
+        }
+        pop3::ParseUidlListing(gResponseBuffer, count, found);
+        for (int32_t i = 0; i < count; ++i) {
+            if (found[i] && Wanted(needUidl, i + 1)) {
+                gScanTable[i].uidl = CopyText(found[i]);
+            }
+        }
+        std::free(found);
+    }
+    for (int32_t n = 1; n <= count; ++n) {
+        if (Wanted(needUidl, n) && !gScanTable[n - 1].uidl && !queue->Push({Command::kUidlOne, n})) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+void ScanSetWindow(int window) {
+    gWindow = window > 0 ? window : kScanWindowDefault;
+}
+
+void ScanSetProgressCallback(ScanProgressCallback callback, void* context) {
+    gProgress = callback;
+    gProgressContext = context;
+}
+
+ScanOutcome ScanMailbox(bool subjects, const bool* needUidl, bool pipelining) {
+    ScanRelease();
+    const int32_t count = gMessageCount;
+    if (count <= 0) {
+        return ScanOutcome::kComplete;
+    }
+    gScanTable = static_cast<ScannedMessage*>(std::calloc(static_cast<std::size_t>(count), sizeof(ScannedMessage)));
+    if (!gScanTable) {
+        return ScanOutcome::kBroken;
+    }
+    gScanCount = count;
+
+    CommandQueue queue;
+    bool anyUidl = false;
+    for (int32_t n = 1; n <= count && !anyUidl; ++n) {
+        anyUidl = Wanted(needUidl, n);
+    }
+    if (anyUidl && !queue.Push({Command::kUidlListing, 0})) {
+        return ScanOutcome::kBroken;
+    }
+    for (int32_t n = 1; subjects && n <= count; ++n) {
+        if (!queue.Push({Command::kTop, n})) {
+            return ScanOutcome::kBroken;
+        }
+    }
+
+    // The window bounds what the server may have to hold for us: a few short
+    // commands in its receive buffer, their replies in ours, so that neither
+    // side's buffers fill while the other waits.
+    const int32_t window = pipelining ? gWindow : 1;
+    int32_t sent = 0;
+    int32_t read = 0;
+    int32_t done = 0;
+    char batch[64 * 32];
+    while (read < queue.size) {
+        // Fill the window: every command keeps its own bytes; those that fit go
+        // out together in one send.
+        std::size_t used = 0;
+        while (sent < queue.size && sent - read < window && sizeof batch - used >= 32) {
+            used += FormatCommand(queue.items[sent], batch + used, sizeof batch - used);
+            ++sent;
+        }
+        if (used > 0 && !PopSendBytes(batch, used)) {
+            return PopCancelled() ? ScanOutcome::kCancelled : ScanOutcome::kBroken;
+        }
+
+        const Command command = queue.items[read++];
+        PopReadResponse(command.kind != Command::kUidlOne);
+        if (PopReplyCut()) {
+            return PopCancelled() ? ScanOutcome::kCancelled : ScanOutcome::kBroken;
+        }
+        switch (command.kind) {
+        case Command::kUidlListing:
+            if (!TakeListing(needUidl, &queue)) {
+                return ScanOutcome::kBroken;
+            }
+            break;
+        case Command::kUidlOne:
+            if (const char* uidl = pop3::ParseUidlReply(gResponseBuffer)) {
+                gScanTable[command.n - 1].uidl = CopyText(uidl);
+            }
+            ++done;
+            break;
+        case Command::kTop:
+            gScanTable[command.n - 1].subject = ExtractSubjectFromReply(gResponseBuffer);
+            ++done;
+            break;
+        }
+        if (gProgress && !gProgress(gProgressContext, done, queue.size - (anyUidl ? 1 : 0))) {
+            return ScanOutcome::kCancelled;
+        }
+    }
+    return ScanOutcome::kComplete;
+}
+
+const char* ScannedUidl(int32_t n) {
+    if (!gScanTable || n < 1 || n > gScanCount) {
+        return nullptr;
+    }
+    return gScanTable[n - 1].uidl;
+}
+
+char* ScannedSubject(int32_t n) {
+    if (!gScanTable || n < 1 || n > gScanCount || !gScanTable[n - 1].subject) {
+        return const_cast<char*>(kNoSubject);
+    }
+    return gScanTable[n - 1].subject;
+}
+
+void ScanRelease() {
+    for (int32_t i = 0; gScanTable && i < gScanCount; ++i) {
+        std::free(gScanTable[i].uidl);
+        ReleaseSubject(gScanTable[i].subject ? gScanTable[i].subject : const_cast<char*>(kNoSubject));
+    }
+    std::free(gScanTable);
+    gScanTable = nullptr;
+    gScanCount = 0;
+}

@@ -1,0 +1,343 @@
+// The scan that precedes the choice, through the whole command: pipelining only
+// when the server offers it, the UIDL listing and its fallback, the session
+// dropped after the scan or during it, and the progress window with its cancel.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "DialUp.h"
+#include "Pop3Session.h"
+#include "ReceiveFixture.h"
+#include "ReceiveUi.h"
+#include "ScanProgress.h"
+#include "SelectiveReceive.h"
+#include "UidlList.h"
+#include "resource.h"
+
+namespace {
+
+using Server = Pop3ScriptServer;
+using Press = SelectionDialogDriver::Press;
+
+const std::vector<ScriptedMessage> kFour = {
+    {4000, "UID-A", TopReply("Subject: first\r\n")},
+    {5000, "UID-B", TopReply("Subject: second\r\n")},
+    {6000, "UID-C", TopReply("Subject: third\r\n")},
+    {7000, "UID-D", TopReply("Subject: fourth\r\n")},
+};
+
+const char kWireLogin[] = "user alice\r\npass s3cret\r\ncapa\r\nlist\r\n";
+
+std::string TopsWire(std::size_t count) {
+    std::string wire;
+    for (std::size_t n = 1; n <= count; ++n) {
+        wire += "top " + std::to_string(n) + " 0\r\n";
+    }
+    return wire;
+}
+
+class Scan : public ReceiveFixture {
+protected:
+    void Run(const Server& server, KirvanIni kirvan = KirvanIni(), AccountIni account = AccountIni()) {
+        account.port = server.Port();
+        WriteKirvan(kirvan);
+        WriteAccount(account);
+        RunSelectiveReceive(window_, 0);
+    }
+    static AccountIni DialUpAccount() {
+        AccountIni account;
+        account.useRas = 1;
+        account.rasProvider = "Office line";
+        return account;
+    }
+    static KirvanIni SizeFilter(int limit) {
+        KirvanIni kirvan;
+        kirvan.filterType = 1;
+        kirvan.checkSize = 1;
+        kirvan.filterSize = limit;
+        return kirvan;
+    }
+};
+
+// ---- pipelining ---------------------------------------------------------------
+
+TEST_F(Scan, CommandsGoOutAheadOnlyWhenPipeliningIsOffered) {
+    struct Case {
+        const char* capaReply;
+        bool pipelined;
+    } const cases[] = {
+        {"-ERR unknown command\r\n", false},
+        {"+OK\r\nTOP\r\nUIDL\r\nUSER\r\n.\r\n", false},
+        {"+OK\r\nTOP\r\nPIPELININGX\r\n.\r\n", false},
+        {"+OK Capability list follows\r\nTOP\r\nUIDL\r\nPIPELINING\r\n.\r\n", true},
+        {"+OK\r\npipelining\r\n.\r\n", true},
+        {"+OK\nUIDL\nPIPELINING\n.\n", true},
+    };
+    int index = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "case " << index++ << ": " << c.capaReply);
+        DeleteFileA(UidlPath().c_str());
+        gUidlList.RemoveAll();
+        Server server;
+        ASSERT_TRUE(server.Start(Join({Login("alice", "s3cret", c.capaReply),
+                                       {Server::Expect("list\r\n"), ListReply(kFour)}, UidlListing(kFour),
+                                       Tops(kFour), Quit()})));
+        SelectionDialogDriver driver({1, 2}, Press::kOk);
+        Run(server);
+        server.Finish();
+        EXPECT_EQ("", server.Failure());
+        // The same bytes in the same order either way, each command whole.
+        EXPECT_EQ(kWireLogin + std::string("uidl\r\n") + TopsWire(4) + "quit\r\n", server.Received());
+        if (c.pipelined) {
+            // The first headers were asked for before the UIDL listing came back.
+            ASSERT_FALSE(server.EarlyCommands().empty());
+            EXPECT_EQ("top 1 0\r\n", server.EarlyCommands()[0]);
+        } else {
+            EXPECT_TRUE(server.EarlyCommands().empty()) << server.EarlyCommands()[0];
+        }
+        EXPECT_TRUE(driver.Seen().found);
+        EXPECT_EQ("UID-A\nUID-D\n", ReadUidl());
+        EXPECT_EQ(1, TakeReceiveCommands());
+    }
+}
+
+// ---- the UIDL listing and its fallback ----------------------------------------------
+
+TEST_F(Scan, UidlOfEachMessageTheListingLacks) {
+    struct Case {
+        const char* name;
+        std::string listingReply;
+        int limit;
+        std::vector<int> asked;  // "uidl n" sent for these
+        const char* uidlFile;
+    } const cases[] = {
+        {"listing refused", "-ERR not supported\r\n", 0, {1, 2, 3, 4}, "UID-A\nUID-B\nUID-C\nUID-D\n"},
+        {"listing refused, two above the limit", "-ERR\r\n", 5000, {3, 4}, "UID-C\nUID-D\n"},
+        {"message 2 missing", "+OK\r\n1 UID-A\r\n3 UID-C\r\n4 UID-D\r\n.\r\n", 0, {2}, "UID-A\nUID-B\nUID-C\nUID-D\n"},
+        {"out of order, junk lines", "+OK\r\n4 UID-D\r\n9 UID-X\r\nnonsense\r\n1 UID-A\r\n3 UID-C\r\n2\r\n.\r\n", 0,
+         {2}, "UID-A\nUID-B\nUID-C\nUID-D\n"},
+    };
+    int index = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "case " << index++ << ": " << c.name);
+        DeleteFileA(UidlPath().c_str());
+        gUidlList.RemoveAll();
+        std::vector<Server::Step> fallback;
+        std::string fallbackWire;
+        for (int n : c.asked) {
+            fallback.push_back(Server::Expect("uidl " + std::to_string(n) + "\r\n"));
+            fallback.push_back(Server::Reply("+OK " + std::to_string(n) + " " + kFour[n - 1].uidl + "\r\n"));
+            fallbackWire += "uidl " + std::to_string(n) + "\r\n";
+        }
+        Server server;
+        ASSERT_TRUE(server.Start(Join({Login(), {Server::Expect("list\r\n"), ListReply(kFour)},
+                                       {Server::Expect("uidl\r\n"), Server::Reply(c.listingReply)}, fallback,
+                                       Quit()})));
+        KirvanBoxCloser boxes;
+        Run(server, SizeFilter(c.limit));
+        server.Finish();
+        EXPECT_EQ("", server.Failure());
+        EXPECT_EQ(kWireLogin + std::string("uidl\r\n") + fallbackWire + "quit\r\n", server.Received());
+        EXPECT_EQ(c.uidlFile, ReadUidl());
+        EXPECT_EQ(1, TakeReceiveCommands());
+        EXPECT_TRUE(boxes.Boxes().empty());
+    }
+}
+
+// ---- the session after the scan -----------------------------------------------------
+
+TEST_F(Scan, ChoiceHoldsWhenTheServerDropsTheSessionAfterTheScan) {
+    // The server hangs up right after the last header, as an idle time-out or a
+    // router would while the user reads the list: the choice is already whole.
+    Ras()->dialHandle = 0x5151;
+    Server server;
+    ASSERT_TRUE(server.Start(Join({Login(), {Server::Expect("list\r\n"), ListReply(kFour)}, UidlListing(kFour),
+                                   Tops(kFour), {Server::Close()}})));
+    SelectionDialogDriver driver({1}, Press::kOk);
+    KirvanIni kirvan;
+    kirvan.deleteOnServer = 1;
+    KirvanBoxCloser boxes;
+    Run(server, kirvan, DialUpAccount());
+    server.Finish();
+    EXPECT_EQ("", server.Failure());
+    ASSERT_TRUE(driver.Seen().found);
+    EXPECT_EQ(4u, driver.Seen().items.size());
+    EXPECT_EQ("UID-A\nUID-C\nUID-D\n", ReadUidl());
+    EXPECT_EQ(3, gUidlList.GetCount());
+    EXPECT_EQ(1, TakeReceiveCommands()) << "the host's retrieval starts";
+    EXPECT_TRUE(boxes.Boxes().empty());
+    EXPECT_NE(nullptr, gDialUpConnection) << "the line stays up for the retrieval";
+}
+
+// ---- the scan cut short -----------------------------------------------------------
+
+TEST_F(Scan, BrokenScanShowsTheBoxAndEndsTheCommand) {
+    struct Case {
+        const char* name;
+        std::vector<Server::Step> after;  // after the greeting, user and pass
+        bool dialog;
+    };
+    const std::string listReply = "+OK 4 messages\r\n1 4000\r\n2 5000\r\n3 6000\r\n4 7000\r\n.\r\n";
+    const std::vector<Case> cases = {
+        {"closed at capa", {Server::Expect("capa\r\n"), Server::Close()}, true},
+        {"closed during LIST",
+         {Server::Expect("capa\r\n"), Server::Reply("-ERR\r\n"), Server::Expect("list\r\n"),
+          Server::Reply("+OK 4 messages\r\n1 4000\r\n2 5"), Server::Close()},
+         true},
+        {"closed during the UIDL listing",
+         {Server::Expect("capa\r\n"), Server::Reply("-ERR\r\n"), Server::Expect("list\r\n"), Server::Reply(listReply),
+          Server::Expect("uidl\r\n"), Server::Reply("+OK\r\n1 UID-A\r\n2 UID-B\r\n"), Server::Close()},
+         true},
+        {"closed after the second header",
+         {Server::Expect("capa\r\n"), Server::Reply("-ERR\r\n"), Server::Expect("list\r\n"), Server::Reply(listReply),
+          Server::Expect("uidl\r\n"), Server::Reply("+OK\r\n.\r\n"), Server::Expect("top 1 0\r\n"),
+          Server::Reply(kFour[0].topReply), Server::Expect("top 2 0\r\n"), Server::Reply(kFour[1].topReply),
+          Server::Close()},
+         true},
+        {"closed inside a header, pipelined",
+         {Server::Expect("capa\r\n"), Server::Reply("+OK\r\nPIPELINING\r\n.\r\n"), Server::Expect("list\r\n"),
+          Server::Reply(listReply), Server::Expect("uidl\r\ntop 1 0\r\n"),
+          Server::Reply("+OK\r\n1 A\r\n2 B\r\n3 C\r\n4 D\r\n.\r\n+OK\r\nSubject: fi"), Server::Close()},
+         true},
+        {"silent past the time-out",
+         {Server::Expect("capa\r\n"), Server::Reply("-ERR\r\n"), Server::Expect("list\r\n"), Server::Reply(listReply),
+          Server::Expect("uidl\r\n"), Server::Reply("+OK\r\n.\r\n"), Server::Expect("top 1 0\r\n"),
+          Server::Pause(2500)},
+         true},
+        {"size filter: closed during the UIDL of one message",
+         {Server::Expect("capa\r\n"), Server::Reply("-ERR\r\n"), Server::Expect("list\r\n"), Server::Reply(listReply),
+          Server::Expect("uidl\r\n"), Server::Reply("-ERR\r\n"), Server::Expect("uidl 1\r\n"),
+          Server::Reply("+OK 1 UID-"), Server::Close()},
+         false},
+    };
+    PopSetReceiveTimeout(1500);
+    int index = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "case " << index++ << ": " << c.name);
+        DeleteFileA(UidlPath().c_str());
+        gUidlList.RemoveAll();
+        std::memset(Ras(), 0, sizeof *Ras());
+        Ras()->dialHandle = 0x6161;
+        std::vector<Server::Step> script = {
+            Server::Reply("+OK ready\r\n"),
+            Server::Expect("user alice\r\n"), Server::Reply("+OK\r\n"),
+            Server::Expect("pass s3cret\r\n"), Server::Reply("+OK\r\n"),
+        };
+        script.insert(script.end(), c.after.begin(), c.after.end());
+        Server server;
+        ASSERT_TRUE(server.Start(script));
+        SelectionDialogDriver driver({}, Press::kOk, 2500);  // must not appear
+        KirvanBoxCloser closer;
+        Run(server, c.dialog ? KirvanIni() : SizeFilter(0), DialUpAccount());
+        std::vector<KirvanBoxSeen> boxes = closer.Boxes();
+        server.Finish();
+        EXPECT_EQ("", server.Failure());
+        ASSERT_EQ(1u, boxes.size());
+        EXPECT_EQ(kScanFailedText, boxes[0].text);
+        EXPECT_EQ(window_, boxes[0].owner);
+        EXPECT_TRUE(boxes[0].onlyOk);
+        EXPECT_FALSE(driver.Seen().found) << "no half-filled list";
+        EXPECT_EQ("<absent>", ReadUidl());
+        EXPECT_EQ(0, gUidlList.GetCount());
+        EXPECT_EQ(0, TakeReceiveCommands()) << "no retrieval";
+        EXPECT_EQ(nullptr, gDialUpConnection) << "hung up";
+        ASSERT_EQ(3, Ras()->callCount);
+        EXPECT_EQ(kRasCallHangUp, Ras()->calls[2].kind);
+        EXPECT_TRUE(IsWindowEnabled(window_));
+    }
+}
+
+// ---- progress and cancel ------------------------------------------------------------
+
+struct ProgressSeen {
+    bool found = false;
+    HWND owner = nullptr;
+    bool ownerEnabled = true;
+    std::string count;
+    std::string label;
+    std::string button;
+    DWORD afterMs = 0;
+};
+
+TEST_F(Scan, ProgressWindowAppearsAndItsCancelEndsTheCommand) {
+    Ras()->dialHandle = 0x7171;
+    Server server;
+    // The server answers the first two headers, then keeps the user waiting.
+    ASSERT_TRUE(server.Start(Join({Login(), {Server::Expect("list\r\n"), ListReply(kFour)}, UidlListing(kFour),
+                                   {Server::Expect("top 1 0\r\n"), Server::Reply(kFour[0].topReply),
+                                    Server::Expect("top 2 0\r\n"), Server::Reply(kFour[1].topReply),
+                                    Server::Expect("top 3 0\r\n"), Server::AwaitClose()}}),
+                             15000));
+    ProgressSeen seen;
+    const DWORD start = GetTickCount();
+    HWND owner = window_;
+    std::thread watcher([&seen, start, owner] {
+        HWND progress = nullptr;
+        for (int i = 0; i < 1000 && !progress; ++i) {
+            progress = FindOwnWindow(kScanProgressCaption);
+            if (!progress) {
+                Sleep(10);
+            }
+        }
+        if (!progress) {
+            return;
+        }
+        seen.found = true;
+        seen.afterMs = GetTickCount() - start;
+        seen.owner = GetWindow(progress, GW_OWNER);
+        seen.ownerEnabled = IsWindowEnabled(owner) != FALSE;
+        Sleep(300);  // one repaint of the count at least
+        char text[128] = {};
+        GetDlgItemTextA(progress, IDC_SCAN_COUNT, text, sizeof text);
+        seen.count = text;
+        GetDlgItemTextA(progress, IDC_SCAN_TEXT, text, sizeof text);
+        seen.label = text;
+        GetDlgItemTextA(progress, IDCANCEL, text, sizeof text);
+        seen.button = text;
+        PostMessageA(GetDlgItem(progress, IDCANCEL), BM_CLICK, 0, 0);
+    });
+    SelectionDialogDriver driver({}, Press::kOk, 6000);  // must not appear
+    KirvanBoxCloser closer;
+    Run(server, KirvanIni(), DialUpAccount());
+    std::vector<KirvanBoxSeen> boxes = closer.Boxes();
+    watcher.join();
+    server.Finish();
+
+    EXPECT_EQ("", server.Failure());
+    ASSERT_TRUE(seen.found);
+    EXPECT_GE(seen.afterMs, 400u) << "not for a scan that ends at once";
+    EXPECT_EQ(window_, seen.owner);
+    EXPECT_FALSE(seen.ownerEnabled) << "no second command while the scan runs";
+    EXPECT_EQ("2 / 4", seen.count);
+    EXPECT_EQ("\x83\x54\x81\x5B\x83\x6F\x81\x5B\x82\xCC\x83\x81\x81\x5B\x83\x8B\x88\xEA\x97\x97\x82\xF0\x93\xC7"
+              "\x82\xDD\x8D\x9E\x82\xF1\x82\xC5\x82\xA2\x82\xDC\x82\xB7...",
+              seen.label);  // "サーバーのメール一覧を読み込んでいます..."
+    EXPECT_EQ("\xB7\xAC\xDD\xBE\xD9", seen.button);  // "ｷｬﾝｾﾙ"
+    // Cancel: quit, nothing set aside, no retrieval, the line dropped.
+    EXPECT_EQ(kWireLogin + std::string("uidl\r\n") + TopsWire(3) + "quit\r\n", server.Received());
+    EXPECT_TRUE(server.ClientClosed());
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_FALSE(driver.Seen().found);
+    EXPECT_EQ("<absent>", ReadUidl());
+    EXPECT_EQ(0, gUidlList.GetCount());
+    EXPECT_EQ(0, TakeReceiveCommands());
+    EXPECT_EQ(nullptr, gDialUpConnection);
+    EXPECT_TRUE(IsWindowEnabled(window_));
+    EXPECT_EQ(nullptr, FindOwnWindow(kScanProgressCaption)) << "the progress window is gone";
+}
+
+TEST_F(Scan, ProgressTextsAreShiftJis) {
+    EXPECT_STREQ("\x91\x49\x91\xF0\x8E\xF3\x90\x4D", kScanProgressCaption);  // "選択受信"
+    // "サーバーからメールの一覧を読み込めませんでした。\n受信を中止しました。"
+    EXPECT_STREQ("\x83\x54\x81\x5B\x83\x6F\x81\x5B\x82\xA9\x82\xE7\x83\x81\x81\x5B\x83\x8B\x82\xCC\x88\xEA\x97\x97"
+                 "\x82\xF0\x93\xC7\x82\xDD\x8D\x9E\x82\xDF\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD\x81\x42\n"
+                 "\x8E\xF3\x90\x4D\x82\xF0\x92\x86\x8E\x7E\x82\xB5\x82\xDC\x82\xB5\x82\xBD\x81\x42",
+                 kScanFailedText);
+}
+
+}  // namespace
