@@ -5,6 +5,7 @@
 
 #include <map>
 
+#include "AnsiText.h"
 #include "Report.h"
 #include "Screenshot.h"
 
@@ -84,7 +85,7 @@ std::string WindowCaption(HWND window) {
     char caption[512] = "";
     // Within one process this sends WM_GETTEXT: it waits for the window thread,
     // which pumps messages while a modal window is up.
-    GetWindowTextA(window, caption, sizeof caption);
+    ansi::WindowText(window, caption, sizeof caption);
     return caption;
 }
 
@@ -107,7 +108,7 @@ void DialogDriver::ReportWindow(HWND window, const char* kind) {
     HWND textControl = GetDlgItem(window, kMessageBoxTextId);
     if (textControl) {
         char text[2048] = "";
-        GetWindowTextA(textControl, text, sizeof text);
+        ansi::WindowText(textControl, text, sizeof text);
         gReport.Line("  text \"" + EscapeLineBreaks(text) + "\"");
     }
     HWND list = GetDlgItem(window, kSelectionListId);

@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 
+#include "AnsiText.h"
+#include "BoundedText.h"
 #include "DialogDriver.h"
 #include "HostApiList.h"
 #include "HostContext.h"
@@ -55,7 +57,9 @@ bool FindMenuItem(HMENU menu, const std::string& wanted, UINT* id) {
             }
             continue;
         }
-        if (!(info.fType & MFT_SEPARATOR) && (wanted == text || wanted == PlainMenuText(text))) {
+        // The text as the A call gives it on Windows (Wine's 32-bit mode hands UTF-8).
+        std::string shown = ansi::MenuText(menu, static_cast<UINT>(i), MF_BYPOSITION);
+        if (!(info.fType & MFT_SEPARATOR) && (wanted == shown || wanted == PlainMenuText(shown))) {
             *id = info.wID;
             return true;
         }
@@ -239,6 +243,7 @@ void ScriptRunner::PrintMenu(HMENU menu, const std::string& path) {
         info.dwTypeData = text;
         info.cch = sizeof text;
         GetMenuItemInfoA(menu, static_cast<UINT>(i), TRUE, &info);
+        text::Copy(text, sizeof text, ansi::MenuText(menu, static_cast<UINT>(i), MF_BYPOSITION).c_str());
         std::string where = path + "/" + std::to_string(i + 1);
         if (info.fType & MFT_SEPARATOR) {
             gReport.Line("menu " + where + " separator");

@@ -1,18 +1,27 @@
 #!/bin/sh
 # The test command: installs what is missing, builds both targets, runs every test:
-# the x86_64 programs under wine64, the static checks of the i686 product, and the
-# native sanitizer tests and fuzzers of the platform-free code.
+# first the i686 product in wine64's 32-on-64-bit mode, then its x86_64 twin under
+# wine64 (each with its own prefix and display), then the native sanitizer tests and
+# fuzzers of the platform-free code. Each suite's time is printed.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/tools/setup.sh"
 "$root/tools/build.sh"
 status=0
-echo "== tests (x86_64 under wine64)"
-(cd "$root/build/x86_64" && ctest --output-on-failure -j2) || status=1
-"$root/build/x86_64/stop-wine.sh"
-echo "== static checks (i686, the product)"
-(cd "$root/build/i686" && ctest --output-on-failure) || status=1
+for target in i686 x86_64; do
+    if [ "$target" = i686 ]; then
+        echo "== tests (i686, the product, in wine64's 32-on-64-bit mode)"
+    else
+        echo "== tests (x86_64 under wine64)"
+    fi
+    start=$(date +%s)
+    (cd "$root/build/$target" && ctest --output-on-failure -j2) || status=1
+    "$root/build/$target/stop-wine.sh"
+    echo "== $target suite: $(( $(date +%s) - start )) s"
+done
+start=$(date +%s)
 "$root/tools/native-tests.sh" || status=1
+echo "== native suite: $(( $(date +%s) - start )) s"
 if [ $status -eq 0 ]; then
     echo "== all tests passed"
 else

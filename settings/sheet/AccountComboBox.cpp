@@ -37,7 +37,7 @@ AccountComboBox::~AccountComboBox() {
         Unsubclass();
     }
     if (icons_) {
-        ImageList_Destroy(icons_);
+        iconsApi_.Destroy(icons_);
     }
 }
 
@@ -104,16 +104,18 @@ void AccountComboBox::ReleaseAllNames() {
 bool AccountComboBox::SetIconsFromBitmap(HINSTANCE instance, int bitmapId) {
     // The image width of 20 splits the 22-column bitmap into one picture: its
     // left 20 columns. Room for one, growing by one.
-    HIMAGELIST icons = ImageList_LoadImageA(instance, MAKEINTRESOURCEA(bitmapId), 20, 1, RGB(255, 255, 255),
+    ImageListApi api = ImageListApi::ForControl(window_);
+    HIMAGELIST icons = api.LoadFromResource(instance, MAKEINTRESOURCEA(bitmapId), 20, 1, RGB(255, 255, 255),
                                             IMAGE_BITMAP, LR_DEFAULTCOLOR);
     if (!icons) {
         return false;
     }
     SendMessageA(window_, CBEM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(icons));
     if (icons_) {
-        ImageList_Destroy(icons_);
+        iconsApi_.Destroy(icons_);
     }
     icons_ = icons;
+    iconsApi_ = api;
     return true;
 }
 

@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "ImageListApi.h"
+
 class AccountComboBox {
 public:
     AccountComboBox() = default;
@@ -58,5 +60,6 @@ private:
     HWND window_ = nullptr;
     WNDPROC previousProc_ = nullptr;
     HIMAGELIST icons_ = nullptr;
+    ImageListApi iconsApi_;  // the control's own comctl32, which made icons_
     int trackedSelection_ = 0;
 };

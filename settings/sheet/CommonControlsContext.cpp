@@ -35,13 +35,18 @@ CommonControlsContext::CommonControlsContext(HINSTANCE module, int manifestId) {
     active_ = activate(context_, &cookie_) != FALSE;
 }
 
-CommonControlsContext::~CommonControlsContext() {
+void CommonControlsContext::Deactivate() {
     if (active_) {
         DeactivateActCtxFn deactivate = Kernel32<DeactivateActCtxFn>("DeactivateActCtx");
         if (deactivate) {
             deactivate(0, cookie_);
         }
+        active_ = false;
     }
+}
+
+CommonControlsContext::~CommonControlsContext() {
+    Deactivate();
     if (context_ != INVALID_HANDLE_VALUE) {
         ReleaseActCtxFn release = Kernel32<ReleaseActCtxFn>("ReleaseActCtx");
         if (release) {

@@ -14,6 +14,8 @@ public:
     CommonControlsContext& operator=(const CommonControlsContext&) = delete;
 
     bool IsActive() const { return active_; }
+    // Ends the activation before the object goes (the context is released with it).
+    void Deactivate();
 
 private:
     HANDLE context_ = INVALID_HANDLE_VALUE;

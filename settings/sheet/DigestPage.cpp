@@ -31,6 +31,15 @@ bool PikunoIniPath(char* path, std::size_t size) {
 
 CDigestPage::CDigestPage() : CPropertyPage(IDD_DIGEST_PAGE) {}
 
+CDigestPage::~CDigestPage() {
+    if (icons_) {
+        iconsApi_.Destroy(icons_);
+    }
+    if (unreadIcons_) {
+        iconsApi_.Destroy(unreadIcons_);
+    }
+}
+
 bool CDigestPage::ExchangeValues(bool toControls) {
     if (toControls) {
         ShowSwitch(IDC_DIVIDE, divide_);
@@ -63,12 +72,14 @@ void CDigestPage::OnInitialize() {
     mark_ = settings.Mark;
     askDelete_ = settings.AskDelete;
 
-    icons_.Reset(ImageList_Create(16, 16, ILC_COLOR4 | ILC_MASK, kIconCount, 1));
+    // Both lists from the comctl32 of the unread box, which is handed the second.
+    iconsApi_ = ImageListApi::ForControl(GetDlgItem(Window(), IDC_MIDOKU));
+    icons_ = iconsApi_.Create(16, 16, ILC_COLOR4 | ILC_MASK, kIconCount, 1);
     for (int i = 0; i < kIconCount && icons_; ++i) {
         UniqueIcon icon(static_cast<HICON>(
             LoadImageA(LibraryModule(), MAKEINTRESOURCEA(IDI_MARK_FIRST + i), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR)));
         if (icon) {
-            ImageList_AddIcon(icons_.Get(), icon.Get());  // the list keeps a copy
+            iconsApi_.AddIcon(icons_, icon.Get());  // the list keeps a copy
         }
     }
 
@@ -77,18 +88,18 @@ void CDigestPage::OnInitialize() {
     // Icons 1 to 7 on the mark buttons, icon 8 on the unread box. A button keeps
     // the icon it is given without owning it, so the page owns them.
     for (int i = 0; i < kIconCount && icons_; ++i) {
-        buttonIcons_[i].Reset(ImageList_GetIcon(icons_.Get(), i, ILD_TRANSPARENT));
+        buttonIcons_[i].Reset(iconsApi_.GetIcon(icons_, i, ILD_TRANSPARENT));
         int id = i < 7 ? IDC_MARK1 + i : IDC_MIDOKU;
         SendDlgItemMessageA(Window(), id, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(buttonIcons_[i].Get()));
     }
     // A check box given an icon by BM_SETIMAGE shows either the icon or the label;
     // a button image list (common controls 6) shows the icon beside the label.
     // Without version 6 the message fails and the box shows its label alone.
-    unreadIcons_.Reset(ImageList_Create(16, 16, ILC_COLOR4 | ILC_MASK, 1, 0));
-    if (unreadIcons_ && buttonIcons_[7] && ImageList_AddIcon(unreadIcons_.Get(), buttonIcons_[7].Get()) >= 0) {
+    unreadIcons_ = iconsApi_.Create(16, 16, ILC_COLOR4 | ILC_MASK, 1, 0);
+    if (unreadIcons_ && buttonIcons_[7] && iconsApi_.AddIcon(unreadIcons_, buttonIcons_[7].Get()) >= 0) {
         BUTTON_IMAGELIST picture;
         ZeroMemory(&picture, sizeof picture);
-        picture.himl = unreadIcons_.Get();
+        picture.himl = unreadIcons_;
         picture.margin.right = 2;
         picture.uAlign = BUTTON_IMAGELIST_ALIGN_LEFT;
         SendDlgItemMessageA(Window(), IDC_MIDOKU, BCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(&picture));

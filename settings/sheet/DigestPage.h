@@ -6,12 +6,14 @@
 
 #include <cstdint>
 
+#include "ImageListApi.h"
 #include "PropertyPage.h"
 #include "WinHandles.h"
 
 class CDigestPage : public CPropertyPage {
 public:
     CDigestPage();
+    ~CDigestPage() override;
 
 protected:
     bool ExchangeValues(bool toControls) override;
@@ -24,9 +26,12 @@ private:
     void TypeRefresh();
     void DisposalRefresh();
 
-    UniqueImageList icons_;         // the buttons only borrow their icons
+    // Image lists of the unread box's own comctl32 (ImageListApi), so not held by
+    // UniqueImageList, whose ImageList_Destroy is the one this library would import.
+    HIMAGELIST icons_ = nullptr;    // owned; the buttons only borrow their icons
     UniqueIcon buttonIcons_[8];     // copies drawn from the list
-    UniqueImageList unreadIcons_;   // the unread box's picture beside its label
+    HIMAGELIST unreadIcons_ = nullptr;  // owned; the unread box's picture beside its label
+    ImageListApi iconsApi_;  // the unread box's comctl32, which makes and destroys both lists
     int32_t divide_ = 0;
     int32_t multipartMixed_ = 0;
     int32_t multipartDigest_ = 0;

@@ -6,8 +6,8 @@
 
 CPropertySheet::CPropertySheet(const char* caption, UINT startPage) : caption_(caption), startPage_(startPage) {}
 
-CPropertySheet::Outcome CPropertySheet::DoModal(HINSTANCE instance, HWND owner) {
-    if (pages_.empty()) {
+CPropertySheet::Outcome CPropertySheet::DoModal(HINSTANCE instance, HWND owner, ShowFunction show) {
+    if (pages_.empty() || !show) {
         return Outcome::Failed;
     }
     std::vector<PROPSHEETPAGEA> descriptions(pages_.size());
@@ -29,7 +29,7 @@ CPropertySheet::Outcome CPropertySheet::DoModal(HINSTANCE instance, HWND owner) 
     // For a modal sheet PropertySheetA returns -1 on failure. Its other results
     // depend on whether a page ever called PropSheet_Changed, which ours never do,
     // so OK is recognised by the pages having been applied.
-    INT_PTR result = PropertySheetA(&header);
+    INT_PTR result = show(&header);
     if (result < 0) {
         return Outcome::Failed;
     }

@@ -3,6 +3,7 @@
 // no help), pages in the order they were added.
 
 #include <windows.h>
+#include <prsht.h>
 
 #include <vector>
 
@@ -21,7 +22,10 @@ public:
     enum class Outcome { Failed, Ok, Cancelled };
     // Shows the sheet modally; a null owner means the window active on the calling
     // thread, which stays disabled while the sheet is open.
-    Outcome DoModal(HINSTANCE instance, HWND owner);
+    // show is the PropertySheetA of the comctl32 whose controls the pages use (the
+    // library imports none of its own); without it the sheet fails.
+    typedef INT_PTR(WINAPI* ShowFunction)(LPCPROPSHEETHEADERA);
+    Outcome DoModal(HINSTANCE instance, HWND owner, ShowFunction show);
 
 private:
     bool ClosedWithOk() const;

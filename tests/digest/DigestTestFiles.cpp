@@ -2,6 +2,7 @@
 
 #include "BoundedText.h"
 #include "DigestFakeHost.h"
+#include "AnsiText.h"
 
 namespace {
 
@@ -123,7 +124,7 @@ BOOL CALLBACK ScanChild(HWND child, LPARAM data) {
         return TRUE;
     }
     char line[256];
-    GetWindowTextA(child, line, sizeof line);
+    ansi::WindowText(child, line, sizeof line);
     if (line[0] != '\0') {
         scan->text = line;
     }
@@ -148,7 +149,7 @@ void BoxWatcher::Run() {
         Sleep(20);  // let the box finish its initialisation
         SeenBox seen;
         char caption[128];
-        GetWindowTextA(box, caption, sizeof caption);
+        ansi::WindowText(box, caption, sizeof caption);
         seen.caption = caption;
         seen.owner = GetWindow(box, GW_OWNER);
         seen.yes = ButtonShown(box, IDYES);

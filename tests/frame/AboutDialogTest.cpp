@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "AnsiText.h"
 #include "AboutDialog.h"
 #include "BoundedText.h"
 #include "HostApi.h"
@@ -103,7 +104,7 @@ private:
         for (int i = 0; i < 3; ++i) {
             char text[512];
             std::memset(text, 0xcc, sizeof text);
-            GetDlgItemTextA(box, ids[i], text, sizeof text);
+            ansi::DialogItemText(box, ids[i], text, sizeof text);
             seen_.texts[i] = text;
         }
         action_(box, seen_);

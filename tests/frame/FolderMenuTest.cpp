@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "AnsiText.h"
 #include "FrameFakeHost.h"
 #include "SelectiveReceive.h"
 #include "SplitQueue.h"
@@ -47,7 +48,7 @@ std::vector<MenuItem> ReadMenu(HMENU menu) {
         if (!(info.fType & MFT_SEPARATOR)) {
             // cch is the length without the terminator, which must be there.
             EXPECT_EQ('\0', text[info.cch]) << "item " << i;
-            bytes.assign(text, info.cch);
+            bytes = ansi::MenuText(menu, static_cast<UINT>(i), MF_BYPOSITION);
         }
         items.push_back({info.wID, info.fType, bytes, info.hSubMenu});
     }

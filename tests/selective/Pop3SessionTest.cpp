@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "AnsiText.h"
 #include "Pop3ScriptServer.h"
 #include "Pop3Session.h"
 
@@ -51,7 +52,7 @@ private:
         char className[32] = {};
         GetClassNameA(child, className, sizeof className);
         char text[256] = {};
-        if (lstrcmpiA(className, "Static") == 0 && GetWindowTextA(child, text, sizeof text) > 0) {
+        if (lstrcmpiA(className, "Static") == 0 && ansi::WindowText(child, text, sizeof text) > 0) {
             *reinterpret_cast<std::string*>(param) += text;
         }
         return TRUE;

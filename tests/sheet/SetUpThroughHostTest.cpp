@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "PikunosetResources.h"
+#include "AnsiText.h"
 #include "SheetMailbox.h"
 #include "SheetTestDriver.h"
 
@@ -46,27 +47,29 @@ std::string DigestMail() {
 }
 
 // The sheet of that process only: other test programs may show one at the same time.
+struct SheetSearch {
+    DWORD processId;
+    HWND found;
+};
+
+BOOL CALLBACK MatchSheetOfProcess(HWND window, LPARAM lParam) {
+    SheetSearch* search = reinterpret_cast<SheetSearch*>(lParam);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    char caption[64] = {};
+    char className[16] = {};
+    ansi::WindowText(window, caption, sizeof caption);
+    GetClassNameA(window, className, sizeof className);
+    if (owner == search->processId && strcmp(caption, kSheetCaption) == 0 && strcmp(className, "#32770") == 0) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 HWND FindSheetOfProcess(DWORD processId) {
-    struct Search {
-        DWORD processId;
-        HWND found;
-    } search = {processId, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM lParam) -> BOOL {
-            Search* search = reinterpret_cast<Search*>(lParam);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            char caption[64] = {};
-            char className[16] = {};
-            GetWindowTextA(window, caption, sizeof caption);
-            GetClassNameA(window, className, sizeof className);
-            if (owner == search->processId && strcmp(caption, kSheetCaption) == 0 && strcmp(className, "#32770") == 0) {
-                search->found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    SheetSearch search = {processId, nullptr};
+    EnumWindows(MatchSheetOfProcess, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
@@ -147,6 +150,9 @@ HostRun RunHost(SheetMailbox& mailbox, const std::string& folder, bool clickSpli
         if (clickSplit) {
             SendMessageA(GetDlgItem(page, IDC_DIVIDE), BM_CLICK, 0, 0);
         }
+        // The host's dialog driver looks for its windows every 50 ms and reports the
+        // sheet once it has seen it: give it time to, before the sheet goes.
+        Sleep(500);
         PostMessageA(sheet, PSM_PRESSBUTTON, static_cast<WPARAM>(press), 0);
     }
     WaitForSingleObject(process.hProcess, 60000);

@@ -1,4 +1,5 @@
 #include "FrameMessageBoxWatcher.h"
+#include "AnsiText.h"
 
 namespace {
 
@@ -21,7 +22,7 @@ BOOL CALLBACK FindBoxes(HWND window, LPARAM param) {
     char className[64] = "";
     GetClassNameA(window, className, sizeof className);
     char caption[256] = "";
-    GetWindowTextA(window, caption, sizeof caption);
+    ansi::WindowText(window, caption, sizeof caption);
     if (std::string(className) == "#32770" && *search->caption == caption) {
         search->found.push_back(window);
     }
@@ -40,7 +41,7 @@ BOOL CALLBACK ReadChild(HWND child, LPARAM param) {
             box->errorIcon = icon && icon == gErrorIcon;
         } else {
             char text[1024] = "";
-            GetWindowTextA(child, text, sizeof text);
+            ansi::WindowText(child, text, sizeof text);
             if (text[0]) {
                 box->text = text;
             }
@@ -65,6 +66,10 @@ FrameMessageBoxWatcher::FrameMessageBoxWatcher(const std::string& caption) : cap
     });
     WaitForSingleObject(started, INFINITE);
     CloseHandle(started);
+}
+
+bool FrameMessageBoxWatcher::SystemIconsLoad() {
+    return LoadIconA(nullptr, MAKEINTRESOURCEA(32513)) != nullptr;
 }
 
 FrameMessageBoxWatcher::~FrameMessageBoxWatcher() {

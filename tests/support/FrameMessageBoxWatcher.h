@@ -25,6 +25,10 @@ public:
     FrameMessageBoxWatcher(const FrameMessageBoxWatcher&) = delete;
     FrameMessageBoxWatcher& operator=(const FrameMessageBoxWatcher&) = delete;
 
+    // Whether the system's shared icons load at all: not in Wine's 32-on-64-bit mode
+    // (8.0), where a box shows no icon (probe Wine32On64Faults.IconsLoad).
+    static bool SystemIconsLoad();
+
     // Stops watching (after a last look) and returns every box seen, in order.
     std::vector<WatchedMessageBox> Stop();
 

@@ -26,6 +26,11 @@ std::string Quote(const std::string& arg) {
 
 RunResult RunQuenla(const std::vector<std::string>& args) {
     RunResult result;
+    // Wine's desktop process is started by the first program that needs a window and
+    // lives as long as the Wine server; started by Quenla.exe, it would inherit the
+    // pipe's write end and the read below would never end. Started from here, it
+    // inherits nothing.
+    GetDesktopWindow();
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     HANDLE readEnd = nullptr, writeEnd = nullptr;
     if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) {

@@ -1,4 +1,5 @@
 #include "ReceiveUi.h"
+#include "AnsiText.h"
 
 #include <commctrl.h>
 
@@ -21,7 +22,7 @@ BOOL CALLBACK FindOwn(HWND window, LPARAM param) {
         return TRUE;
     }
     char caption[256] = {};
-    GetWindowTextA(window, caption, sizeof caption);
+    ansi::WindowText(window, caption, sizeof caption);
     if (std::strcmp(caption, data->caption) == 0) {
         data->found = window;
         return FALSE;
@@ -166,7 +167,7 @@ void KirvanBoxCloser::Watch() {
             KirvanBoxSeen seen;
             // The message text of a message box is its static control 0xFFFF.
             char text[1024] = {};
-            GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+            ansi::DialogItemText(box, 0xFFFF, text, sizeof text);
             seen.text = text;
             seen.owner = GetWindow(box, GW_OWNER);
             seen.onlyOk = GetDlgItem(box, IDOK) != nullptr;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "PikunosetResources.h"
+#include "AnsiText.h"
 
 namespace {
 
@@ -25,7 +26,7 @@ BOOL CALLBACK FindWindowOfThread(HWND window, LPARAM lParam) {
     FindContext* context = reinterpret_cast<FindContext*>(lParam);
     char text[256] = {};
     char className[64] = {};
-    GetWindowTextA(window, text, sizeof text);
+    ansi::WindowText(window, text, sizeof text);
     GetClassNameA(window, className, sizeof className);
     if (IsWindowVisible(window) && strcmp(text, context->caption) == 0 &&
         (!context->className || strcmp(className, context->className) == 0)) {
@@ -186,7 +187,7 @@ std::string SheetTestDriver::Text(int page, int id) const {
     HWND control = Control(page, id);
     int length = GetWindowTextLengthA(control);
     std::vector<char> buffer(static_cast<size_t>(length) + 2, '\0');
-    GetWindowTextA(control, buffer.data(), static_cast<int>(buffer.size()));
+    ansi::WindowText(control, buffer.data(), static_cast<int>(buffer.size()));
     return buffer.data();
 }
 
@@ -241,7 +242,7 @@ HWND SheetTestDriver::WaitMessageBox(const char* title, DWORD milliseconds) cons
 std::string SheetTestDriver::MessageBoxText(HWND box) {
     char text[512] = {};
     // The message box shows its text in the static control 0xFFFF.
-    GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+    ansi::DialogItemText(box, 0xFFFF, text, sizeof text);
     return text;
 }
 
