@@ -3,6 +3,7 @@
 
 #include <commctrl.h>
 
+#include <cstdio>
 #include <cstring>
 
 const char kSelectionDialogCaption[] = "ﾀﾞｲｱﾛｸﾞ";
@@ -45,6 +46,29 @@ std::string ItemText(HWND list, int index, int subItem) {
         return "<no terminator>";
     }
     return std::string(buffer, static_cast<std::size_t>(length));
+}
+
+struct FindItemData {
+    int id;
+    HWND found;
+};
+
+BOOL CALLBACK FindOwnWithItem(HWND window, LPARAM param) {
+    FindItemData* data = reinterpret_cast<FindItemData*>(param);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process == GetCurrentProcessId() && IsWindowVisible(window) && GetDlgItem(window, data->id)) {
+        data->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A visible top-level window of this process with a child of that id; null when none.
+HWND FindOwnWindowWithItem(int id) {
+    FindItemData data = {id, nullptr};
+    EnumWindows(FindOwnWithItem, reinterpret_cast<LPARAM>(&data));
+    return data.found;
 }
 
 }  // namespace
@@ -99,6 +123,16 @@ void SelectionDialogDriver::Run() {
         }
     }
     if (!dialog) {
+        // A selection dialog that is up but was not recognised by its caption would
+        // keep the command, and the test with it, waiting for ever: close it, so
+        // that the test fails on what it sees instead of hanging.
+        HWND stray = FindOwnWindowWithItem(1001);
+        if (stray) {
+            seen_.closedUnrecognised = true;
+            std::fprintf(stderr, "SelectionDialogDriver: a window holding the message list is up, but not under "
+                                 "the caption \"%s\"; cancelled it\n", kSelectionDialogCaption);
+            PostMessageA(stray, WM_COMMAND, IDCANCEL, 0);
+        }
         return;
     }
     seen_.found = true;

@@ -21,6 +21,9 @@ struct SelectionItemSeen {
 
 struct SelectionDialogSeen {
     bool found = false;
+    // Not found by its caption, but a window holding the message list was up and
+    // was cancelled, so that the command could end.
+    bool closedUnrecognised = false;
     HWND owner = nullptr;
     std::vector<SelectionItemSeen> items;
     std::vector<std::string> columns;  // headings
