@@ -7,7 +7,6 @@
 #include <new>
 #include <stdexcept>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -21,10 +20,11 @@ struct GuardCase {
 
 int Succeeds() { return 1; }
 int ThrowsBadAlloc() { throw std::bad_alloc(); }
-// A real shortage: an allocation no heap can serve.
+// A real shortage: an allocation no heap can serve. A quarter of the address space
+// can be had in a 32-bit process, so ask for all of it but a page.
 int AllocatesTooMuch() {
-    std::vector<char> bytes;
-    bytes.reserve(std::numeric_limits<std::size_t>::max() / 4);
+    void* block = ::operator new(std::numeric_limits<std::size_t>::max() - 4096);
+    ::operator delete(block);
     return 1;
 }
 int ThrowsRuntimeError() { throw std::runtime_error("broken"); }

@@ -57,9 +57,22 @@ private:
         }
         return TRUE;
     }
+    // Only this process's boxes: other test programs running at the same time show
+    // "Kirvan" boxes of their own, which are neither ours to count nor to close.
+    static HWND OwnKirvanBox() {
+        HWND box = nullptr;
+        while ((box = FindWindowExA(nullptr, box, nullptr, "Kirvan")) != nullptr) {
+            DWORD processId = 0;
+            GetWindowThreadProcessId(box, &processId);
+            if (processId == GetCurrentProcessId()) {
+                return box;
+            }
+        }
+        return nullptr;
+    }
     void Watch() {
         while (!stop_) {
-            HWND box = FindWindowA(nullptr, "Kirvan");
+            HWND box = OwnKirvanBox();
             if (box && box != lastBox_) {
                 std::string text;
                 EnumChildWindows(box, CollectStatic, reinterpret_cast<LPARAM>(&text));

@@ -73,10 +73,26 @@ HWND FindSheetOfProcess(DWORD processId) {
     return search.found;
 }
 
+// The host's report as written so far (it appends line by line, sharing reads).
+std::string ReadReport(const std::string& path) {
+    std::string text;
+    FILE* file = fopen(path.c_str(), "rb");
+    if (file) {
+        char buffer[4096];
+        size_t got;
+        while ((got = fread(buffer, 1, sizeof buffer, file)) > 0) {
+            text.append(buffer, got);
+        }
+        fclose(file);
+    }
+    return text;
+}
+
 struct HostRun {
     std::string report;
     std::string loadedFrom;  // the settings library's file, as the host process has it
     bool sheetSeen = false;
+    bool sheetReported = false;  // the host's dialog driver saw the sheet too
     DWORD exitCode = 0;
 };
 
@@ -150,24 +166,18 @@ HostRun RunHost(SheetMailbox& mailbox, const std::string& folder, bool clickSpli
         if (clickSplit) {
             SendMessageA(GetDlgItem(page, IDC_DIVIDE), BM_CLICK, 0, 0);
         }
-        // The host's dialog driver looks for its windows every 50 ms and reports the
-        // sheet once it has seen it: give it time to, before the sheet goes.
-        Sleep(500);
+        // The host's own dialog driver must have seen the sheet before it goes, or
+        // the host reports that the window never appeared: wait for its report line.
+        // A line of its own: the echo of the script's command reads "> dialog ...".
+        const std::string seenLine = std::string("\ndialog \"") + kSheetCaption + "\"\n";
+        run.sheetReported = WaitFor([&] { return ReadReport(report).find(seenLine) != std::string::npos; }, 30000);
         PostMessageA(sheet, PSM_PRESSBUTTON, static_cast<WPARAM>(press), 0);
     }
     WaitForSingleObject(process.hProcess, 60000);
     GetExitCodeProcess(process.hProcess, &run.exitCode);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    FILE* out = fopen(report.c_str(), "rb");
-    if (out) {
-        char buffer[4096];
-        size_t got;
-        while ((got = fread(buffer, 1, sizeof buffer, out)) > 0) {
-            run.report.append(buffer, got);
-        }
-        fclose(out);
-    }
+    run.report = ReadReport(report);
     return run;
 }
 
@@ -195,6 +205,7 @@ TEST(SetUpThroughHost, OkMakesThePluginReadTheDigestSettingsAgain) {
         std::string folder = mailbox.Dir() + "host\\";
         HostRun run = RunHost(mailbox, folder, cases[i].clickSplit, cases[i].press);
         ASSERT_TRUE(run.sheetSeen) << "case " << i << "\n" << run.report;
+        EXPECT_TRUE(run.sheetReported) << "case " << i << ": the host never reported the sheet\n" << run.report;
         size_t at = run.loadedFrom.find_last_of('\\');
         ASSERT_NE(std::string::npos, at) << "case " << i << ": " << run.loadedFrom;
         EXPECT_EQ(0, _stricmp((folder + "Plugins\\Pikunoset.dll").c_str(), run.loadedFrom.c_str()))
