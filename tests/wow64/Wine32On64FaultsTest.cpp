@@ -72,7 +72,7 @@ TEST_F(Wine32On64Faults, MenuTextReadWithTheACall) {
 // call and the window names of CreateWindowExA. Tests that read back a text the
 // product sets with an A call are left out of the i686 run for it.
 // The caption of a dialog or property sheet made with an A call goes the same way
-// (CreateWindowExA's window name).
+// (CreateWindowExA's window name; CaptionOfADialogMadeWithTheACall).
 TEST_F(Wine32On64Faults, WindowTextSetWithTheACall) {
     ASSERT_TRUE(SetWindowTextA(window_, kSjis));
     wchar_t wide[64] = {};
