@@ -23,7 +23,9 @@ int ThrowsBadAlloc() { throw std::bad_alloc(); }
 // A real shortage: an allocation no heap can serve. A quarter of the address space
 // can be had in a 32-bit process, so ask for all of it but a page.
 int AllocatesTooMuch() {
-    void* block = ::operator new(std::numeric_limits<std::size_t>::max() - 4096);
+    // Read at run time, so that the compiler does not refuse the size it can see.
+    volatile std::size_t size = std::numeric_limits<std::size_t>::max() - 4096;
+    void* block = ::operator new(size);
     ::operator delete(block);
     return 1;
 }
