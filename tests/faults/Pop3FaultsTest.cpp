@@ -8,6 +8,7 @@
 #include <string>
 
 #include "FaultServer.h"
+#include "WinsockEnvironment.h"
 #include "Pop3Session.h"
 
 namespace {
@@ -16,15 +17,7 @@ constexpr DWORD kTimeoutMs = 2000;
 // A read may wait out one time-out; anything near twice that is a hang.
 constexpr DWORD kHangMs = 2 * kTimeoutMs + 1500;
 
-class WinsockEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override { ASSERT_EQ(0, WSAStartup(MAKEWORD(2, 2), &data_)); }
-    void TearDown() override { WSACleanup(); }
-
-private:
-    WSADATA data_;
-};
-::testing::Environment* const gWinsock = ::testing::AddGlobalTestEnvironment(new WinsockEnvironment);
+const bool gWinsock = RegisterWinsockEnvironment();
 
 // Greeting, user and pass accepted; then `rest` plays the fault.
 FaultServer::Handler LoggedIn(std::function<void(FaultConnection&)> rest) {

@@ -8,19 +8,12 @@
 #include <vector>
 
 #include "FaultHost.h"
+#include "WinsockEnvironment.h"
 #include "FaultServer.h"
 
 namespace {
 
-class WinsockEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override { ASSERT_EQ(0, WSAStartup(MAKEWORD(2, 2), &data_)); }
-    void TearDown() override { WSACleanup(); }
-
-private:
-    WSADATA data_;
-};
-::testing::Environment* const gWinsock = ::testing::AddGlobalTestEnvironment(new WinsockEnvironment);
+const bool gWinsock = RegisterWinsockEnvironment();
 
 std::string Digest(const std::string& tag) {
     return "Subject: digest " + tag + "\r\nContent-Type: multipart/digest; boundary=\"B\"\r\n\r\n"

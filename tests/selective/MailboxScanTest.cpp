@@ -3,6 +3,7 @@
 // in LF alone.
 
 #include "MailboxScan.h"
+#include "WinsockEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -17,14 +18,7 @@ namespace {
 
 using Server = Pop3ScriptServer;
 
-class WinsockEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override { ASSERT_TRUE(winsock_.Started()); }
-
-private:
-    WinsockForTests winsock_;
-};
-::testing::Environment* const gWinsock = ::testing::AddGlobalTestEnvironment(new WinsockEnvironment);
+const bool gWinsock = RegisterWinsockEnvironment();
 
 class MailboxScan : public ::testing::Test {
 protected:

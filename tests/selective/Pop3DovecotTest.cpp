@@ -15,20 +15,13 @@
 #include <vector>
 
 #include "MailboxScan.h"
+#include "WinsockEnvironment.h"
 #include "Pop3ScriptServer.h"
 #include "Pop3Session.h"
 
 namespace {
 
-class WinsockEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override { ASSERT_TRUE(winsock_.Started()); }
-
-private:
-    WinsockForTests winsock_;
-};
-
-::testing::Environment* const gWinsock = ::testing::AddGlobalTestEnvironment(new WinsockEnvironment);
+const bool gWinsock = RegisterWinsockEnvironment();
 
 const char kUser[] = "pikuno";
 const char kPassword[] = "pass word";

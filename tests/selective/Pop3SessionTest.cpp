@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "AnsiText.h"
+#include "WinsockEnvironment.h"
 #include "Pop3ScriptServer.h"
 #include "Pop3Session.h"
 
@@ -18,15 +19,7 @@ namespace {
 
 using Server = Pop3ScriptServer;
 
-class WinsockEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override { ASSERT_TRUE(winsock_.Started()); }
-
-private:
-    WinsockForTests winsock_;
-};
-
-::testing::Environment* const gWinsock = ::testing::AddGlobalTestEnvironment(new WinsockEnvironment);
+const bool gWinsock = RegisterWinsockEnvironment();
 
 // Closes every "Kirvan" message box that appears while it lives, remembering
 // the texts, so that a box never blocks a test and unexpected boxes are seen.

@@ -1,4 +1,5 @@
 #include "ReceiveFixture.h"
+#include "WinsockEnvironment.h"
 
 #include <cstring>
 #include <fstream>
@@ -18,15 +19,7 @@ HANDLE ReceiveFixture::rasMapping_ = nullptr;
 
 namespace {
 
-class WinsockEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override { ASSERT_TRUE(winsock_.Started()); }
-
-private:
-    WinsockForTests winsock_;
-};
-
-::testing::Environment* const gWinsock = ::testing::AddGlobalTestEnvironment(new WinsockEnvironment);
+const bool gWinsock = RegisterWinsockEnvironment();
 
 const char kOwnerClass[] = "PikunoReceiveTestOwner";
 
