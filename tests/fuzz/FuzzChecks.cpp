@@ -13,9 +13,7 @@
 #include "LineReader.h"
 #include "MailNames.h"
 #include "Pop3Reply.h"
-#if defined(PIKUNO_HAVE_SUBJECT_EXTRACT)
 #include "SubjectExtract.h"
-#endif
 
 namespace fuzzcheck {
 
@@ -183,6 +181,22 @@ std::string Pop3Reply(const uint8_t* data, std::size_t size) {
     std::size_t grown = pop3::GrowReplyCapacity(size);
     f.Check(grown == 0 || grown > size, "GrowReplyCapacity: did not grow");
 
+    // Framing out of a receive buffer: the end lies on an LF within the bytes, and
+    // a search carried over pieces of four bytes finds the same end as one search.
+    for (bool multiLine : {false, true}) {
+        std::size_t scan = 0;
+        std::size_t end = pop3::FindReplyEnd(raw, size, multiLine, &scan);
+        f.Check(end <= size && (end == 0 || raw[end - 1] == '\n'), "FindReplyEnd: end not after an LF");
+        f.Check(scan <= size, "FindReplyEnd: scan position beyond the bytes");
+        std::size_t pieceScan = 0;
+        std::size_t pieceEnd = 0;
+        for (std::size_t length = 0; length < size && pieceEnd == 0;) {
+            length = length + 4 < size ? length + 4 : size;
+            pieceEnd = pop3::FindReplyEnd(raw, length, multiLine, &pieceScan);
+        }
+        f.Check(pieceEnd == end, "FindReplyEnd: pieces find another end than the whole");
+    }
+
     auto reply = CText(data, size);
     std::size_t length = std::strlen(reply->Get());
     std::size_t lineFeeds = 0;
@@ -226,6 +240,22 @@ std::string Pop3Reply(const uint8_t* data, std::size_t size) {
     }
     f.Check(cursor >= tokens->Get() && cursor <= tokens->Get() + length && *cursor == '\0',
             "NextToken: cursor not at the terminator at the end");
+
+    // NextToken against strtok, switching between the delimiter sets the callers use.
+    static const char* const kDelimiters[] = {" ", " \r\n", "\r\n"};
+    auto ours = CText(data, size);
+    auto theirs = CText(data, size);
+    char* oursCursor = ours->Get();
+    for (int t = 0; t < 8; ++t) {
+        const char* delimiters = kDelimiters[(t + (size ? data[0] : 0)) % 3];
+        char* expected = std::strtok(t == 0 ? theirs->Get() : nullptr, delimiters);
+        char* actual = pop3::NextToken(&oursCursor, delimiters);
+        f.Check((expected == nullptr) == (actual == nullptr), "NextToken: finds a token where strtok does not, or none where it does");
+        if (expected && actual) {
+            f.Check(expected - theirs->Get() == actual - ours->Get(), "NextToken: another token than strtok's");
+        }
+    }
+    f.Check(std::memcmp(ours->Get(), theirs->Get(), length + 1) == 0, "NextToken: cuts the text unlike strtok");
     return f.Text();
 }
 
@@ -391,7 +421,6 @@ std::string PathsAndText(const uint8_t* data, std::size_t size) {
     return f.Text();
 }
 
-#if defined(PIKUNO_HAVE_SUBJECT_EXTRACT)
 std::string SubjectExtract(const uint8_t* data, std::size_t size) {
     Failures f;
     auto reply = CText(data, size);
@@ -418,6 +447,5 @@ std::string SubjectExtract(const uint8_t* data, std::size_t size) {
     ReleaseSubject(subject);
     return f.Text();
 }
-#endif
 
 }  // namespace fuzzcheck

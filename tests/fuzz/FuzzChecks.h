@@ -30,8 +30,6 @@ std::string DigestWalk(const uint8_t* data, std::size_t size);
 // destinations of every small size.
 std::string PathsAndText(const uint8_t* data, std::size_t size);
 
-#if defined(PIKUNO_HAVE_SUBJECT_EXTRACT)
 std::string SubjectExtract(const uint8_t* data, std::size_t size);
-#endif
 
 }  // namespace fuzzcheck

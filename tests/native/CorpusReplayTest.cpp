@@ -49,9 +49,7 @@ TEST(CorpusReplay, EveryCommittedInputKeepsEveryProperty) {
         {"pop3_reply", fuzzcheck::Pop3Reply, 10},
         {"digest_walk", fuzzcheck::DigestWalk, 10},
         {"paths_text", fuzzcheck::PathsAndText, 5},
-#if defined(PIKUNO_HAVE_SUBJECT_EXTRACT)
         {"subject_extract", fuzzcheck::SubjectExtract, 5},
-#endif
     };
     for (const Target& target : targets) {
         std::vector<std::string> files = FilesIn(std::string(PIKUNO_FUZZ_CORPUS) + "/" + target.folder);

@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "BenchClock.h"
 #include "HostApi.h"
 #include "MailboxScan.h"
 #include "Pop3Session.h"
@@ -34,17 +35,6 @@ namespace {
 
 constexpr int kMessages = 2000;
 constexpr int kRounds = 5;
-
-double Now() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 // ISO-2022-JP "テスト" as an encoded word, and plain ASCII, alternately.
 std::string TopReplyFor(int n) {
@@ -171,19 +161,10 @@ void CloseSession() {
 double gInitDone = 0;
 double gInitCpu = 0;
 
-double ThreadCpuSeconds() {
-    FILETIME created, exited, kernel, user;
-    GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user);
-    auto seconds = [](const FILETIME& t) {
-        return static_cast<double>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7;
-    };
-    return seconds(kernel) + seconds(user);
-}
-
 LRESULT CALLBACK NoteInitDialogReturn(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HC_ACTION && reinterpret_cast<const CWPRETSTRUCT*>(lParam)->message == WM_INITDIALOG) {
-        gInitDone = Now();
-        gInitCpu = ThreadCpuSeconds();
+        gInitDone = bench::WallSeconds();
+        gInitCpu = bench::ThreadCpuSeconds();
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
@@ -208,7 +189,7 @@ bool RunRound(u_short port, Round* round) {
         for (int i = 0; i < 600000; ++i) {
             HWND dialog = FindOwnWindow(kSelectionDialogCaption);
             if (dialog) {
-                visible = Now();
+                visible = bench::WallSeconds();
                 HWND list = GetDlgItem(dialog, 1001);
                 items = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
                 PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
@@ -218,8 +199,8 @@ bool RunRound(u_short port, Round* round) {
         }
     });
     HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROCRET, NoteInitDialogReturn, nullptr, GetCurrentThreadId());
-    double startCpu = ThreadCpuSeconds();
-    double start = Now();
+    double startCpu = bench::ThreadCpuSeconds();
+    double start = bench::WallSeconds();
     bool scanned = ScanMailbox(true, nullptr, PopCapa()) == ScanOutcome::kComplete;
     PopQuit();
     ShowSelectionDialog(owner);
@@ -235,12 +216,12 @@ bool RunRound(u_short port, Round* round) {
     if (!OpenSession(port)) {
         return false;
     }
-    double wireStart = Now();
+    double wireStart = bench::WallSeconds();
     for (int n = 1; n <= kMessages; ++n) {
         PopSendTop(n);
         PopReadResponse(true);
     }
-    double wireEnd = Now();
+    double wireEnd = bench::WallSeconds();
     CloseSession();
 
     round->open = visible - start;

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "BenchClock.h"
 #include "Pop3Reply.h"
 #include "Pop3ScriptServer.h"
 #include "Pop3Session.h"
@@ -17,17 +18,6 @@
 namespace {
 
 const int32_t kMessages = 100000;
-
-double NowMs() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
 
 std::string ListReply() {
     std::string reply = "+OK " + std::to_string(kMessages) + " messages:\r\n";
@@ -56,9 +46,9 @@ void BenchParse(const std::string& reply) {
     bool right = true;
     for (int r = 0; r < rounds; ++r) {
         int32_t* sizes = nullptr;
-        double start = NowMs();
+        double start = bench::WallSeconds() * 1000.0;
         int32_t count = pop3::ParseSizeListing(reply.c_str(), &sizes);
-        double elapsed = NowMs() - start;
+        double elapsed = bench::WallSeconds() * 1000.0 - start;
         right = right && CheckSizes(sizes, count);
         std::free(sizes);
         total += elapsed;
@@ -88,9 +78,9 @@ void BenchSession(const std::string& reply) {
             return;
         }
         PopReadResponse(false);
-        double start = NowMs();
+        double start = bench::WallSeconds() * 1000.0;
         int32_t count = PopList();
-        double elapsed = NowMs() - start;
+        double elapsed = bench::WallSeconds() * 1000.0 - start;
         right = right && CheckSizes(gSizeTable, count);
         PopQuit();
         PopReleaseBuffers();
@@ -111,7 +101,7 @@ void BenchGrowth(std::size_t length) {
         bool geometric;
     } rules[] = {{"doubling", true}, {"+256 bytes", false}};
     for (const Rule& rule : rules) {
-        double start = NowMs();
+        double start = bench::WallSeconds() * 1000.0;
         std::size_t capacity = pop3::kReplyInitialCapacity;
         char* buffer = static_cast<char*>(std::malloc(capacity));
         std::memset(buffer, 'x', capacity - 1);
@@ -134,7 +124,7 @@ void BenchGrowth(std::size_t length) {
         }
         std::free(buffer);
         std::printf("growth to %.2f MB by %-10s: %lu growths, %.1f MB copied, %.1f ms\n", length / 1048576.0,
-                    rule.name, growths, copied / 1048576.0, NowMs() - start);
+                    rule.name, growths, copied / 1048576.0, bench::WallSeconds() * 1000.0 - start);
     }
 }
 

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <string>
 
+#include "BenchClock.h"
 #include "BoundedText.h"
 #include "DigestSplitter.h"
 #include "DigestWalk.h"
@@ -63,16 +64,6 @@ bool WriteFileBytes(const std::string& path, const std::string& bytes) {
     return ok && written == bytes.size();
 }
 
-double Now() {
-    static LARGE_INTEGER frequency = {};
-    if (frequency.QuadPart == 0) {
-        QueryPerformanceFrequency(&frequency);
-    }
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
 // Keeps nothing: counts messages and bytes, so that only the walk is timed.
 class CountingSink : public PartSink {
 public:
@@ -105,7 +96,7 @@ WalkFigures TimeWalk(const std::string& path, uint32_t chunk, uint64_t stopAfter
     WalkFigures figures;
     MailFile mail(path.c_str());
     mail.SetReadChunkSize(chunk);
-    double start = Now();
+    double start = bench::WallSeconds();
     if (!mail.Open()) {
         return figures;
     }
@@ -121,7 +112,7 @@ WalkFigures TimeWalk(const std::string& path, uint32_t chunk, uint64_t stopAfter
     }
     figures.bytesRead = mail.Position();
     mail.Close();
-    figures.seconds = Now() - start;
+    figures.seconds = bench::WallSeconds() - start;
     figures.messages = sink.messages;
     return figures;
 }
@@ -178,14 +169,14 @@ int main(int argc, char** argv) {
     settings.DelType = 2;
     gImports = 0;
     MailFile mail(path.c_str());
-    double start = Now();
+    double start = bench::WallSeconds();
     SplitMailFile(mail, settings, nullptr);
-    double whole = Now() - start;
+    double whole = bench::WallSeconds() - start;
     std::printf("SplitMailFile with temporary files: %8.3f s  (%d imports)\n", whole, gImports);
 
     // The floor under that: the same file calls alone, without any reading.
     std::string block(10 * 1024, 'x');
-    start = Now();
+    start = bench::WallSeconds();
     for (int i = 0; i < kMessages; ++i) {
         char name[MAX_PATH];
         char tempDir[MAX_PATH];
@@ -199,7 +190,7 @@ int main(int argc, char** argv) {
         CloseHandle(file);
         DeleteFileA(name);
     }
-    double floor = Now() - start;
+    double floor = bench::WallSeconds() - start;
     std::printf("temporary file calls alone:         %8.3f s  (%d cycles of 10 KB)\n", floor, kMessages);
 
     // One read per byte, on the first 2 MB only (about 40 s for the whole file).

@@ -31,6 +31,7 @@
 #include <thread>
 #include <vector>
 
+#include "BenchClock.h"
 #include "FrameFakeHost.h"
 #include "FrameTempDir.h"
 #include "HostApi.h"
@@ -44,28 +45,6 @@ namespace {
 
 const UINT kHostReceiveCommand = 32786;
 const int kListControl = 1001;
-
-double Now() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-double CpuSeconds(HANDLE thread) {
-    FILETIME created, exited, kernel, user;
-    if (!GetThreadTimes(thread, &created, &exited, &kernel, &user)) {
-        return 0;
-    }
-    auto seconds = [](const FILETIME& t) {
-        return static_cast<double>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7;
-    };
-    return seconds(kernel) + seconds(user);
-}
 
 struct Options {
     int port = 0;
@@ -174,10 +153,10 @@ void Watch(HWND owner, HANDLE windowThread, double start, double cpuStart, Round
                 if (other.found && GetWindowTextA(other.found, caption, sizeof caption) >= 0 &&
                     std::strcmp(caption, "Kirvan") != 0) {
                     progress = other.found;
-                    round->progressShown = Now() - start;
+                    round->progressShown = bench::WallSeconds() - start;
                 }
             } else if (round->progressHidden == 0 && (!IsWindow(progress) || !IsWindowVisible(progress))) {
-                round->progressHidden = Now() - start;
+                round->progressHidden = bench::WallSeconds() - start;
             }
             HWND box = FindOwnWindow("Kirvan");
             if (box) {
@@ -194,22 +173,22 @@ void Watch(HWND owner, HANDLE windowThread, double start, double cpuStart, Round
         return;
     }
     round->shown = true;
-    round->untilShown = Now() - start;
-    round->cpuScan = CpuSeconds(windowThread) - cpuStart;
+    round->untilShown = bench::WallSeconds() - start;
+    round->cpuScan = bench::ThreadCpuSeconds(windowThread) - cpuStart;
     round->listed = static_cast<int>(SendMessageA(GetDlgItem(dialog, kListControl), LVM_GETITEMCOUNT, 0, 0));
     Sleep(300);
-    double cpuOk = CpuSeconds(windowThread);
-    double ok = Now();
+    double cpuOk = bench::ThreadCpuSeconds(windowThread);
+    double ok = bench::WallSeconds();
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
     while (IsWindow(dialog) && IsWindowVisible(dialog) && !*stop) {
         Sleep(1);
     }
-    round->okToHidden = Now() - ok;
+    round->okToHidden = bench::WallSeconds() - ok;
     while (IsWindow(dialog) && !*stop) {
         Sleep(1);
     }
-    round->okToClosed = Now() - ok;
-    round->cpuAfterOk = CpuSeconds(windowThread) - cpuOk;
+    round->okToClosed = bench::WallSeconds() - ok;
+    round->cpuAfterOk = bench::ThreadCpuSeconds(windowThread) - cpuOk;
 }
 
 bool RunRound(const Options& options, HWND owner, Round* round) {
@@ -225,12 +204,12 @@ bool RunRound(const Options& options, HWND owner, Round* round) {
     DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &windowThread, 0, FALSE,
                     DUPLICATE_SAME_ACCESS);
     std::atomic<bool> stop{false};
-    double cpuStart = CpuSeconds(windowThread);
-    double start = Now();
+    double cpuStart = bench::ThreadCpuSeconds(windowThread);
+    double start = bench::WallSeconds();
     std::thread watcher(Watch, owner, windowThread, start, cpuStart, round, &stop);
     RunSelectiveReceive(owner, 0);
-    round->command = Now() - start;
-    round->cpuCommand = CpuSeconds(windowThread) - cpuStart;
+    round->command = bench::WallSeconds() - start;
+    round->cpuCommand = bench::ThreadCpuSeconds(windowThread) - cpuStart;
     stop = true;
     watcher.join();
     CloseHandle(windowThread);

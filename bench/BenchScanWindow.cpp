@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchClock.h"
 #include "MailboxScan.h"
 #include "Pop3ScriptServer.h"
 #include "Pop3Session.h"
@@ -25,15 +26,6 @@ std::string Header(int n) {
                          std::to_string(n) + "@example.jp>\r\nMIME-Version: 1.0\r\n"
                          "Content-Type: text/plain; charset=ISO-2022-JP\r\n";
     return "+OK\r\n" + header + "\r\n.\r\n";
-}
-
-double ThreadCpuSeconds() {
-    FILETIME created, exited, kernel, user;
-    GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user);
-    auto seconds = [](const FILETIME& t) {
-        return static_cast<double>((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7;
-    };
-    return seconds(kernel) + seconds(user);
 }
 
 double gLastCpu = 0;  // processor time of the client's thread in the last run
@@ -72,7 +64,7 @@ double RunOnce(int messages, DWORD latency, int window, bool offer) {
     LARGE_INTEGER frequency, start, end;
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&start);
-    double cpuStart = ThreadCpuSeconds();
+    double cpuStart = bench::ThreadCpuSeconds();
     bool ok = PopConnect("127.0.0.1", server.Port());
     PopReadResponse(false);
     ok = ok && PopLogin("u", "p");
@@ -81,7 +73,7 @@ double RunOnce(int messages, DWORD latency, int window, bool offer) {
     ok = ok && ScanMailbox(true, nullptr, pipelining) == ScanOutcome::kComplete;
     PopQuit();
     QueryPerformanceCounter(&end);
-    gLastCpu = ThreadCpuSeconds() - cpuStart;
+    gLastCpu = bench::ThreadCpuSeconds() - cpuStart;
     server.Finish();
     ok = ok && server.Failure().empty() && ScannedUidl(messages) != nullptr;
     ScanRelease();
