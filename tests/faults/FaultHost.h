@@ -3,11 +3,11 @@
 // Quenla.exe (with Pikuno.dll beside it) started as a child process on a script,
 // with a time limit and environment changes of its own.
 
-#include <windows.h>
-
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "QuenlaProcess.h"
 
 namespace faults {
 
@@ -27,15 +27,10 @@ std::string MakeMailbox(const std::string& root);
 // The mail files (".qnl") of a folder such as "Account1\inbox.box", by name.
 std::vector<std::string> MailFiles(const std::string& mailbox, const std::string& folder);
 
-struct HostRun {
-    bool started = false;
-    bool timedOut = false;   // killed at the time limit
-    DWORD exitCode = 0;
-    DWORD milliseconds = 0;
-    std::string report;      // what Quenla printed (--out)
-};
+// What the run printed (its report), its exit code, whether it was killed at the limit.
+using HostRun = QuenlaRun;
 
-// Quenla.exe --mailbox <mailbox> --script <file> --out <file> --hide, the script
+// Quenla.exe --mailbox <mailbox> --script <file> --hide, the script
 // lines written in the ANSI code page. env: variables set (or, with an empty
 // value, removed) for the child only.
 HostRun RunQuenla(const std::string& mailbox, const std::vector<std::string>& script,

@@ -6,10 +6,13 @@
 #include <winsock2.h>
 
 #include "HostPop3Server.h"
-#include "HostRunQuenla.h"
 #include "HostTestMailbox.h"
+#include "QuenlaProcess.h"
+#include "WinsockEnvironment.h"
 
 namespace {
+
+const bool gWinsock = RegisterWinsockEnvironment();
 
 bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
@@ -28,17 +31,12 @@ HostPop3Message SizedMessage(const std::string& uidl, size_t size) {
 class PikunoInHostTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (GetFileAttributesA("Pikuno.dll") == INVALID_FILE_ATTRIBUTES) {
-            GTEST_SKIP() << "Pikuno.dll is not built";
-        }
-        WSADATA data;
-        ASSERT_EQ(0, WSAStartup(MAKEWORD(1, 1), &data));
+        ASSERT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("Pikuno.dll")) << "Pikuno.dll beside the test program";
     }
     void TearDown() override {
         if (server) {
             server->Stop();
         }
-        WSACleanup();
     }
 
     void Prepare(std::vector<HostPop3Message> messages, int notDelete, const std::string& filterLines) {
@@ -50,13 +48,7 @@ protected:
         box.WriteFile("Account1\\Kirvan.ini", "[Server]\r\npass=pw\r\n[Property]\r\nDoFilter=1\r\n" + filterLines);
     }
 
-    // The selective receive command lands separately from the frame: until it does,
-    // choosing the item does nothing at all and these runs cannot say anything.
-    static bool SelectiveReceiveMissing(const RunResult& run) {
-        return Contains(run.output, "choose \"選択受信\"") && !Contains(run.output, "api: GetAccount");
-    }
-
-    RunResult Run(const std::vector<std::string>& commands) {
+    QuenlaRun Run(const std::vector<std::string>& commands) {
         std::vector<std::string> args = {"--mailbox", box.Dir(), "--plugin", "Pikuno.dll", "--hide"};
         for (const std::string& command : commands) {
             args.push_back("--do");
@@ -72,16 +64,13 @@ protected:
 TEST_F(PikunoInHostTest, SizeFilterSetsTheLargeMessageAsideAndTheHostDeletesTheOthers) {
     Prepare({SizedMessage("u1", 4000), SizedMessage("u2", 5000), SizedMessage("u3", 6000)}, 1,
             "FilterType=1\r\nCheckSize=1\r\nFilterSize=5000\r\nDelete=1\r\n");
-    RunResult run = Run({"menu 選択受信", "list"});
-    if (SelectiveReceiveMissing(run)) {
-        GTEST_SKIP() << "the plug-in's selective receive command does nothing yet";
-    }
-    EXPECT_EQ(0u, run.status) << run.output;
-    EXPECT_TRUE(Contains(run.output, "receive: Account1 on server 3, skipped 1, retrieved 2")) << run.output;
+    QuenlaRun run = Run({"menu 選択受信", "list"});
+    EXPECT_EQ(0u, run.exitCode) << run.report;
+    EXPECT_TRUE(Contains(run.report, "receive: Account1 on server 3, skipped 1, retrieved 2")) << run.report;
     // The stored mail is 2 bytes longer than the listed size: the message does not end
     // in a line break, and the one the server adds before its end line is kept.
-    EXPECT_TRUE(Contains(run.output, "message 1 uidl \"u1\" -> Account1\\inbox.box\\00000001 (4002 bytes) filter 1, deleted on server")) << run.output;
-    EXPECT_TRUE(Contains(run.output, "message 2 uidl \"u2\" -> Account1\\inbox.box\\00000002 (5002 bytes) filter 1, deleted on server")) << run.output;
+    EXPECT_TRUE(Contains(run.report, "message 1 uidl \"u1\" -> Account1\\inbox.box\\00000001 (4002 bytes) filter 1, deleted on server")) << run.report;
+    EXPECT_TRUE(Contains(run.report, "message 2 uidl \"u2\" -> Account1\\inbox.box\\00000002 (5002 bytes) filter 1, deleted on server")) << run.report;
     EXPECT_EQ("u3\nu1\nu2\n", box.ReadFile("Account1\\uidl"));
     ASSERT_EQ(1u, server->Messages().size());
     EXPECT_EQ("u3", server->Messages()[0].uidl);
@@ -93,19 +82,16 @@ TEST_F(PikunoInHostTest, SelectionDialogTicksDecideWhatTheHostReceives) {
              {"j3", "From: nobody\r\n\r\nthree\r\n"}},
             1, "FilterType=0\r\nDelete=0\r\n");
     std::string picture = box.Dir() + "selection.bmp";
-    RunResult run = Run({"dialog ﾀﾞｲｱﾛｸﾞ tick 2 shot " + picture + " ok", "menu 選択受信", "list"});
-    if (SelectiveReceiveMissing(run)) {
-        GTEST_SKIP() << "the plug-in's selective receive command does nothing yet";
-    }
-    EXPECT_EQ(0u, run.status) << run.output;
-    EXPECT_TRUE(Contains(run.output, "  list 3 items\n"
+    QuenlaRun run = Run({"dialog ﾀﾞｲｱﾛｸﾞ tick 2 shot " + picture + " ok", "menu 選択受信", "list"});
+    EXPECT_EQ(0u, run.exitCode) << run.report;
+    EXPECT_TRUE(Contains(run.report, "  list 3 items\n"
                                      "  item 1 \"日本語\" \"52\" unticked\n"
                                      "  item 2 \"hello\" \"23\" unticked\n"
                                      "  item 3 \"No Subject\" \"23\" unticked\n"
                                      "  ticked item 2\n"))
-        << run.output;
-    EXPECT_TRUE(Contains(run.output, "receive: Account1 on server 3, skipped 2, retrieved 1"));
-    EXPECT_TRUE(Contains(run.output, "message 2 uidl \"j2\" -> Account1\\inbox.box\\00000001 (23 bytes) filter 0, kept on server"));
+        << run.report;
+    EXPECT_TRUE(Contains(run.report, "receive: Account1 on server 3, skipped 2, retrieved 1"));
+    EXPECT_TRUE(Contains(run.report, "message 2 uidl \"j2\" -> Account1\\inbox.box\\00000001 (23 bytes) filter 0, kept on server"));
     EXPECT_EQ("j1\nj3\nj2\n", box.ReadFile("Account1\\uidl"));
     EXPECT_EQ(3u, server->Messages().size());
     EXPECT_TRUE(box.Exists("selection.bmp"));
@@ -113,30 +99,25 @@ TEST_F(PikunoInHostTest, SelectionDialogTicksDecideWhatTheHostReceives) {
 
 TEST_F(PikunoInHostTest, HostThatDeletesReceivedMailIsToldOff) {
     Prepare({SizedMessage("u1", 100)}, 0, "FilterType=1\r\n");
-    RunResult run = Run({"box Kirvan ok", "menu 選択受信"});
-    if (SelectiveReceiveMissing(run)) {
-        GTEST_SKIP() << "the plug-in's selective receive command does nothing yet";
-    }
-    EXPECT_EQ(0u, run.status) << run.output;
-    EXPECT_TRUE(Contains(run.output, "box \"Kirvan\"\n  text \"メールのフィルター処理を行う為には\\n"
+    QuenlaRun run = Run({"box Kirvan ok", "menu 選択受信"});
+    EXPECT_EQ(0u, run.exitCode) << run.report;
+    EXPECT_TRUE(Contains(run.report, "box \"Kirvan\"\n  text \"メールのフィルター処理を行う為には\\n"
                                      "メールをサーバーに残す設定にしてから\\nQuenlaを再起動してください\"\n"
                                      "  pressed ok\n"))
-        << run.output;
-    EXPECT_FALSE(Contains(run.output, "receive:")) << "no retrieval was started";
+        << run.report;
+    EXPECT_FALSE(Contains(run.report, "receive:")) << "no retrieval was started";
     EXPECT_TRUE(server->Commands().empty());
 }
 
 TEST_F(PikunoInHostTest, SettingsSheetPagesArePicturedAndTheSheetCancelled) {
-    if (GetFileAttributesA("Pikunoset.dll") == INVALID_FILE_ATTRIBUTES) {
-        GTEST_SKIP() << "Pikunoset.dll is not built";
-    }
+    ASSERT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("Pikunoset.dll")) << "Pikunoset.dll beside the test program";
     box.AddAccount("Account1", "Title=仕事用\r\n");
     std::string first = box.Dir() + "page1.bmp", second = box.Dir() + "page2.bmp";
-    RunResult run = Run({"dialog \"Pikuno 設定\" shot " + first + " page 2 shot " + second + " page 3 cancel", "setup"});
-    EXPECT_EQ(1u, run.status) << "page 3 does not exist\n" << run.output;
-    EXPECT_TRUE(Contains(run.output, "dialog \"Pikuno 設定\"\n  picture " + first + "\n  page 2\n  picture " + second +
+    QuenlaRun run = Run({"dialog \"Pikuno 設定\" shot " + first + " page 2 shot " + second + " page 3 cancel", "setup"});
+    EXPECT_EQ(1u, run.exitCode) << "page 3 does not exist\n" << run.report;
+    EXPECT_TRUE(Contains(run.report, "dialog \"Pikuno 設定\"\n  picture " + first + "\n  page 2\n  picture " + second +
                                      "\nFAILED: \"Pikuno 設定\" has no page 3\n  pressed cancel\n"))
-        << run.output;
+        << run.report;
     std::string one = box.ReadFile("page1.bmp"), two = box.ReadFile("page2.bmp");
     ASSERT_GT(one.size(), 54u);
     EXPECT_EQ(one.size(), two.size());
@@ -189,8 +170,8 @@ TEST_F(PikunoInHostTest, FolderCommandSplitsTheSelectedDigest) {
             args.insert(args.end(), {"--do", std::string("box deletemail ") + cases[i].answer});
         }
         args.insert(args.end(), {"--do", "folder-menu ダイジェストメール分割"});
-        RunResult run = RunQuenla(args);
-        EXPECT_EQ(0u, run.status) << "case " << i << "\n" << run.output;
+        QuenlaRun run = RunQuenla(args);
+        EXPECT_EQ(0u, run.exitCode) << "case " << i << "\n" << run.report;
         EXPECT_EQ(cases[i].sourceInInbox, mailbox.Exists("Account1\\inbox.box\\00000001.qnl")) << "case " << i;
         EXPECT_EQ(cases[i].sourceInTrash, mailbox.Exists("Account1\\trash.box\\00000001.qnl")) << "case " << i;
         if (std::string(cases[i].digestLines) == "Divide=0\r\n") {
@@ -198,7 +179,7 @@ TEST_F(PikunoInHostTest, FolderCommandSplitsTheSelectedDigest) {
             continue;
         }
         EXPECT_EQ("Subject: part one\r\n\r\nbody one\r\n\r\n", mailbox.ReadFile("Account1\\inbox.box\\00000002.qnl"))
-            << "case " << i << "\n" << run.output;
+            << "case " << i << "\n" << run.report;
         EXPECT_EQ("Subject: part two\r\n\r\nbody two\r\n", mailbox.ReadFile("Account1\\inbox.box\\00000003.qnl"))
             << "case " << i;
         std::string mark = i == 0 ? "0" : "3";
@@ -206,7 +187,7 @@ TEST_F(PikunoInHostTest, FolderCommandSplitsTheSelectedDigest) {
                              "00000002\t" + mark + "\t1\r\n00000003\t" + mark + "\t1\r\n"))
             << "case " << i;
         if (cases[i].answer) {
-            EXPECT_TRUE(Contains(run.output, "box \"deletemail\"\n  text \"Delete OK?\"\n  pressed ")) << "case " << i;
+            EXPECT_TRUE(Contains(run.report, "box \"deletemail\"\n  text \"Delete OK?\"\n  pressed ")) << "case " << i;
         }
     }
 }
@@ -214,17 +195,17 @@ TEST_F(PikunoInHostTest, FolderCommandSplitsTheSelectedDigest) {
 TEST_F(PikunoInHostTest, ReceivedDigestIsSplitWhenTheRetrievalEnds) {
     Prepare({{"d1", kDigest}, {"d2", "Subject: plain\r\n\r\ntext\r\n"}}, 1, "");
     box.WriteFile("Pikuno.ini", "[Digest]\r\nDivide=1\r\n");
-    RunResult run = Run({"receive", "list", "list Account1\\trash.box"});
-    EXPECT_EQ(0u, run.status) << run.output;
-    EXPECT_TRUE(Contains(run.output, "filter 0, kept on server")) << run.output;
+    QuenlaRun run = Run({"receive", "list", "list Account1\\trash.box"});
+    EXPECT_EQ(0u, run.exitCode) << run.report;
+    EXPECT_TRUE(Contains(run.report, "filter 0, kept on server")) << run.report;
     // The split comes after both mails are stored, inside VbxFolderEndRetrieve.
-    size_t stored = run.output.find("uidl \"d2\" -> Account1\\inbox.box\\00000002");
-    size_t imported = run.output.find("api: ImportFile \"Account1\\inbox.box\" flags 0x40000000 -> Account1\\inbox.box\\00000003");
-    size_t moved = run.output.find("api: MoveMail \"Account1\\inbox.box\\00000001\" to \"Account1\\trash.box\"");
-    size_t ended = run.output.find("plugin: VbxFolderEndRetrieve");
-    ASSERT_NE(std::string::npos, stored) << run.output;
-    ASSERT_NE(std::string::npos, imported) << run.output;
-    ASSERT_NE(std::string::npos, moved) << run.output;
+    size_t stored = run.report.find("uidl \"d2\" -> Account1\\inbox.box\\00000002");
+    size_t imported = run.report.find("api: ImportFile \"Account1\\inbox.box\" flags 0x40000000 -> Account1\\inbox.box\\00000003");
+    size_t moved = run.report.find("api: MoveMail \"Account1\\inbox.box\\00000001\" to \"Account1\\trash.box\"");
+    size_t ended = run.report.find("plugin: VbxFolderEndRetrieve");
+    ASSERT_NE(std::string::npos, stored) << run.report;
+    ASSERT_NE(std::string::npos, imported) << run.report;
+    ASSERT_NE(std::string::npos, moved) << run.report;
     EXPECT_LT(stored, imported);
     EXPECT_LT(imported, moved);
     EXPECT_LT(moved, ended);

@@ -8,10 +8,13 @@
 #include <set>
 
 #include "HostPop3Server.h"
-#include "HostRunQuenla.h"
 #include "HostTestMailbox.h"
+#include "QuenlaProcess.h"
+#include "WinsockEnvironment.h"
 
 namespace {
+
+const bool gWinsock = RegisterWinsockEnvironment();
 
 bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
@@ -23,7 +26,7 @@ protected:
         box.AddAccount("Account1", "Title=テスト\r\n");
     }
 
-    RunResult Run(std::vector<std::string> commands, std::vector<std::string> extra = {}) {
+    QuenlaRun Run(std::vector<std::string> commands, std::vector<std::string> extra = {}) {
         // Hidden folder window: a shown one costs seconds under Wine; dialogs and
         // message boxes still appear.
         std::vector<std::string> args = {"--mailbox", box.Dir(), "--plugin", "HostProbe.dll", "--hide"};
@@ -41,25 +44,25 @@ protected:
 };
 
 TEST_F(QuenlaRunTest, ThePlugInExtendsBothMenus) {
-    RunResult run = Run({"print-menu", "print-menu folder"});
-    EXPECT_EQ(0u, run.status) << run.output;
+    QuenlaRun run = Run({"print-menu", "print-menu folder"});
+    EXPECT_EQ(0u, run.exitCode) << run.report;
     // Item texts byte for byte: "プローブ受信" is 83 76 83 8D 81 5B 83 75 8E F3 90 4D.
-    EXPECT_TRUE(Contains(run.output, "menu bar/3/1 id 40960 \"プローブ受信\" [83 76 83 8D 81 5B 83 75 8E F3 90 4D]\n"
+    EXPECT_TRUE(Contains(run.report, "menu bar/3/1 id 40960 \"プローブ受信\" [83 76 83 8D 81 5B 83 75 8E F3 90 4D]\n"
                                      "menu bar/3/2 separator\n"
                                      "menu bar/3/3 id 32786 \"受信(&R)\""))
-        << run.output;
-    EXPECT_TRUE(Contains(run.output, "menu folder/1 id 40961 \"プローブ分割\""));
-    EXPECT_TRUE(Contains(run.output, "menu folder/2 id 1 \"開く(&O)\""));
-    EXPECT_TRUE(Contains(run.output, "plugin: loaded HostProbe.dll name \"HostProbe\""));
-    EXPECT_TRUE(Contains(run.output, "plugin: VbxFolderInitMenu 101 -> 1"));
+        << run.report;
+    EXPECT_TRUE(Contains(run.report, "menu folder/1 id 40961 \"プローブ分割\""));
+    EXPECT_TRUE(Contains(run.report, "menu folder/2 id 1 \"開く(&O)\""));
+    EXPECT_TRUE(Contains(run.report, "plugin: loaded HostProbe.dll name \"HostProbe\""));
+    EXPECT_TRUE(Contains(run.report, "plugin: VbxFolderInitMenu 101 -> 1"));
     EXPECT_EQ("startup\r\ncleanup\r\n", ProbeLog());
 }
 
 TEST_F(QuenlaRunTest, FolderMenuOutsideTheInboxHasNoPlugInItem) {
-    RunResult run = Run({"folder Account1\\trash.box", "print-menu folder"});
-    EXPECT_EQ(0u, run.status) << run.output;
-    EXPECT_TRUE(Contains(run.output, "menu folder/1 id 1 \"開く(&O)\"")) << run.output;
-    EXPECT_FALSE(Contains(run.output, "プローブ分割"));
+    QuenlaRun run = Run({"folder Account1\\trash.box", "print-menu folder"});
+    EXPECT_EQ(0u, run.exitCode) << run.report;
+    EXPECT_TRUE(Contains(run.report, "menu folder/1 id 1 \"開く(&O)\"")) << run.report;
+    EXPECT_FALSE(Contains(run.report, "プローブ分割"));
 }
 
 TEST_F(QuenlaRunTest, FailuresEndWithStatusOne) {
@@ -76,37 +79,37 @@ TEST_F(QuenlaRunTest, FailuresEndWithStatusOne) {
         {{"echo hi"}, {"--plugin", "absent.dll"}, "FAILED: plug-in not loaded"},
     };
     for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
-        RunResult run = Run(cases[i].commands, cases[i].extra);
-        EXPECT_EQ(1u, run.status) << "case " << i << "\n" << run.output;
-        EXPECT_TRUE(Contains(run.output, cases[i].printed)) << "case " << i << "\n" << run.output;
+        QuenlaRun run = Run(cases[i].commands, cases[i].extra);
+        EXPECT_EQ(1u, run.exitCode) << "case " << i << "\n" << run.report;
+        EXPECT_TRUE(Contains(run.report, cases[i].printed)) << "case " << i << "\n" << run.report;
     }
 }
 
 TEST_F(QuenlaRunTest, BadCommandLineEndsWithStatusTwo) {
-    EXPECT_EQ(2u, RunQuenla({"--bogus"}).status);
-    EXPECT_EQ(2u, RunQuenla({"--mailbox", box.Dir() + "absent", "--do", "list"}).status);
+    EXPECT_EQ(2u, RunQuenla({"--bogus"}).exitCode);
+    EXPECT_EQ(2u, RunQuenla({"--mailbox", box.Dir() + "absent", "--do", "list"}).exitCode);
 }
 
 TEST_F(QuenlaRunTest, MessageBoxesAreAnsweredAndReported) {
-    RunResult run = Run({"box ProbeVersion ok", "version", "box ProbeSetup cancel", "setup",
+    QuenlaRun run = Run({"box ProbeVersion ok", "version", "box ProbeSetup cancel", "setup",
                          "box ProbeSetup ok", "setup"});
-    EXPECT_EQ(0u, run.status) << run.output;
-    EXPECT_TRUE(Contains(run.output, "box \"ProbeVersion\"\n  text \"HostProbe 1.0\"\n  pressed ok\n")) << run.output;
-    EXPECT_TRUE(Contains(run.output, "plugin: VbxVersionInfo -> 1"));
-    EXPECT_TRUE(Contains(run.output, "  text \"設定しますか\"\n  pressed cancel\nplugin: VbxSetup -> 2"));
-    EXPECT_TRUE(Contains(run.output, "  pressed ok\nplugin: VbxSetup -> 1"));
+    EXPECT_EQ(0u, run.exitCode) << run.report;
+    EXPECT_TRUE(Contains(run.report, "box \"ProbeVersion\"\n  text \"HostProbe 1.0\"\n  pressed ok\n")) << run.report;
+    EXPECT_TRUE(Contains(run.report, "plugin: VbxVersionInfo -> 1"));
+    EXPECT_TRUE(Contains(run.report, "  text \"設定しますか\"\n  pressed cancel\nplugin: VbxSetup -> 2"));
+    EXPECT_TRUE(Contains(run.report, "  pressed ok\nplugin: VbxSetup -> 1"));
     EXPECT_EQ("startup\r\nversion\r\nsetup 2\r\nsetup 1\r\ncleanup\r\n", ProbeLog());
 }
 
 TEST_F(QuenlaRunTest, SelectionDialogIsTickedFromTheDriverThread) {
     box.WriteFile("probe.ini", "[Probe]\r\nItems=3\r\n");
     std::string picture = box.Dir() + "dialog.bmp";
-    RunResult run = Run({"dialog ﾀﾞｲｱﾛｸﾞ tick 1,3 shot " + picture + " ok", "menu プローブ受信",
+    QuenlaRun run = Run({"dialog ﾀﾞｲｱﾛｸﾞ tick 1,3 shot " + picture + " ok", "menu プローブ受信",
                          "dialog ﾀﾞｲｱﾛｸﾞ cancel", "menu プローブ受信"});
-    EXPECT_EQ(0u, run.status) << run.output;
-    EXPECT_TRUE(Contains(run.output, "dialog \"ﾀﾞｲｱﾛｸﾞ\"\n  list 3 items\n  item 1 \"件名1\" \"\" unticked\n"))
-        << run.output;
-    EXPECT_TRUE(Contains(run.output, "  ticked item 1\n  ticked item 3\n"));
+    EXPECT_EQ(0u, run.exitCode) << run.report;
+    EXPECT_TRUE(Contains(run.report, "dialog \"ﾀﾞｲｱﾛｸﾞ\"\n  list 3 items\n  item 1 \"件名1\" \"\" unticked\n"))
+        << run.report;
+    EXPECT_TRUE(Contains(run.report, "  ticked item 1\n  ticked item 3\n"));
     std::string log = ProbeLog();
     EXPECT_TRUE(Contains(log, "command receive value 7 account " + box.Dir() + "Account1\\\r\nticked 1 3\r\n")) << log;
     EXPECT_TRUE(Contains(log, "cancelled\r\n"));
@@ -129,8 +132,6 @@ TEST_F(QuenlaRunTest, SelectionDialogIsTickedFromTheDriverThread) {
 }
 
 TEST_F(QuenlaRunTest, ReceiveCommandRetrievesThroughThePlugIn) {
-    WSADATA data;
-    ASSERT_EQ(0, WSAStartup(MAKEWORD(1, 1), &data));
     HostPop3Server server({{"a1", "Subject: one\r\n\r\nx\r\n"},
                            {"a2", "Subject: two\r\nX-Probe-Delete: yes\r\n\r\ny\r\n"},
                            {"a3", "Subject: three\r\n\r\nz\r\n"}},
@@ -139,13 +140,12 @@ TEST_F(QuenlaRunTest, ReceiveCommandRetrievesThroughThePlugIn) {
     box.AddAccount("Account1", "POP3Server=127.0.0.1\r\nPOP3Port=" + std::to_string(server.Port()) +
                                    "\r\nAccount=taro\r\nPassword=pw\r\nNotDelete=1\r\n");
     box.WriteFile("Account1\\uidl", "a3");
-    RunResult run = Run({"menu プローブ受信", "list"});
+    QuenlaRun run = Run({"menu プローブ受信", "list"});
     server.Stop();
-    WSACleanup();
-    EXPECT_EQ(0u, run.status) << run.output;
-    EXPECT_TRUE(Contains(run.output, "receive: Account1 on server 3, skipped 1, retrieved 2")) << run.output;
-    EXPECT_TRUE(Contains(run.output, "filter 1, deleted on server"));
-    EXPECT_TRUE(Contains(run.output, "  mail 00000002 mark 0 unread 1 size 40 subject \"two\""));
+    EXPECT_EQ(0u, run.exitCode) << run.report;
+    EXPECT_TRUE(Contains(run.report, "receive: Account1 on server 3, skipped 1, retrieved 2")) << run.report;
+    EXPECT_TRUE(Contains(run.report, "filter 1, deleted on server"));
+    EXPECT_TRUE(Contains(run.report, "  mail 00000002 mark 0 unread 1 size 40 subject \"two\""));
     std::string log = ProbeLog();
     EXPECT_TRUE(Contains(log, "recfilter " + box.Dir() + "Account1\\inbox.box\\00000001.qnl size 19 -> 0\r\n")) << log;
     EXPECT_TRUE(Contains(log, "-> 1\r\nendretrieve\r\n")) << log;
@@ -180,19 +180,19 @@ TEST_F(QuenlaRunTest, FolderCommandImportsAndDisposes) {
             args.push_back(std::string("box deletemail ") + cases[i].answer);
         }
         args.insert(args.end(), {"--do", "folder-menu プローブ分割"});
-        RunResult run = RunQuenla(args);
-        EXPECT_EQ(0u, run.status) << "case " << i << "\n" << run.output;
-        EXPECT_TRUE(Contains(run.output, "api: FolderGetSelectEntry 1 -> \"Account1\\inbox.box\\00000001\""))
-            << "case " << i << "\n" << run.output;
-        EXPECT_TRUE(Contains(run.output, "api: FolderGetSelectEntry 0 -> null")) << "case " << i;
-        EXPECT_TRUE(Contains(run.output, "flags 0x40000003 -> Account1\\inbox.box\\00000002")) << "case " << i;
+        QuenlaRun run = RunQuenla(args);
+        EXPECT_EQ(0u, run.exitCode) << "case " << i << "\n" << run.report;
+        EXPECT_TRUE(Contains(run.report, "api: FolderGetSelectEntry 1 -> \"Account1\\inbox.box\\00000001\""))
+            << "case " << i << "\n" << run.report;
+        EXPECT_TRUE(Contains(run.report, "api: FolderGetSelectEntry 0 -> null")) << "case " << i;
+        EXPECT_TRUE(Contains(run.report, "flags 0x40000003 -> Account1\\inbox.box\\00000002")) << "case " << i;
         std::string index = mailbox.ReadFile("Account1\\inbox.box\\folder.idx");
         EXPECT_TRUE(Contains(index, "00000002\t3\t1\r\n")) << "case " << i << " " << index;
         EXPECT_EQ("Subject: digest\r\n\r\nparts\r\n", mailbox.ReadFile("Account1\\inbox.box\\00000002.qnl"));
         EXPECT_EQ(cases[i].sourceInInbox, mailbox.Exists("Account1\\inbox.box\\00000001.qnl")) << "case " << i;
         EXPECT_EQ(cases[i].sourceInTrash, mailbox.Exists("Account1\\trash.box\\00000001.qnl")) << "case " << i;
         if (cases[i].answer) {
-            EXPECT_TRUE(Contains(run.output, "box \"deletemail\"\n  text \"Delete OK?\"\n  pressed ")) << "case " << i;
+            EXPECT_TRUE(Contains(run.report, "box \"deletemail\"\n  text \"Delete OK?\"\n  pressed ")) << "case " << i;
         }
     }
 }

@@ -10,20 +10,18 @@
 #include "HostTestMailbox.h"
 #include "MailStore.h"
 #include "Retrieval.h"
+#include "WinsockEnvironment.h"
 
 namespace {
 
+const bool gWinsock = RegisterWinsockEnvironment();
+
 class RetrievalTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        WSADATA data;
-        ASSERT_EQ(0, WSAStartup(MAKEWORD(1, 1), &data));
-    }
     void TearDown() override {
         if (server) {
             server->Stop();
         }
-        WSACleanup();
     }
 
     void StartServer(std::vector<HostPop3Message> messages) {

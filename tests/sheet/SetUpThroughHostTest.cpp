@@ -14,6 +14,7 @@
 
 #include "PikunosetResources.h"
 #include "AnsiText.h"
+#include "QuenlaProcess.h"
 #include "SheetMailbox.h"
 #include "SheetTestDriver.h"
 
@@ -73,21 +74,6 @@ HWND FindSheetOfProcess(DWORD processId) {
     return search.found;
 }
 
-// The host's report as written so far (it appends line by line, sharing reads).
-std::string ReadReport(const std::string& path) {
-    std::string text;
-    FILE* file = fopen(path.c_str(), "rb");
-    if (file) {
-        char buffer[4096];
-        size_t got;
-        while ((got = fread(buffer, 1, sizeof buffer, file)) > 0) {
-            text.append(buffer, got);
-        }
-        fclose(file);
-    }
-    return text;
-}
-
 struct HostRun {
     std::string report;
     std::string loadedFrom;  // the settings library's file, as the host process has it
@@ -111,7 +97,6 @@ HostRun RunHost(SheetMailbox& mailbox, const std::string& folder, bool clickSpli
         CopyFileA((bin + "Pikunoset.dll").c_str(), (folder + place + "Pikunoset.dll").c_str(), FALSE);
     }
     std::string script = folder + "script.txt";
-    std::string report = folder + "report.txt";
     FILE* file = fopen(script.c_str(), "wb");
     if (!file) {
         return run;
@@ -126,31 +111,19 @@ HostRun RunHost(SheetMailbox& mailbox, const std::string& folder, bool clickSpli
           file);
     fclose(file);
 
-    // Without its last backslash, which would escape the closing quote.
-    std::string mailboxDir = mailbox.Dir().substr(0, mailbox.Dir().size() - 1);
-    std::string commandLine = "\"" + folder + "Quenla.exe\" --mailbox \"" + mailboxDir + "\" --plugin \"" + folder +
-                              "Pikuno.dll\" --script \"" + script + "\" --out \"" + report + "\"";
-    // The host also prints its report; the file is enough here.
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE nul = CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                             OPEN_EXISTING, 0, nullptr);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = nul;
-    startup.hStdOutput = nul;
-    startup.hStdError = nul;
-    PROCESS_INFORMATION process = {};
-    BOOL started = CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(),
-                                  &startup, &process);
-    CloseHandle(nul);
-    if (!started) {
+    QuenlaCommand command;
+    command.args = {"--mailbox", mailbox.Dir(), "--plugin", folder + "Pikuno.dll", "--script", script};
+    command.program = folder + "Quenla.exe";
+    command.folder = folder;
+    QuenlaProcess host;
+    if (!host.Start(command)) {
+        run.report = host.Report();
         return run;
     }
     HWND sheet = nullptr;
     run.sheetSeen = WaitFor([&] {
-        sheet = FindSheetOfProcess(process.dwProcessId);
-        return sheet != nullptr || WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0;
+        sheet = FindSheetOfProcess(host.Id());
+        return sheet != nullptr || WaitForSingleObject(host.Handle(), 0) == WAIT_OBJECT_0;
     }, 30000) && sheet != nullptr;
     if (run.sheetSeen) {
         HWND page = nullptr;
@@ -160,7 +133,7 @@ HostRun RunHost(SheetMailbox& mailbox, const std::string& folder, bool clickSpli
         });
         HMODULE module = reinterpret_cast<HMODULE>(GetWindowLongPtrA(page, GWLP_HINSTANCE));
         char path[MAX_PATH] = {};
-        if (GetModuleFileNameExA(process.hProcess, module, path, sizeof path)) {
+        if (GetModuleFileNameExA(host.Handle(), module, path, sizeof path)) {
             run.loadedFrom = path;
         }
         if (clickSplit) {
@@ -170,14 +143,12 @@ HostRun RunHost(SheetMailbox& mailbox, const std::string& folder, bool clickSpli
         // the host reports that the window never appeared: wait for its report line.
         // A line of its own: the echo of the script's command reads "> dialog ...".
         const std::string seenLine = std::string("\ndialog \"") + kSheetCaption + "\"\n";
-        run.sheetReported = WaitFor([&] { return ReadReport(report).find(seenLine) != std::string::npos; }, 30000);
+        run.sheetReported = host.WaitForReport(seenLine, 30000);
         PostMessageA(sheet, PSM_PRESSBUTTON, static_cast<WPARAM>(press), 0);
     }
-    WaitForSingleObject(process.hProcess, 60000);
-    GetExitCodeProcess(process.hProcess, &run.exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    run.report = ReadReport(report);
+    QuenlaRun ended = host.WaitForExit(60000);
+    run.exitCode = ended.exitCode;
+    run.report = ended.report;
     return run;
 }
 
