@@ -10,6 +10,7 @@
 #include "DigestTestFiles.h"
 #include "MailFile.h"
 #include "TextBuffer.h"
+#include "WinHandles.h"
 
 namespace {
 
@@ -290,11 +291,20 @@ TEST_F(SplitMailFileTest, MailFileReadsARealFileWithInterleavedOperations) {
         line.Clear();
         EXPECT_EQ(0, mail.ReadLine(line)) << chunk;
         EXPECT_FALSE(mail.ReadFailed()) << chunk;
+        // Shared for reading while open: another reader gets in, a writer does not.
+        UniqueFileHandle reader(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+        EXPECT_TRUE(reader.IsValid()) << chunk << ": error " << GetLastError();
+        reader.Reset();
+        UniqueFileHandle writer(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        EXPECT_FALSE(writer.IsValid()) << chunk << ": opened for writing while the mail file reads it";
+        writer.Reset();
         mail.Close();
         mail.Close();
         EXPECT_FALSE(mail.IsOpen());
-        // Shared for reading while open, and released when closed.
-        EXPECT_TRUE(DeleteFileA(path.c_str()) || GetLastError() == ERROR_SHARING_VIOLATION);
+        // Released when closed: the host can move or delete the mail at once.
+        EXPECT_TRUE(DeleteFileA(path.c_str())) << chunk << ": error " << GetLastError();
         digest_fake::WriteWholeFile(path, bytes);
     }
     MailFile missing((mailbox.Dir() + "Account1\\inbox.box\\none.qnl").c_str());

@@ -148,7 +148,7 @@ TEST(DigestFaults, DamagedPikunoIni) {
         {"section name unterminated", "[Digest\r\nDivide=1\r\n", false},
         {"Divide not a number", "[Digest]\r\nDivide=yes\r\n", false},
         // The values after Divide are out of every range: the split still runs with
-        // no mark, and the source goes to the trash (DelType read as 0 or kept).
+        // no mark, and the source goes to the trash (no DelType given: 0).
         {"overlong values", std::string(kDivideOn) + "Mark=" + longDigits + "\r\nX" + longDigits + "=1\r\n", true},
         {"junk after the section", std::string(kDivideOn) + junk, true},
     };
@@ -159,8 +159,9 @@ TEST(DigestFaults, DamagedPikunoIni) {
         Outcome outcome = SplitOne(mailbox, mail, cases[i].ini);
         ExpectCleanRun(outcome.run, where);
         if (cases[i].split) {
-            EXPECT_EQ(2u + (outcome.trash.empty() ? 1u : 0u), outcome.inbox.size()) << where << "\n"
-                                                                                    << outcome.run.report;
+            EXPECT_EQ(2u, outcome.inbox.size()) << where << "\n" << outcome.run.report;
+            ASSERT_EQ(1u, outcome.trash.size()) << where << "\n" << outcome.run.report;
+            EXPECT_EQ(mail, ReadMail(mailbox, kTrash, outcome.trash[0])) << where;
             // Unread and no mark, whatever junk stood in Mark.
             std::size_t imports = 0, unmarked = 0;
             for (std::size_t at = 0; (at = outcome.run.report.find("api: ImportFile", at)) != std::string::npos; ++at) {
