@@ -40,21 +40,7 @@
 # The log is <dir>/run/dovecot.log. Keep <dir> short: Dovecot's sockets live
 # under <dir>/run and a Unix socket path holds at most 107 bytes.
 set -eu
-
-die() {
-    echo "dovecot.sh: $*" >&2
-    exit 1
-}
-
-usage() {
-    sed -n '2,/^set -eu/p' "$0" | grep '^#' | sed 's/^# \{0,1\}//' >&2
-    exit 2
-}
-
-absolute() {
-    mkdir -p "$1"
-    (cd "$1" && pwd)
-}
+. "$(dirname "$0")/pop3-server-common.sh"
 
 need_root() {
     [ "$(id -u)" -eq 0 ] || die "must run as root (Dovecot's master process runs as root)"
@@ -105,54 +91,15 @@ first_valid_uid = 0
 EOF
 }
 
-free_port() {
-    if command -v python3 >/dev/null 2>&1; then
-        python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
-        return
-    fi
-    local port
-    for _ in $(seq 1 200); do
-        port=$((20000 + RANDOM % 40000))
-        if ! (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
-            echo "$port"
-            return
-        fi
-    done
-    die "no free port found"
-}
-
-# True when a POP3 greeting comes from the port.
-greets() {
-    local port=$1 line=""
-    exec 3<>"/dev/tcp/127.0.0.1/$port" || return 1
-    IFS= read -r -t 2 line <&3 || true
-    printf 'quit\r\n' >&3 || true
-    exec 3<&- 3>&-
-    case "$line" in
-        +OK*) return 0 ;;
-        *) return 1 ;;
-    esac
-}
-
 master_pid() {
-    local dir=$1
-    [ -f "$dir/run/master.pid" ] || return 1
-    local pid
-    pid=$(cat "$dir/run/master.pid")
-    [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null || return 1
-    echo "$pid"
+    running_pid "$1/run/master.pid"
 }
 
 cmd_stop() {
     local dir pid
     dir=$(absolute "$1")
     pid=$(master_pid "$dir") || return 0
-    kill "$pid"
-    for _ in $(seq 1 100); do
-        kill -0 "$pid" 2>/dev/null || return 0
-        sleep 0.1
-    done
-    die "Dovecot (pid $pid) did not stop"
+    stop_process "$pid" Dovecot
 }
 
 prepare_user_dirs() {
@@ -179,14 +126,7 @@ cmd_start() {
     # A daemon keeps the caller's pipes open unless all three streams are redirected.
     dovecot -c "$dir/dovecot.conf" </dev/null >>"$dir/run/dovecot.log" 2>&1 \
         || die "Dovecot did not start; see $dir/run/dovecot.log"
-    for _ in $(seq 1 100); do
-        if greets "$port" 2>/dev/null; then
-            echo "$port" >"$dir/port"
-            echo "$port"
-            return 0
-        fi
-        sleep 0.1
-    done
+    await_greeting "$dir" "$port" true && return 0
     cmd_stop "$dir"
     die "Dovecot gave no greeting on port $port; see $dir/run/dovecot.log"
 }
@@ -196,10 +136,7 @@ cmd_adduser() {
     dir=$(absolute "$1")
     user=$2
     password=$3
-    case "$user$password" in
-        *:* | *"
-"*) die "user names and passwords must not hold ':' or line breaks" ;;
-    esac
+    check_user_and_password "$user" "$password"
     touch "$dir/users"
     tmp="$dir/users.tmp"
     grep -v "^$user:" "$dir/users" >"$tmp" || true
@@ -253,64 +190,14 @@ cmd_clear() {
     find "$dir/mail/$user/Maildir/new" "$dir/mail/$user/Maildir/cur" -type f -delete
 }
 
-# Reads one line from fd 3 into $line, without its CR.
-pop_line() {
-    line=""
-    IFS= read -r -t 10 line <&3 || die "no reply from the server"
-    line=${line%$'\r'}
-}
-
 cmd_view() {
-    local dir user password port line number value
+    local dir user password
     dir=$(absolute "$1")
     user=$2
     master_pid "$dir" >/dev/null || die "no server runs for $dir"
-    port=$(cat "$dir/port")
     password=$(sed -n "s/^$user:{PLAIN}//p" "$dir/users")
     [ -n "$password" ] || die "no user $user in $dir/users"
-    declare -A sizes=() uidls=()
-    # A plain POP3 exchange of its own, so that the view does not depend on the
-    # client under test.
-    exec 3<>"/dev/tcp/127.0.0.1/$port"
-    pop_line
-    printf 'USER %s\r\n' "$user" >&3
-    pop_line
-    [[ $line == +OK* ]] || die "USER refused: $line"
-    printf 'PASS %s\r\n' "$password" >&3
-    pop_line
-    [[ $line == +OK* ]] || die "PASS refused: $line"
-    printf 'LIST\r\n' >&3
-    pop_line
-    [[ $line == +OK* ]] || die "LIST refused: $line"
-    while pop_line && [ "$line" != "." ]; do
-        read -r number value <<<"$line"
-        sizes[$number]=$value
-    done
-    printf 'UIDL\r\n' >&3
-    pop_line
-    [[ $line == +OK* ]] || die "UIDL refused: $line"
-    while pop_line && [ "$line" != "." ]; do
-        read -r number value <<<"$line"
-        uidls[$number]=$value
-    done
-    printf 'QUIT\r\n' >&3
-    pop_line
-    exec 3<&- 3>&-
-    for number in $(printf '%s\n' "${!sizes[@]}" | sort -n); do
-        echo "$number ${sizes[$number]} ${uidls[$number]:-}"
-    done
+    pop3_view "$(cat "$dir/port")" "$user" "$password"
 }
 
-[ $# -ge 2 ] || usage
-command=$1
-shift
-case "$command" in
-    start) [ $# -le 2 ] || usage; cmd_start "$@" ;;
-    stop) [ $# -eq 1 ] || usage; cmd_stop "$@" ;;
-    port) [ $# -eq 1 ] || usage; cat "$(absolute "$1")/port" ;;
-    adduser) [ $# -eq 3 ] || usage; cmd_adduser "$@" ;;
-    addmail) [ $# -ge 3 ] || usage; cmd_addmail "$@" ;;
-    clear) [ $# -eq 2 ] || usage; cmd_clear "$@" ;;
-    view) [ $# -eq 2 ] || usage; cmd_view "$@" ;;
-    *) usage ;;
-esac
+pop3_server_main "$@"

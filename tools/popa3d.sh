@@ -43,29 +43,14 @@
 #
 # The listener's errors go to <dir>/run/popa3d.log; popa3d itself logs to syslog.
 set -eu
-
-die() {
-    echo "popa3d.sh: $*" >&2
-    exit 1
-}
-
-usage() {
-    sed -n '2,/^set -eu/p' "$0" | grep '^#' | sed 's/^# \{0,1\}//' >&2
-    exit 2
-}
-
 here=$(cd "$(dirname "$0")" && pwd)
+. "$here/pop3-server-common.sh"
 PKG_DIR=${PIKUNO_POPA3D_DIR:-$here/../build/popa3d}
 POPA3D=$PKG_DIR/usr/sbin/popa3d
 
 # Numeric ids inside the namespace only.
 MAIL_UID=64123
 POPA3D_UID=64124
-
-absolute() {
-    mkdir -p "$1"
-    (cd "$1" && pwd)
-}
 
 need_root() {
     [ "$(id -u)" -eq 0 ] || die "must run as root (popa3d starts as root and changes to each user)"
@@ -100,10 +85,6 @@ install_popa3d() {
     rm -rf "$tmp"
     [ -x "$POPA3D" ] || die "no $POPA3D in the package"
     exec 9>&-
-}
-
-free_port() {
-    python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
 }
 
 # Writes a file in place: a file bound into the namespace is an inode, and a
@@ -159,39 +140,15 @@ prepare_mailbox() {
 }
 
 listener_pid() {
-    local dir=$1 pid
-    [ -f "$dir/run/listen.pid" ] || return 1
-    pid=$(cat "$dir/run/listen.pid")
-    [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null || return 1
-    echo "$pid"
-}
-
-# True when a POP3 greeting comes from the port.
-greets() {
-    local port=$1 line=""
-    exec 3<>"/dev/tcp/127.0.0.1/$port" || return 1
-    IFS= read -r -t 2 line <&3 || true
-    printf 'QUIT\r\n' >&3 || true
-    exec 3<&- 3>&-
-    case "$line" in
-        +OK*) return 0 ;;
-        *) return 1 ;;
-    esac
+    running_pid "$1/run/listen.pid"
 }
 
 cmd_stop() {
     local dir pid
     dir=$(absolute "$1")
     pid=$(listener_pid "$dir") || return 0
-    kill "$pid"
-    for _ in $(seq 1 100); do
-        kill -0 "$pid" 2>/dev/null || {
-            rm -f "$dir/run/listen.pid"
-            return 0
-        }
-        sleep 0.1
-    done
-    die "popa3d listener (pid $pid) did not stop"
+    stop_process "$pid" "popa3d listener"
+    rm -f "$dir/run/listen.pid"
 }
 
 cmd_start() {
@@ -225,14 +182,7 @@ cmd_start() {
         exec python3 "$2" --port "$3" --pid-file "$dir/run/listen.pid" "$4"
     ' popa3d-ns "$dir" "$here/popa3d-listen.py" "$port" "$POPA3D" \
         </dev/null >>"$dir/run/popa3d.log" 2>&1 &
-    for _ in $(seq 1 100); do
-        if [ -f "$dir/run/listen.pid" ] && greets "$port" 2>/dev/null; then
-            echo "$port" >"$dir/port"
-            echo "$port"
-            return 0
-        fi
-        sleep 0.1
-    done
+    await_greeting "$dir" "$port" listener_pid && return 0
     cmd_stop "$dir" || true
     die "popa3d gave no greeting on port $port; see $dir/run/popa3d.log"
 }
@@ -242,10 +192,7 @@ cmd_adduser() {
     dir=$(absolute "$1")
     user=$2
     password=$3
-    case "$user$password" in
-        *:* | *"
-"*) die "user names and passwords must not hold ':' or line breaks" ;;
-    esac
+    check_user_and_password "$user" "$password"
     [ -n "$password" ] || die "popa3d refuses empty passwords"
     touch "$dir/users"
     tmp="$dir/users.tmp"
@@ -299,64 +246,14 @@ cmd_clear() {
     : >"$dir/mail/$user"
 }
 
-# Reads one line from fd 3 into $line, without its CR.
-pop_line() {
-    line=""
-    IFS= read -r -t 10 line <&3 || die "no reply from the server"
-    line=${line%$'\r'}
-}
-
 cmd_view() {
-    local dir user password port line number value
+    local dir user password
     dir=$(absolute "$1")
     user=$2
     listener_pid "$dir" >/dev/null || die "no server runs for $dir"
-    port=$(cat "$dir/port")
     password=$(sed -n "s/^$user://p" "$dir/users")
     [ -n "$password" ] || die "no user $user in $dir/users"
-    declare -A sizes=() uidls=()
-    # A plain POP3 exchange of its own, so that the view does not depend on the
-    # client under test.
-    exec 3<>"/dev/tcp/127.0.0.1/$port"
-    pop_line
-    printf 'USER %s\r\n' "$user" >&3
-    pop_line
-    [[ $line == +OK* ]] || die "USER refused: $line"
-    printf 'PASS %s\r\n' "$password" >&3
-    pop_line
-    [[ $line == +OK* ]] || die "PASS refused: $line"
-    printf 'LIST\r\n' >&3
-    pop_line
-    [[ $line == +OK* ]] || die "LIST refused: $line"
-    while pop_line && [ "$line" != "." ]; do
-        read -r number value <<<"$line"
-        sizes[$number]=$value
-    done
-    printf 'UIDL\r\n' >&3
-    pop_line
-    [[ $line == +OK* ]] || die "UIDL refused: $line"
-    while pop_line && [ "$line" != "." ]; do
-        read -r number value <<<"$line"
-        uidls[$number]=$value
-    done
-    printf 'QUIT\r\n' >&3
-    pop_line
-    exec 3<&- 3>&-
-    for number in $(printf '%s\n' "${!sizes[@]}" | sort -n); do
-        echo "$number ${sizes[$number]} ${uidls[$number]:-}"
-    done
+    pop3_view "$(cat "$dir/port")" "$user" "$password"
 }
 
-[ $# -ge 2 ] || usage
-command=$1
-shift
-case "$command" in
-    start) [ $# -le 2 ] || usage; cmd_start "$@" ;;
-    stop) [ $# -eq 1 ] || usage; cmd_stop "$@" ;;
-    port) [ $# -eq 1 ] || usage; cat "$(absolute "$1")/port" ;;
-    adduser) [ $# -eq 3 ] || usage; cmd_adduser "$@" ;;
-    addmail) [ $# -ge 3 ] || usage; cmd_addmail "$@" ;;
-    clear) [ $# -eq 2 ] || usage; cmd_clear "$@" ;;
-    view) [ $# -eq 2 ] || usage; cmd_view "$@" ;;
-    *) usage ;;
-esac
+pop3_server_main "$@"

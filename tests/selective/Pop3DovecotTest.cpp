@@ -1,9 +1,8 @@
 // The POP3 session against a real server started by the test run with the same
-// 403 mails: Dovecot (pop3-dovecot-setup.sh, here) or popa3d
-// (tests/peers/pop3-popa3d-setup.sh), which answers "+OK" and "-ERR" without a
-// word more and knows no CAPA. The expected answers come from the server itself.
-// The fixture keeps Dovecot's name for both; a case that needs CAPA is left out
-// of the popa3d run by its filter (tests/peers/CMakeLists.txt).
+// 403 mails (pop3-server-setup.sh): Dovecot or popa3d, which answers "+OK" and
+// "-ERR" without a word more and knows no CAPA. The expected answers come from
+// the server itself. The fixture keeps Dovecot's name for both; a case that needs
+// CAPA is left out of the popa3d run by its filter (CMakeLists.txt here).
 
 #include <gtest/gtest.h>
 
@@ -36,9 +35,6 @@ struct Expected {
 std::string ServerDir() {
     const char* dir = std::getenv("PIKUNO_POP3_SERVER");
     if (!dir || !*dir) {
-        dir = std::getenv("PIKUNO_POP3_DOVECOT");
-    }
-    if (!dir || !*dir) {
         return std::string();
     }
     return dir[0] == '/' ? std::string("Z:") + dir : std::string(dir);
@@ -59,7 +55,7 @@ class Pop3Dovecot : public ::testing::Test {
 protected:
     void SetUp() override {
         dir_ = ServerDir();
-        ASSERT_FALSE(dir_.empty()) << "PIKUNO_POP3_SERVER (or PIKUNO_POP3_DOVECOT) is not set: run through ctest";
+        ASSERT_FALSE(dir_.empty()) << "PIKUNO_POP3_SERVER is not set: run through ctest";
         std::string text;
         ASSERT_TRUE(ReadFile(dir_ + "/port", &text)) << dir_;
         port_ = std::atoi(text.c_str());

@@ -1,12 +1,19 @@
 #!/bin/bash
-# Starts the Dovecot that test_pop3_dovecot talks to: one user with the mails of
-# pop3-mail/, a large generated one and 400 small ones, then records the server's
-# own answers (through a POP3 exchange of tools/dovecot.sh, not the client under
-# test).
+# Starts a real POP3 server for test_pop3_dovecot or test_pop3_popa3d:
+#   pop3-server-setup.sh dovecot|popa3d <dir>
+# one user with the mails of pop3-mail/, a large generated one and 400 small ones,
+# the same on both servers; then records the server's own answers (through a POP3
+# exchange of tools/<server>.sh, not the client under test) in <dir>/expected.txt.
+# On popa3d the small mails, which carry none of the headers popa3d makes its
+# UIDLs from, all share one UIDL, as they would on a real popa3d.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
-harness="$here/../../tools/dovecot.sh"
-dir=$1
+case "${1:-}" in
+    dovecot | popa3d) ;;
+    *) echo "usage: $0 dovecot|popa3d <dir>" >&2; exit 2 ;;
+esac
+harness="$here/../../tools/$1.sh"
+dir=$2
 
 "$harness" stop "$dir"
 rm -rf "$dir"
