@@ -71,6 +71,20 @@ Received ReceiveAndSplit(const std::string& mailbox, const std::string& mail) {
     return received;
 }
 
+// What a received digest leaves once split: the run ended on its own with exit
+// code 0, `parts` messages in the inbox and the source in the trash; *last and
+// *source get the bytes of the last part and of the source.
+void ExpectSplitIntoTheInbox(const std::string& mailbox, const Received& received, std::size_t parts,
+                             std::string* last, std::string* source) {
+    ASSERT_TRUE(received.run.started);
+    EXPECT_FALSE(received.run.timedOut);
+    EXPECT_EQ(0u, received.run.exitCode) << received.run.report.substr(0, 2000);
+    ASSERT_EQ(parts, received.inbox.size());
+    ASSERT_EQ(1u, received.trash.size());
+    faults::ReadFileBytes(mailbox + "Account1\\inbox.box\\" + received.inbox.back(), last);
+    faults::ReadFileBytes(mailbox + "Account1\\trash.box\\" + received.trash[0], source);
+}
+
 std::string DigestOf(int parts, const std::string& body) {
     std::string mail = "Subject: big\r\nContent-Type: multipart/digest; boundary=\"B\"\r\n\r\n";
     for (int i = 0; i < parts; ++i) {
@@ -88,15 +102,10 @@ TEST(RetrievalFaults, DigestOfFiveHundredTinyParts) {
     std::string mailbox = faults::MakeMailbox(faults::FreshFolder("tiny"));
     std::string mail = DigestOf(500, "x\r\n");
     Received received = ReceiveAndSplit(mailbox, mail);
-    ASSERT_TRUE(received.run.started);
-    EXPECT_FALSE(received.run.timedOut);
-    EXPECT_EQ(0u, received.run.exitCode) << received.run.report.substr(0, 2000);
-    ASSERT_EQ(500u, received.inbox.size());
-    ASSERT_EQ(1u, received.trash.size());
-    std::string first, last, source;
+    std::string last, source;
+    ASSERT_NO_FATAL_FAILURE(ExpectSplitIntoTheInbox(mailbox, received, 500, &last, &source));
+    std::string first;
     faults::ReadFileBytes(mailbox + "Account1\\inbox.box\\" + received.inbox.front(), &first);
-    faults::ReadFileBytes(mailbox + "Account1\\inbox.box\\" + received.inbox.back(), &last);
-    faults::ReadFileBytes(mailbox + "Account1\\trash.box\\" + received.trash[0], &source);
     EXPECT_EQ("Subject: part 0\r\n\r\nx\r\n", first);
     EXPECT_EQ("Subject: part 499\r\n\r\nx\r\n", last);
     EXPECT_EQ(mail, source);
@@ -112,14 +121,8 @@ TEST(RetrievalFaults, HundredMegabyteDigest) {
     std::string mail = DigestOf(1000, body);
     ASSERT_GT(mail.size(), 100u * 1000 * 1000);
     Received received = ReceiveAndSplit(mailbox, mail);
-    ASSERT_TRUE(received.run.started);
-    EXPECT_FALSE(received.run.timedOut);
-    EXPECT_EQ(0u, received.run.exitCode) << received.run.report.substr(0, 2000);
-    ASSERT_EQ(1000u, received.inbox.size());
-    ASSERT_EQ(1u, received.trash.size());
     std::string last, source;
-    faults::ReadFileBytes(mailbox + "Account1\\inbox.box\\" + received.inbox.back(), &last);
-    faults::ReadFileBytes(mailbox + "Account1\\trash.box\\" + received.trash[0], &source);
+    ASSERT_NO_FATAL_FAILURE(ExpectSplitIntoTheInbox(mailbox, received, 1000, &last, &source));
     EXPECT_EQ("Subject: part 999\r\n\r\n" + body, last);
     EXPECT_EQ(mail.size(), source.size());
     std::printf("100 MB digest received and split in %lu ms\n", static_cast<unsigned long>(received.run.milliseconds));

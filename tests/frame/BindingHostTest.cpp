@@ -38,18 +38,7 @@ TEST(BindingHost, ExportsWhatThisBuildIsMeantTo) {
 
 #if !BINDING_HOST_COMPLETE
 TEST(BindingHost, LackingFunctionRefusesTheLoadWithOneBox) {
-    FrameMessageBoxWatcher watcher(kBindErrorCaption);
-    HMODULE plugin = LoadLibraryA(BindingPluginPath().c_str());
-    std::vector<WatchedMessageBox> boxes = watcher.Stop();
-
-    EXPECT_EQ(nullptr, plugin);
-    ASSERT_EQ(1u, boxes.size());
-    EXPECT_EQ(std::string(kBindErrorText), boxes[0].text);
-    EXPECT_EQ(std::vector<int>{IDOK}, boxes[0].buttons);
-    if (FrameMessageBoxWatcher::SystemIconsLoad()) {  // else no box can show an icon
-        EXPECT_TRUE(boxes[0].errorIcon);
-    }
-    EXPECT_EQ(nullptr, GetModuleHandleA(BindingPluginPath().c_str()));
+    ExpectPluginLoadRefused();
     // The executable itself is never unloaded and the loader keeps no count of it:
     // the release of a host module is checked where it is a library of its own
     // (BindingOtherProcess).

@@ -22,17 +22,7 @@ protected:
 
     // Loads the plug-in expecting the refusal: one error box, no library.
     void ExpectRefusedLoad() {
-        FrameMessageBoxWatcher watcher(kBindErrorCaption);
-        HMODULE plugin = LoadLibraryA(BindingPluginPath().c_str());
-        std::vector<WatchedMessageBox> boxes = watcher.Stop();
-        EXPECT_EQ(nullptr, plugin);
-        ASSERT_EQ(1u, boxes.size());
-        EXPECT_EQ(std::string(kBindErrorText), boxes[0].text);
-        EXPECT_EQ(std::vector<int>{IDOK}, boxes[0].buttons);
-        if (FrameMessageBoxWatcher::SystemIconsLoad()) {  // else no box can show an icon
-            EXPECT_TRUE(boxes[0].errorIcon);
-        }
-        EXPECT_EQ(nullptr, GetModuleHandleA(BindingPluginPath().c_str()));
+        ExpectPluginLoadRefused();
         EXPECT_EQ(nullptr, GetModuleHandleA("Quenla.exe")) << "the host module was left loaded";
     }
 

@@ -12,3 +12,7 @@ std::string BindingProgramDir();
 extern const char kBindErrorCaption[];
 // The text of the load error box for the plug-in "Pikuno".
 extern const char kBindErrorText[];
+
+// Loads the plug-in expecting the refusal (gtest checks): no library, and exactly
+// one error box, with its text, an OK button and the error icon.
+void ExpectPluginLoadRefused();
