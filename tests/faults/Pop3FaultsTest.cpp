@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr DWORD kTimeoutMs = 2000;
+constexpr DWORD kTimeoutMs = 1000;
 // A read may wait out one time-out; anything near twice that is a hang.
 constexpr DWORD kHangMs = 2 * kTimeoutMs + 1500;
 

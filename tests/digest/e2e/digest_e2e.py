@@ -110,7 +110,7 @@ def run_host(build, mailbox, script_lines):
     result = subprocess.run(
         [os.path.join(build, "wine-run.sh"), os.path.join(build, "bin", "Quenla.exe"),
          "--mailbox", windows_path(mailbox.dir), "--script", windows_path(script), "--out", windows_path(out),
-         "--utf8", "--unexpected-ms", "5000"],
+         "--utf8", "--unexpected-ms", "5000", "--hide"],
         stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=180)
     report = ""
     if os.path.exists(out):
