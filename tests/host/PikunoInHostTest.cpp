@@ -6,7 +6,7 @@
 #include <winsock2.h>
 
 #include "HostPop3Server.h"
-#include "HostTestMailbox.h"
+#include "MailboxFolder.h"
 #include "QuenlaProcess.h"
 #include "WinsockEnvironment.h"
 
@@ -49,7 +49,7 @@ protected:
     }
 
     QuenlaRun Run(const std::vector<std::string>& commands) {
-        std::vector<std::string> args = {"--mailbox", box.Dir(), "--plugin", "Pikuno.dll", "--hide"};
+        std::vector<std::string> args = {"--mailbox", box.Path(), "--plugin", "Pikuno.dll", "--hide"};
         for (const std::string& command : commands) {
             args.push_back("--do");
             args.push_back(command);
@@ -57,7 +57,7 @@ protected:
         return RunQuenla(args);
     }
 
-    HostTestMailbox box;
+    MailboxFolder box;
     std::unique_ptr<HostPop3Server> server;
 };
 
@@ -81,7 +81,7 @@ TEST_F(PikunoInHostTest, SelectionDialogTicksDecideWhatTheHostReceives) {
              {"j2", "Subject: hello\r\n\r\ntwo\r\n"},
              {"j3", "From: nobody\r\n\r\nthree\r\n"}},
             1, "FilterType=0\r\nDelete=0\r\n");
-    std::string picture = box.Dir() + "selection.bmp";
+    std::string picture = box.Path() + "selection.bmp";
     QuenlaRun run = Run({"dialog ﾀﾞｲｱﾛｸﾞ tick 2 shot " + picture + " ok", "menu 選択受信", "list"});
     EXPECT_EQ(0u, run.exitCode) << run.report;
     EXPECT_TRUE(Contains(run.report, "  list 3 items\n"
@@ -112,7 +112,7 @@ TEST_F(PikunoInHostTest, HostThatDeletesReceivedMailIsToldOff) {
 TEST_F(PikunoInHostTest, SettingsSheetPagesArePicturedAndTheSheetCancelled) {
     ASSERT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("Pikunoset.dll")) << "Pikunoset.dll beside the test program";
     box.AddAccount("Account1", "Title=仕事用\r\n");
-    std::string first = box.Dir() + "page1.bmp", second = box.Dir() + "page2.bmp";
+    std::string first = box.Path() + "page1.bmp", second = box.Path() + "page2.bmp";
     QuenlaRun run = Run({"dialog \"Pikuno 設定\" shot " + first + " page 2 shot " + second + " page 3 cancel", "setup"});
     EXPECT_EQ(1u, run.exitCode) << "page 3 does not exist\n" << run.report;
     EXPECT_TRUE(Contains(run.report, "dialog \"Pikuno 設定\"\n  picture " + first + "\n  page 2\n  picture " + second +
@@ -160,11 +160,11 @@ TEST_F(PikunoInHostTest, FolderCommandSplitsTheSelectedDigest) {
         {"Divide=0\r\n", nullptr, true, false},
     };
     for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
-        HostTestMailbox mailbox;
+        MailboxFolder mailbox;
         mailbox.AddAccount("Account1", "");
         mailbox.WriteFile("Pikuno.ini", std::string("[Digest]\r\n") + cases[i].digestLines);
         mailbox.WriteFile("Account1\\inbox.box\\00000001.qnl", kDigest);
-        std::vector<std::string> args = {"--mailbox", mailbox.Dir(), "--plugin", "Pikuno.dll", "--hide",
+        std::vector<std::string> args = {"--mailbox", mailbox.Path(), "--plugin", "Pikuno.dll", "--hide",
                                          "--do", "select #1"};
         if (cases[i].answer) {
             args.insert(args.end(), {"--do", std::string("box deletemail ") + cases[i].answer});

@@ -8,7 +8,7 @@
 #include <set>
 
 #include "HostPop3Server.h"
-#include "HostTestMailbox.h"
+#include "MailboxFolder.h"
 #include "QuenlaProcess.h"
 #include "WinsockEnvironment.h"
 
@@ -29,7 +29,7 @@ protected:
     QuenlaRun Run(std::vector<std::string> commands, std::vector<std::string> extra = {}) {
         // Hidden folder window: a shown one costs seconds under Wine; dialogs and
         // message boxes still appear.
-        std::vector<std::string> args = {"--mailbox", box.Dir(), "--plugin", "HostProbe.dll", "--hide"};
+        std::vector<std::string> args = {"--mailbox", box.Path(), "--plugin", "HostProbe.dll", "--hide"};
         for (const std::string& command : commands) {
             args.push_back("--do");
             args.push_back(command);
@@ -40,7 +40,7 @@ protected:
 
     std::string ProbeLog() const { return box.ReadFile("probe.log"); }
 
-    HostTestMailbox box;
+    MailboxFolder box;
 };
 
 TEST_F(QuenlaRunTest, ThePlugInExtendsBothMenus) {
@@ -87,7 +87,7 @@ TEST_F(QuenlaRunTest, FailuresEndWithStatusOne) {
 
 TEST_F(QuenlaRunTest, BadCommandLineEndsWithStatusTwo) {
     EXPECT_EQ(2u, RunQuenla({"--bogus"}).exitCode);
-    EXPECT_EQ(2u, RunQuenla({"--mailbox", box.Dir() + "absent", "--do", "list"}).exitCode);
+    EXPECT_EQ(2u, RunQuenla({"--mailbox", box.Path() + "absent", "--do", "list"}).exitCode);
 }
 
 TEST_F(QuenlaRunTest, MessageBoxesAreAnsweredAndReported) {
@@ -103,7 +103,7 @@ TEST_F(QuenlaRunTest, MessageBoxesAreAnsweredAndReported) {
 
 TEST_F(QuenlaRunTest, SelectionDialogIsTickedFromTheDriverThread) {
     box.WriteFile("probe.ini", "[Probe]\r\nItems=3\r\n");
-    std::string picture = box.Dir() + "dialog.bmp";
+    std::string picture = box.Path() + "dialog.bmp";
     QuenlaRun run = Run({"dialog ﾀﾞｲｱﾛｸﾞ tick 1,3 shot " + picture + " ok", "menu プローブ受信",
                          "dialog ﾀﾞｲｱﾛｸﾞ cancel", "menu プローブ受信"});
     EXPECT_EQ(0u, run.exitCode) << run.report;
@@ -111,7 +111,7 @@ TEST_F(QuenlaRunTest, SelectionDialogIsTickedFromTheDriverThread) {
         << run.report;
     EXPECT_TRUE(Contains(run.report, "  ticked item 1\n  ticked item 3\n"));
     std::string log = ProbeLog();
-    EXPECT_TRUE(Contains(log, "command receive value 7 account " + box.Dir() + "Account1\\\r\nticked 1 3\r\n")) << log;
+    EXPECT_TRUE(Contains(log, "command receive value 7 account " + box.Path() + "Account1\\\r\nticked 1 3\r\n")) << log;
     EXPECT_TRUE(Contains(log, "cancelled\r\n"));
     // The plug-in's posted receive command ran after each command, then the end of retrieval.
     EXPECT_EQ(2u, [&] {
@@ -147,7 +147,7 @@ TEST_F(QuenlaRunTest, ReceiveCommandRetrievesThroughThePlugIn) {
     EXPECT_TRUE(Contains(run.report, "filter 1, deleted on server"));
     EXPECT_TRUE(Contains(run.report, "  mail 00000002 mark 0 unread 1 size 40 subject \"two\""));
     std::string log = ProbeLog();
-    EXPECT_TRUE(Contains(log, "recfilter " + box.Dir() + "Account1\\inbox.box\\00000001.qnl size 19 -> 0\r\n")) << log;
+    EXPECT_TRUE(Contains(log, "recfilter " + box.Path() + "Account1\\inbox.box\\00000001.qnl size 19 -> 0\r\n")) << log;
     EXPECT_TRUE(Contains(log, "-> 1\r\nendretrieve\r\n")) << log;
     ASSERT_EQ(2u, server.Messages().size());
     EXPECT_EQ("a1", server.Messages()[0].uidl);
@@ -168,12 +168,12 @@ TEST_F(QuenlaRunTest, FolderCommandImportsAndDisposes) {
         {"keep", nullptr, true, false},
     };
     for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
-        HostTestMailbox mailbox;
+        MailboxFolder mailbox;
         mailbox.AddAccount("Account1", "");
         mailbox.WriteFile("Account1\\inbox.box\\00000001.qnl", "Subject: digest\r\n\r\nparts\r\n");
         mailbox.WriteFile("probe.ini", std::string("[Probe]\r\nImportFlags=1073741827\r\nDispose=") +
                                            cases[i].dispose + "\r\n");
-        std::vector<std::string> args = {"--mailbox", mailbox.Dir(), "--plugin", "HostProbe.dll", "--hide",
+        std::vector<std::string> args = {"--mailbox", mailbox.Path(), "--plugin", "HostProbe.dll", "--hide",
                                          "--do", "select #1"};
         if (cases[i].answer) {
             args.push_back("--do");

@@ -12,10 +12,10 @@
 
 #include <gtest/gtest.h>
 
-#include "PikunosetResources.h"
 #include "AnsiText.h"
+#include "MailboxFolder.h"
+#include "PikunosetResources.h"
 #include "QuenlaProcess.h"
-#include "SheetMailbox.h"
 #include "SheetTestDriver.h"
 
 namespace {
@@ -85,7 +85,7 @@ struct HostRun {
 // Runs the host with the script from a folder of its own (the host, the plug-in,
 // and settings libraries in Plugins\, Setup\ and beside the host), and handles the
 // sheet with press (after clicking the split switch when asked).
-HostRun RunHost(SheetMailbox& mailbox, const std::string& folder, bool clickSplit, int press) {
+HostRun RunHost(MailboxFolder& mailbox, const std::string& folder, bool clickSplit, int press) {
     HostRun run;
     const std::string bin = ProgramFolder();
     CreateDirectoryA(folder.c_str(), nullptr);
@@ -112,7 +112,7 @@ HostRun RunHost(SheetMailbox& mailbox, const std::string& folder, bool clickSpli
     fclose(file);
 
     QuenlaCommand command;
-    command.args = {"--mailbox", mailbox.Dir(), "--plugin", folder + "Pikuno.dll", "--script", script};
+    command.args = {"--mailbox", mailbox.Path(), "--plugin", folder + "Pikuno.dll", "--script", script};
     command.program = folder + "Quenla.exe";
     command.folder = folder;
     QuenlaProcess host;
@@ -167,13 +167,11 @@ TEST(SetUpThroughHost, OkMakesThePluginReadTheDigestSettingsAgain) {
         {true, PSBTN_CANCEL, "folder Account1\\inbox.box 1 mails", "folder Account1\\trash.box 0 mails", false},
     };
     for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
-        SheetMailbox mailbox;
+        MailboxFolder mailbox;
         mailbox.AddAccount("Account1", "Home", "alice");
-        CreateDirectoryA((mailbox.Dir() + "Account1\\inbox.box").c_str(), nullptr);
-        CreateDirectoryA((mailbox.Dir() + "Account1\\trash.box").c_str(), nullptr);
-        mailbox.WriteText("Account1\\inbox.box\\00000001.qnl", DigestMail());
+        mailbox.WriteFile("Account1\\inbox.box\\00000001.qnl", DigestMail());
         // The host runs from a folder inside the temporary mailbox's parent.
-        std::string folder = mailbox.Dir() + "host\\";
+        std::string folder = mailbox.Path() + "host\\";
         HostRun run = RunHost(mailbox, folder, cases[i].clickSplit, cases[i].press);
         ASSERT_TRUE(run.sheetSeen) << "case " << i << "\n" << run.report;
         EXPECT_TRUE(run.sheetReported) << "case " << i << ": the host never reported the sheet\n" << run.report;
