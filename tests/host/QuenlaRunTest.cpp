@@ -90,6 +90,22 @@ TEST_F(QuenlaRunTest, BadCommandLineEndsWithStatusTwo) {
     EXPECT_EQ(2u, RunQuenla({"--mailbox", box.Path() + "absent", "--do", "list"}).exitCode);
 }
 
+// How the tests run the host: a report line is seen while the host still runs,
+// and a host that outlives its time limit is killed, with what it had printed.
+TEST_F(QuenlaRunTest, ReportLinesArriveWhileItRunsAndALimitEndsTheRun) {
+    QuenlaCommand command;
+    command.args = {"--mailbox", box.Path(), "--no-plugin", "--hide", "--do", "echo ready", "--do", "wait 60000"};
+    QuenlaProcess host;
+    ASSERT_TRUE(host.Start(command)) << host.Report();
+    EXPECT_TRUE(host.WaitForReport("\nready\n", 30000)) << host.Report();
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(host.Handle(), 0)) << "still waiting in its script";
+    QuenlaRun run = host.WaitForExit(200);
+    EXPECT_TRUE(run.timedOut);
+    EXPECT_EQ(99u, run.exitCode);
+    EXPECT_TRUE(Contains(run.report, "\nready\n> wait 60000\n[Quenla.exe killed after ")) << run.report;
+    EXPECT_LT(run.milliseconds, 30000u);
+}
+
 TEST_F(QuenlaRunTest, MessageBoxesAreAnsweredAndReported) {
     QuenlaRun run = Run({"box ProbeVersion ok", "version", "box ProbeSetup cancel", "setup",
                          "box ProbeSetup ok", "setup"});
