@@ -49,12 +49,7 @@ protected:
     }
 
     QuenlaRun Run(const std::vector<std::string>& commands) {
-        std::vector<std::string> args = {"--mailbox", box.Path(), "--plugin", "Pikuno.dll", "--hide"};
-        for (const std::string& command : commands) {
-            args.push_back("--do");
-            args.push_back(command);
-        }
-        return RunQuenla(args);
+        return RunQuenla(HiddenRunArgs(box.Path(), "Pikuno.dll", commands));
     }
 
     MailboxFolder box;
@@ -164,13 +159,12 @@ TEST_F(PikunoInHostTest, FolderCommandSplitsTheSelectedDigest) {
         mailbox.AddAccount("Account1", "");
         mailbox.WriteFile("Pikuno.ini", std::string("[Digest]\r\n") + cases[i].digestLines);
         mailbox.WriteFile("Account1\\inbox.box\\00000001.qnl", kDigest);
-        std::vector<std::string> args = {"--mailbox", mailbox.Path(), "--plugin", "Pikuno.dll", "--hide",
-                                         "--do", "select #1"};
+        std::vector<std::string> commands = {"select #1"};
         if (cases[i].answer) {
-            args.insert(args.end(), {"--do", std::string("box deletemail ") + cases[i].answer});
+            commands.push_back(std::string("box deletemail ") + cases[i].answer);
         }
-        args.insert(args.end(), {"--do", "folder-menu ダイジェストメール分割"});
-        QuenlaRun run = RunQuenla(args);
+        commands.push_back("folder-menu ダイジェストメール分割");
+        QuenlaRun run = RunQuenla(HiddenRunArgs(mailbox.Path(), "Pikuno.dll", commands));
         EXPECT_EQ(0u, run.exitCode) << "case " << i << "\n" << run.report;
         EXPECT_EQ(cases[i].sourceInInbox, mailbox.Exists("Account1\\inbox.box\\00000001.qnl")) << "case " << i;
         EXPECT_EQ(cases[i].sourceInTrash, mailbox.Exists("Account1\\trash.box\\00000001.qnl")) << "case " << i;

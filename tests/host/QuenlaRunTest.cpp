@@ -27,13 +27,7 @@ protected:
     }
 
     QuenlaRun Run(std::vector<std::string> commands, std::vector<std::string> extra = {}) {
-        // Hidden folder window: a shown one costs seconds under Wine; dialogs and
-        // message boxes still appear.
-        std::vector<std::string> args = {"--mailbox", box.Path(), "--plugin", "HostProbe.dll", "--hide"};
-        for (const std::string& command : commands) {
-            args.push_back("--do");
-            args.push_back(command);
-        }
+        std::vector<std::string> args = HiddenRunArgs(box.Path(), "HostProbe.dll", commands);
         args.insert(args.end(), extra.begin(), extra.end());
         return RunQuenla(args);
     }
@@ -189,14 +183,12 @@ TEST_F(QuenlaRunTest, FolderCommandImportsAndDisposes) {
         mailbox.WriteFile("Account1\\inbox.box\\00000001.qnl", "Subject: digest\r\n\r\nparts\r\n");
         mailbox.WriteFile("probe.ini", std::string("[Probe]\r\nImportFlags=1073741827\r\nDispose=") +
                                            cases[i].dispose + "\r\n");
-        std::vector<std::string> args = {"--mailbox", mailbox.Path(), "--plugin", "HostProbe.dll", "--hide",
-                                         "--do", "select #1"};
+        std::vector<std::string> commands = {"select #1"};
         if (cases[i].answer) {
-            args.push_back("--do");
-            args.push_back(std::string("box deletemail ") + cases[i].answer);
+            commands.push_back(std::string("box deletemail ") + cases[i].answer);
         }
-        args.insert(args.end(), {"--do", "folder-menu プローブ分割"});
-        QuenlaRun run = RunQuenla(args);
+        commands.push_back("folder-menu プローブ分割");
+        QuenlaRun run = RunQuenla(HiddenRunArgs(mailbox.Path(), "HostProbe.dll", commands));
         EXPECT_EQ(0u, run.exitCode) << "case " << i << "\n" << run.report;
         EXPECT_TRUE(Contains(run.report, "api: FolderGetSelectEntry 1 -> \"Account1\\inbox.box\\00000001\""))
             << "case " << i << "\n" << run.report;

@@ -237,3 +237,13 @@ QuenlaRun RunQuenla(const std::vector<std::string>& args, DWORD timeLimitMs) {
     command.args = args;
     return RunQuenla(command, timeLimitMs);
 }
+
+std::vector<std::string> HiddenRunArgs(const std::string& mailbox, const std::string& plugin,
+                                       const std::vector<std::string>& commands) {
+    std::vector<std::string> args = {"--mailbox", mailbox, "--plugin", plugin, "--hide"};
+    for (const std::string& command : commands) {
+        args.push_back("--do");
+        args.push_back(command);
+    }
+    return args;
+}

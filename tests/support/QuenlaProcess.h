@@ -68,6 +68,12 @@ private:
     QuenlaRun run_;
 };
 
+// The arguments of a run on a mailbox with a plug-in, its folder window hidden
+// (a shown one costs seconds under Wine; dialogs and boxes still appear):
+// --mailbox <mailbox> --plugin <plugin> --hide, then --do <command> for each.
+std::vector<std::string> HiddenRunArgs(const std::string& mailbox, const std::string& plugin,
+                                       const std::vector<std::string>& commands);
+
 // Start, then WaitForExit(timeLimitMs).
 QuenlaRun RunQuenla(const QuenlaCommand& command, DWORD timeLimitMs = 120000);
 // Quenla.exe beside the test program with these arguments, from its folder.
