@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "FaultServer.h"
+#include "LoopbackPop3Peer.h"
 #include "WinsockEnvironment.h"
 #include "Pop3Session.h"
 
@@ -20,8 +20,8 @@ constexpr DWORD kHangMs = 2 * kTimeoutMs + 1500;
 const bool gWinsock = RegisterWinsockEnvironment();
 
 // Greeting, user and pass accepted; then `rest` plays the fault.
-FaultServer::Handler LoggedIn(std::function<void(FaultConnection&)> rest) {
-    return [rest](FaultConnection& c) {
+LoopbackPop3Peer::Behaviour LoggedIn(std::function<void(Pop3PeerConnection&)> rest) {
+    return [rest](Pop3PeerConnection& c) {
         std::string line;
         c.Send("+OK ready\r\n");
         if (!c.ReadLine(&line)) return;  // user
@@ -45,7 +45,7 @@ protected:
         PopSetReceiveTimeout(0);
     }
     // Connects, reads the greeting and logs in.
-    static bool Start(FaultServer& server) {
+    static bool Start(LoopbackPop3Peer& server) {
         return PopConnect("127.0.0.1", server.Port()) && PopReadResponse(false) > 0 && PopLogin("u", "p");
     }
     static std::string Response() { return gResponseBuffer ? gResponseBuffer : "<null>"; }
@@ -68,9 +68,9 @@ TEST_F(Pop3Faults, ConnectionClosedDuringList) {
         {"+OK 3 300\r\n1 100\r\n2 200\r\n3 300\r\n.\r", 3, 100},
     };
     for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
-        FaultServer server;
+        LoopbackPop3Peer server;
         std::string sent = cases[i].sent;
-        ASSERT_TRUE(server.Start(LoggedIn([sent](FaultConnection& c) {
+        ASSERT_TRUE(server.Serve(LoggedIn([sent](Pop3PeerConnection& c) {
             std::string line;
             c.ReadLine(&line);
             c.Send(sent);
@@ -96,9 +96,9 @@ TEST_F(Pop3Faults, ConnectionClosedDuringList) {
 TEST_F(Pop3Faults, ConnectionClosedDuringTop) {
     const char* cuts[] = {"", "+OK\r\n", "+OK\r\nSubject: =?ISO-2022-JP?B?GyRCJCIb", "+OK\r\nSubject: x\r\n\r\n.\r"};
     for (std::size_t i = 0; i < sizeof cuts / sizeof cuts[0]; ++i) {
-        FaultServer server;
+        LoopbackPop3Peer server;
         std::string cut = cuts[i];
-        ASSERT_TRUE(server.Start(LoggedIn([cut](FaultConnection& c) {
+        ASSERT_TRUE(server.Serve(LoggedIn([cut](Pop3PeerConnection& c) {
             std::string line;
             c.ReadLine(&line);  // top 1 0
             c.Send(cut);
@@ -121,9 +121,9 @@ TEST_F(Pop3Faults, ConnectionClosedDuringUidlAfterOk) {
     // skip another message, or none.
     const char* cuts[] = {"+OK", "+OK ", "+OK 1", "+OK 1 ", "+OK 1 abcdef", "+OK 1 abcdef\r"};
     for (std::size_t i = 0; i < sizeof cuts / sizeof cuts[0]; ++i) {
-        FaultServer server;
+        LoopbackPop3Peer server;
         std::string cut = cuts[i];
-        ASSERT_TRUE(server.Start(LoggedIn([cut](FaultConnection& c) {
+        ASSERT_TRUE(server.Serve(LoggedIn([cut](Pop3PeerConnection& c) {
             std::string line;
             c.ReadLine(&line);
             c.Send(cut);
@@ -149,10 +149,10 @@ TEST_F(Pop3Faults, TenMegabyteLineWithoutLineEnd) {
         {"multi-line, then closed", true, true},
     };
     for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
-        FaultServer server;
+        LoopbackPop3Peer server;
         bool closeAfter = cases[i].closeAfter;
         HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        ASSERT_TRUE(server.Start([=](FaultConnection& c) {
+        ASSERT_TRUE(server.Serve([=](Pop3PeerConnection& c) {
             c.SendRepeated('x', kSize);
             if (!closeAfter) {
                 WaitForSingleObject(release, 3 * kTimeoutMs);
@@ -182,10 +182,10 @@ TEST_F(Pop3Faults, SilentServerEndsEachStepAtTheTimeout) {
     };
     const Case cases[] = {{"no greeting", 0}, {"no answer to user", 1}, {"LIST reply stops", 2}};
     for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
-        FaultServer server;
+        LoopbackPop3Peer server;
         HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
         int stage = cases[i].stage;
-        ASSERT_TRUE(server.Start([=](FaultConnection& c) {
+        ASSERT_TRUE(server.Serve([=](Pop3PeerConnection& c) {
             std::string line;
             if (stage >= 1) {
                 c.Send("+OK\r\n");
@@ -240,9 +240,9 @@ TEST_F(Pop3Faults, JunkAnswers) {
         {"listing of bare dots", "+OK\r\n", "+OK\r\n..\r\n...\r\n.\r\n", true, 2},
     };
     for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
-        FaultServer server;
+        LoopbackPop3Peer server;
         Case c = cases[i];
-        ASSERT_TRUE(server.Start([c](FaultConnection& conn) {
+        ASSERT_TRUE(server.Serve([c](Pop3PeerConnection& conn) {
             std::string line;
             conn.Send("+OK\r\n");
             if (!conn.ReadLine(&line)) return;

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "FaultHost.h"
-#include "FaultServer.h"
+#include "LoopbackPop3Peer.h"
 
 namespace {
 
@@ -15,7 +15,7 @@ const char kMailOne[] = "Subject: one\r\n\r\nbody one\r\n";
 const char kMailTwo[] = "Subject: two\r\n\r\nbody two\r\n";
 
 // The host's retrieval: UIDL, RETR of what is not in uidl, QUIT.
-void ServeHost(FaultConnection& c) {
+void ServeHost(Pop3PeerConnection& c) {
     c.Send("+OK ready\r\n");
     std::string line;
     while (c.ReadLine(&line)) {
@@ -52,8 +52,8 @@ TEST(SelectiveReceiveFaults, BrokenScanSetsNothingAsideAndStartsNoRetrieval) {
         std::string where = "case " + std::to_string(i) + " " + cases[i].name;
         std::string mailbox = faults::MakeMailbox(faults::FreshFolder("selective" + std::to_string(i)));
         Case c = cases[i];
-        FaultServer server;
-        ASSERT_TRUE(server.Start([c](FaultConnection& conn) {
+        LoopbackPop3Peer server;
+        ASSERT_TRUE(server.Serve([c](Pop3PeerConnection& conn) {
             std::string line;
             conn.Send("+OK ready\r\n");
             if (!conn.ReadLine(&line)) return;  // user
@@ -89,9 +89,9 @@ TEST(SelectiveReceiveFaults, BrokenScanSetsNothingAsideAndStartsNoRetrieval) {
 
 TEST(SelectiveReceiveFaults, ReadOnlyUidlFileLosesNoMail) {
     std::string mailbox = faults::MakeMailbox(faults::FreshFolder("readonly-uidl"));
-    FaultServer server;
-    ASSERT_TRUE(server.StartMany(
-        [](FaultConnection& conn, int index) {
+    LoopbackPop3Peer server;
+    ASSERT_TRUE(server.ServeMany(
+        [](Pop3PeerConnection& conn, int index) {
             if (index == 1) {
                 ServeHost(conn);
                 return;

@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "Pop3ScriptServer.h"
+#include "LoopbackPop3Peer.h"
 #include "Pop3Session.h"
 #include "SubjectExtract.h"
 
 namespace {
 
-using Server = Pop3ScriptServer;
+using Server = LoopbackPop3Peer;
 
 const bool gWinsock = RegisterWinsockEnvironment();
 
@@ -124,11 +124,11 @@ TEST_F(MailboxScan, WindowBoundsTheCommandsInFlight) {
             Server::Expect("pass p\r\n"), Server::Reply("+OK\r\n"), Server::Expect("capa\r\n"),
             Server::Reply("+OK\r\nPIPELINING\r\n.\r\n"), Server::Expect("list\r\n"),
             Server::Reply("+OK\r\n1 10\r\n2 20\r\n3 30\r\n4 40\r\n.\r\n"),
-            Server::Expect("uidl\r\ntop 1 0\r\n"), Server::Pause(100),
+            Server::Expect("uidl\r\ntop 1 0\r\n"), Server::Stall(100),
             Server::Reply("+OK\r\n1 U1\r\n2 U2\r\n3 U3\r\n4 U4\r\n.\r\n"),
-            Server::Expect("top 2 0\r\n"), Server::Pause(100),  // time for anything sent ahead to arrive
+            Server::Expect("top 2 0\r\n"), Server::Stall(100),  // time for anything sent ahead to arrive
             Server::Reply("+OK\r\nSubject: one\r\n.\r\n"),
-            Server::Expect("top 3 0\r\n"), Server::Pause(100), Server::Reply("+OK\r\nSubject: two\r\n.\r\n"),
+            Server::Expect("top 3 0\r\n"), Server::Stall(100), Server::Reply("+OK\r\nSubject: two\r\n.\r\n"),
             Server::Expect("top 4 0\r\n"), Server::Reply("+OK\r\nSubject: three\r\n.\r\n"),
             Server::Reply("+OK\r\nSubject: four\r\n.\r\n"),
             Server::Expect("quit\r\n"), Server::Reply("+OK\r\n"), Server::AwaitClose(),

@@ -16,7 +16,7 @@
 
 #include "MailboxScan.h"
 #include "WinsockEnvironment.h"
-#include "Pop3ScriptServer.h"
+#include "LoopbackPop3Peer.h"
 #include "Pop3Session.h"
 
 namespace {

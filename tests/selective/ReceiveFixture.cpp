@@ -12,7 +12,7 @@
 #include "SelectiveReceive.h"
 #include "UidlList.h"
 
-using Server = Pop3ScriptServer;
+using Server = LoopbackPop3Peer;
 
 RasStandInState* ReceiveFixture::rasState_ = nullptr;
 HANDLE ReceiveFixture::rasMapping_ = nullptr;
@@ -174,34 +174,6 @@ std::vector<Server::Step> ReceiveFixture::Join(std::vector<std::vector<Server::S
         all.insert(all.end(), part.begin(), part.end());
     }
     return all;
-}
-
-ConnectionProbe::ConnectionProbe() {
-    listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    int length = sizeof address;
-    if (listener_ == INVALID_SOCKET || bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        listen(listener_, 4) != 0 || getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        ADD_FAILURE() << "no probe socket";
-        return;
-    }
-    port_ = ntohs(address.sin_port);
-}
-
-ConnectionProbe::~ConnectionProbe() {
-    if (listener_ != INVALID_SOCKET) {
-        closesocket(listener_);
-    }
-}
-
-bool ConnectionProbe::SomeoneConnected() const {
-    fd_set set;
-    FD_ZERO(&set);
-    FD_SET(listener_, &set);
-    timeval none = {0, 100000};
-    return select(0, &set, nullptr, nullptr, &none) == 1;
 }
 
 std::string TopReply(const std::string& headerLines) {

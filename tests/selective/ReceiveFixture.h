@@ -14,7 +14,7 @@
 
 #include "FrameFakeHost.h"
 #include "FrameTempDir.h"
-#include "Pop3ScriptServer.h"
+#include "LoopbackPop3Peer.h"
 #include "RasStandInState.h"
 
 struct KirvanIni {
@@ -61,17 +61,17 @@ protected:
     // Script pieces.
     // Greeting, user, pass and capa; capaReply is the whole answer to capa (the
     // default refuses it: one command at a time).
-    static std::vector<Pop3ScriptServer::Step> Login(const std::string& user = "alice",
+    static std::vector<LoopbackPop3Peer::Step> Login(const std::string& user = "alice",
                                                      const std::string& pass = "s3cret",
                                                      const std::string& capaReply = "-ERR unknown command\r\n");
     // uidl (the listing) and its reply for every message.
-    static std::vector<Pop3ScriptServer::Step> UidlListing(const std::vector<ScriptedMessage>& messages);
-    static Pop3ScriptServer::Step ListReply(const std::vector<ScriptedMessage>& messages);
-    static std::vector<Pop3ScriptServer::Step> Tops(const std::vector<ScriptedMessage>& messages);
-    static std::vector<Pop3ScriptServer::Step> Uidls(const std::vector<ScriptedMessage>& messages,
+    static std::vector<LoopbackPop3Peer::Step> UidlListing(const std::vector<ScriptedMessage>& messages);
+    static LoopbackPop3Peer::Step ListReply(const std::vector<ScriptedMessage>& messages);
+    static std::vector<LoopbackPop3Peer::Step> Tops(const std::vector<ScriptedMessage>& messages);
+    static std::vector<LoopbackPop3Peer::Step> Uidls(const std::vector<ScriptedMessage>& messages,
                                                      const std::vector<int>& numbers);
-    static std::vector<Pop3ScriptServer::Step> Quit();
-    static std::vector<Pop3ScriptServer::Step> Join(std::vector<std::vector<Pop3ScriptServer::Step>> parts);
+    static std::vector<LoopbackPop3Peer::Step> Quit();
+    static std::vector<LoopbackPop3Peer::Step> Join(std::vector<std::vector<LoopbackPop3Peer::Step>> parts);
 
     static RasStandInState* Ras() { return rasState_; }
 
@@ -82,21 +82,6 @@ protected:
 private:
     static RasStandInState* rasState_;
     static HANDLE rasMapping_;
-};
-
-// A listening socket that never accepts: tells whether anything tried to connect.
-class ConnectionProbe {
-public:
-    ConnectionProbe();
-    ~ConnectionProbe();
-    ConnectionProbe(const ConnectionProbe&) = delete;
-    ConnectionProbe& operator=(const ConnectionProbe&) = delete;
-    u_short Port() const { return port_; }
-    bool SomeoneConnected() const;
-
-private:
-    SOCKET listener_ = INVALID_SOCKET;
-    u_short port_ = 0;
 };
 
 // A reply to "top n 0" with the given header lines.

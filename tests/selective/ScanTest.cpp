@@ -22,7 +22,7 @@
 
 namespace {
 
-using Server = Pop3ScriptServer;
+using Server = LoopbackPop3Peer;
 using Press = SelectionDialogDriver::Press;
 
 const std::vector<ScriptedMessage> kFour = {
@@ -208,7 +208,7 @@ TEST_F(Scan, BrokenScanShowsTheBoxAndEndsTheCommand) {
         {"silent past the time-out",
          {Server::Expect("capa\r\n"), Server::Reply("-ERR\r\n"), Server::Expect("list\r\n"), Server::Reply(listReply),
           Server::Expect("uidl\r\n"), Server::Reply("+OK\r\n.\r\n"), Server::Expect("top 1 0\r\n"),
-          Server::Pause(2500)},
+          Server::AwaitClose()},  // silent until the client gives up
          true},
         {"size filter: closed during the UIDL of one message",
          {Server::Expect("capa\r\n"), Server::Reply("-ERR\r\n"), Server::Expect("list\r\n"), Server::Reply(listReply),

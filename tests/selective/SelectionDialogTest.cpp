@@ -19,7 +19,7 @@
 
 namespace {
 
-using Server = Pop3ScriptServer;
+using Server = LoopbackPop3Peer;
 using Press = SelectionDialogDriver::Press;
 
 // ---- template 101 ----------------------------------------------------------

@@ -21,7 +21,7 @@
 
 namespace {
 
-using Server = Pop3ScriptServer;
+using Server = LoopbackPop3Peer;
 using Press = SelectionDialogDriver::Press;
 
 const std::vector<ScriptedMessage> kThree = {
@@ -337,7 +337,8 @@ TEST_F(SelectiveReceive, SettingsThatEndTheCommandBeforeAnyConnection) {
         std::memset(Ras(), 0, sizeof *Ras());
         Ras()->dialResult = c.dialResult;
         gDeleteOnServer = 7;
-        ConnectionProbe probe;
+        Server probe;  // listens, never answers
+        ASSERT_TRUE(probe.Listen());
         KirvanIni kirvan;
         kirvan.doFilter = c.doFilter;
         kirvan.deleteOnServer = 1;
@@ -355,7 +356,7 @@ TEST_F(SelectiveReceive, SettingsThatEndTheCommandBeforeAnyConnection) {
         RunSelectiveReceive(window_, 0);
         std::vector<KirvanBoxSeen> boxes = closer.Boxes();
 
-        EXPECT_FALSE(probe.SomeoneConnected());
+        EXPECT_FALSE(probe.ConnectAttempted());
         EXPECT_EQ(0, TakeReceiveCommands());
         EXPECT_EQ("<absent>", ReadUidl());
         if (c.doFilter == 0) {
