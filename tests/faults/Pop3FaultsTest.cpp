@@ -10,6 +10,7 @@
 #include "LoopbackPop3Peer.h"
 #include "WinsockEnvironment.h"
 #include "Pop3Session.h"
+#include "Pop3SessionFixture.h"
 
 namespace {
 
@@ -32,23 +33,13 @@ LoopbackPop3Peer::Behaviour LoggedIn(std::function<void(Pop3PeerConnection&)> re
     };
 }
 
-class Pop3Faults : public ::testing::Test {
+class Pop3Faults : public Pop3SessionFixture {
 protected:
-    void SetUp() override { PopSetReceiveTimeout(kTimeoutMs); }
-    void TearDown() override {
-        if (gSessionSocket != INVALID_SOCKET) {
-            closesocket(gSessionSocket);
-            gSessionSocket = INVALID_SOCKET;
-        }
-        PopReleaseBuffers();
-        gMessageCount = 0;
-        PopSetReceiveTimeout(0);
-    }
+    Pop3Faults() : Pop3SessionFixture(kTimeoutMs) {}
     // Connects, reads the greeting and logs in.
     static bool Start(LoopbackPop3Peer& server) {
-        return PopConnect("127.0.0.1", server.Port()) && PopReadResponse(false) > 0 && PopLogin("u", "p");
+        return Connect(server.Port()) && PopReadResponse(false) > 0 && PopLogin("u", "p");
     }
-    static std::string Response() { return gResponseBuffer ? gResponseBuffer : "<null>"; }
 };
 
 }  // namespace
@@ -151,14 +142,13 @@ TEST_F(Pop3Faults, TenMegabyteLineWithoutLineEnd) {
     for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
         LoopbackPop3Peer server;
         bool closeAfter = cases[i].closeAfter;
-        HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
         ASSERT_TRUE(server.Serve([=](Pop3PeerConnection& c) {
             c.SendRepeated('x', kSize);
             if (!closeAfter) {
-                WaitForSingleObject(release, 3 * kTimeoutMs);
+                c.Stall(3 * kTimeoutMs);  // until the client gives up
             }
         }));
-        ASSERT_TRUE(PopConnect("127.0.0.1", server.Port())) << "case " << i;
+        ASSERT_TRUE(Connect(server.Port())) << "case " << i;
         DWORD start = GetTickCount();
         int length = PopReadResponse(cases[i].multiLine);
         DWORD elapsed = GetTickCount() - start;
@@ -167,9 +157,7 @@ TEST_F(Pop3Faults, TenMegabyteLineWithoutLineEnd) {
         EXPECT_EQ(kSize, std::strlen(gResponseBuffer)) << "case " << i;
         EXPECT_EQ(INVALID_SOCKET, gSessionSocket) << "case " << i;
         EXPECT_LT(elapsed, kHangMs + 5000) << "case " << i;
-        SetEvent(release);
         server.Finish();
-        CloseHandle(release);
         PopReleaseBuffers();
     }
 }
@@ -183,7 +171,6 @@ TEST_F(Pop3Faults, SilentServerEndsEachStepAtTheTimeout) {
     const Case cases[] = {{"no greeting", 0}, {"no answer to user", 1}, {"LIST reply stops", 2}};
     for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
         LoopbackPop3Peer server;
-        HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
         int stage = cases[i].stage;
         ASSERT_TRUE(server.Serve([=](Pop3PeerConnection& c) {
             std::string line;
@@ -198,9 +185,9 @@ TEST_F(Pop3Faults, SilentServerEndsEachStepAtTheTimeout) {
                 c.ReadLine(&line);
                 c.Send("+OK 2 300\r\n1 100\r\n");
             }
-            WaitForSingleObject(release, 4 * kTimeoutMs);
+            c.Stall(4 * kTimeoutMs);  // until the client gives up
         }));
-        ASSERT_TRUE(PopConnect("127.0.0.1", server.Port())) << "case " << i;
+        ASSERT_TRUE(Connect(server.Port())) << "case " << i;
         DWORD start = GetTickCount();
         PopReadResponse(false);
         bool loggedIn = PopLogin("u", "p");
@@ -212,9 +199,7 @@ TEST_F(Pop3Faults, SilentServerEndsEachStepAtTheTimeout) {
         // One time-out for the whole session: after it the socket is closed.
         EXPECT_GE(elapsed + 100, kTimeoutMs) << "case " << i;
         EXPECT_LT(elapsed, kHangMs) << "case " << i;
-        SetEvent(release);
         server.Finish();
-        CloseHandle(release);
         PopReleaseBuffers();
     }
 }
@@ -252,7 +237,7 @@ TEST_F(Pop3Faults, JunkAnswers) {
             if (!conn.ReadLine(&line)) return;
             conn.Send(c.listReply);
         }));
-        ASSERT_TRUE(PopConnect("127.0.0.1", server.Port())) << "case " << i;
+        ASSERT_TRUE(Connect(server.Port())) << "case " << i;
         PopReadResponse(false);
         bool loggedIn = PopLogin("u", "p");
         EXPECT_EQ(c.loggedIn, loggedIn) << "case " << i << " " << c.name;

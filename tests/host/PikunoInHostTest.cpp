@@ -5,11 +5,14 @@
 
 #include <winsock2.h>
 
-#include "LoopbackPop3Peer.h"
 #include "HostRunQuenla.h"
 #include "HostTestMailbox.h"
+#include "LoopbackPop3Peer.h"
+#include "WinsockEnvironment.h"
 
 namespace {
+
+const bool gWinsock = RegisterWinsockEnvironment();
 
 bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
@@ -31,14 +34,6 @@ protected:
         if (GetFileAttributesA("Pikuno.dll") == INVALID_FILE_ATTRIBUTES) {
             GTEST_SKIP() << "Pikuno.dll is not built";
         }
-        WSADATA data;
-        ASSERT_EQ(0, WSAStartup(MAKEWORD(1, 1), &data));
-    }
-    void TearDown() override {
-        if (server) {
-            server->Stop();
-        }
-        WSACleanup();
     }
 
     void Prepare(std::vector<Pop3MailboxMessage> messages, int notDelete, const std::string& filterLines) {
@@ -66,7 +61,7 @@ protected:
     }
 
     HostTestMailbox box;
-    std::unique_ptr<Pop3Mailbox> server;
+    std::unique_ptr<Pop3Mailbox> server;  // stopped with the test
 };
 
 TEST_F(PikunoInHostTest, SizeFilterSetsTheLargeMessageAsideAndTheHostDeletesTheOthers) {

@@ -6,26 +6,18 @@
 
 #include <algorithm>
 
-#include "LoopbackPop3Peer.h"
 #include "HostTestMailbox.h"
+#include "LoopbackPop3Peer.h"
 #include "MailStore.h"
 #include "Retrieval.h"
+#include "WinsockEnvironment.h"
 
 namespace {
 
+const bool gWinsock = RegisterWinsockEnvironment();
+
 class RetrievalTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        WSADATA data;
-        ASSERT_EQ(0, WSAStartup(MAKEWORD(1, 1), &data));
-    }
-    void TearDown() override {
-        if (server) {
-            server->Stop();
-        }
-        WSACleanup();
-    }
-
     void StartServer(std::vector<Pop3MailboxMessage> messages) {
         server.reset(new Pop3Mailbox(std::move(messages), "alice", "secret"));
         ASSERT_TRUE(server->Start());
@@ -57,7 +49,7 @@ protected:
 
     HostTestMailbox box;
     MailStore store;
-    std::unique_ptr<Pop3Mailbox> server;
+    std::unique_ptr<Pop3Mailbox> server;  // stopped with the test
     std::vector<std::string> filtered;
 };
 

@@ -12,6 +12,7 @@
 
 #include "LoopbackPop3Peer.h"
 #include "Pop3Session.h"
+#include "Pop3SessionFixture.h"
 #include "SubjectExtract.h"
 
 namespace {
@@ -20,24 +21,18 @@ using Server = LoopbackPop3Peer;
 
 const bool gWinsock = RegisterWinsockEnvironment();
 
-class MailboxScan : public ::testing::Test {
+class MailboxScan : public Pop3SessionFixture {
 protected:
-    void SetUp() override { PopSetReceiveTimeout(3000); }
+    MailboxScan() : Pop3SessionFixture(3000) {}
     void TearDown() override {
         ScanRelease();
-        PopReleaseBuffers();
-        if (gSessionSocket != INVALID_SOCKET) {
-            closesocket(gSessionSocket);
-            gSessionSocket = INVALID_SOCKET;
-        }
-        gMessageCount = 0;
         ScanSetWindow(0);
-        PopSetReceiveTimeout(0);
+        Pop3SessionFixture::TearDown();
     }
     // Connects, reads the greeting, logs in, asks capa and lists; true when all
     // of it went through whole.
     static bool LogInAndList(const Server& server, bool* pipelining) {
-        if (!PopConnect("127.0.0.1", server.Port())) {
+        if (!Connect(server.Port())) {
             return false;
         }
         PopReadResponse(false);

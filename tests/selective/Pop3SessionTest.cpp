@@ -14,6 +14,7 @@
 #include "WinsockEnvironment.h"
 #include "LoopbackPop3Peer.h"
 #include "Pop3Session.h"
+#include "Pop3SessionFixture.h"
 
 namespace {
 
@@ -83,26 +84,12 @@ private:
     std::thread thread_;
 };
 
-class Pop3Session : public ::testing::Test {
+class Pop3Session : public Pop3SessionFixture {
 protected:
-    void SetUp() override {
-        // Short enough that a fault shows as a failure, not as a hung test run.
-        PopSetReceiveTimeout(8000);
-        PopSetHostLookup(nullptr);
-    }
-    void TearDown() override {
-        if (gSessionSocket != INVALID_SOCKET) {
-            closesocket(gSessionSocket);
-            gSessionSocket = INVALID_SOCKET;
-        }
-        PopReleaseBuffers();
-        gMessageCount = 0;
-        PopSetReceiveTimeout(0);
-        PopSetHostLookup(nullptr);
-    }
-
-    static bool Connect(const Server& server) { return PopConnect("127.0.0.1", server.Port()); }
-    static std::string Response() { return gResponseBuffer ? std::string(gResponseBuffer) : std::string("<null>"); }
+    // Short enough that a fault shows as a failure, not as a hung test run.
+    Pop3Session() : Pop3SessionFixture(8000) {}
+    using Pop3SessionFixture::Connect;
+    static bool Connect(const Server& server) { return Connect(server.Port()); }
 };
 
 const char kList[] = "+OK 2 320\r\n1 120\r\n2 200\r\n.\r\n";

@@ -14,8 +14,6 @@
 
 using Server = LoopbackPop3Peer;
 
-RasStandInState* ReceiveFixture::rasState_ = nullptr;
-HANDLE ReceiveFixture::rasMapping_ = nullptr;
 
 namespace {
 
@@ -39,16 +37,7 @@ void ReceiveFixture::SetUpTestSuite() {
     windowClass.lpszClassName = kOwnerClass;
     RegisterClassA(&windowClass);
 
-    if (!rasState_) {
-        char name[64];
-        RasStandInStateName(name, sizeof name);
-        rasMapping_ = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                         sizeof(RasStandInState), name);
-        ASSERT_NE(nullptr, rasMapping_);
-        rasState_ = static_cast<RasStandInState*>(
-            MapViewOfFile(rasMapping_, FILE_MAP_WRITE, 0, 0, sizeof(RasStandInState)));
-        ASSERT_NE(nullptr, rasState_);
-    }
+    ASSERT_NE(nullptr, ProgramRasStandInState());
 }
 
 void ReceiveFixture::SetUp() {
@@ -59,7 +48,7 @@ void ReceiveFixture::SetUp() {
     gUidlList.RemoveAll();
     gDeleteOnServer = 0;
     gDialUpConnection = nullptr;
-    std::memset(rasState_, 0, sizeof *rasState_);
+    std::memset(Ras(), 0, sizeof *Ras());
     PopSetReceiveTimeout(8000);
 }
 
@@ -129,6 +118,46 @@ std::vector<Server::Step> ReceiveFixture::Login(const std::string& user, const s
     };
 }
 
+void ReceiveFixture::Run(const Server& server, KirvanIni kirvan, AccountIni account) {
+    account.port = server.Port();
+    WriteKirvan(kirvan);
+    WriteAccount(account);
+    RunSelectiveReceive(window_, 0);
+}
+
+void ReceiveFixture::RunScript(Server& server, std::vector<Server::Step> script, KirvanIni kirvan,
+                               AccountIni account) {
+    ASSERT_TRUE(server.Start(std::move(script))) << "no loopback peer";
+    Run(server, kirvan, account);
+    server.Finish();
+    EXPECT_EQ("", server.Failure());
+}
+
+KirvanIni ReceiveFixture::SizeFilter(int limit) {
+    KirvanIni kirvan;
+    kirvan.filterType = 1;
+    kirvan.checkSize = 1;
+    kirvan.filterSize = limit;
+    return kirvan;
+}
+
+AccountIni ReceiveFixture::DialUpAccount() {
+    AccountIni account;
+    account.useRas = 1;
+    account.rasProvider = "Office line";
+    return account;
+}
+
+std::vector<Server::Step> ReceiveFixture::Listing(const std::vector<ScriptedMessage>& messages) {
+    return {Server::Expect("list\r\n"), ListReply(messages)};
+}
+
+std::vector<Server::Step> ReceiveFixture::WholeScan(const std::vector<ScriptedMessage>& messages,
+                                                    const std::string& capaReply) {
+    return Join({Login("alice", "s3cret", capaReply), Listing(messages), UidlListing(messages), Tops(messages),
+                 Quit()});
+}
+
 std::vector<Server::Step> ReceiveFixture::UidlListing(const std::vector<ScriptedMessage>& messages) {
     std::string reply = "+OK\r\n";
     for (std::size_t i = 0; i < messages.size(); ++i) {
@@ -174,6 +203,24 @@ std::vector<Server::Step> ReceiveFixture::Join(std::vector<std::vector<Server::S
         all.insert(all.end(), part.begin(), part.end());
     }
     return all;
+}
+
+const char kWireLogin[] = "user alice\r\npass s3cret\r\ncapa\r\nlist\r\n";
+
+std::string TopsWire(std::size_t count) {
+    std::string wire;
+    for (std::size_t n = 1; n <= count; ++n) {
+        wire += "top " + std::to_string(n) + " 0\r\n";
+    }
+    return wire;
+}
+
+std::string UidlsWire(const std::vector<int>& numbers) {
+    std::string wire;
+    for (int n : numbers) {
+        wire += "uidl " + std::to_string(n) + "\r\n";
+    }
+    return wire;
 }
 
 std::string TopReply(const std::string& headerLines) {

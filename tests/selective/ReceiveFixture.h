@@ -58,12 +58,27 @@ protected:
     // Host receive commands posted to the owner window (removed from its queue).
     int TakeReceiveCommands();
 
+    // Runs the command for the owner window with the account pointing at server.
+    void Run(const LoopbackPop3Peer& server, KirvanIni kirvan = KirvanIni(), AccountIni account = AccountIni());
+    // Plays the script while the command runs, then checks that the session went
+    // as scripted.
+    void RunScript(LoopbackPop3Peer& server, std::vector<LoopbackPop3Peer::Step> script,
+                   KirvanIni kirvan = KirvanIni(), AccountIni account = AccountIni());
+    // Settings: the size filter with its limit, an account that dials first.
+    static KirvanIni SizeFilter(int limit);
+    static AccountIni DialUpAccount();
+
     // Script pieces.
     // Greeting, user, pass and capa; capaReply is the whole answer to capa (the
     // default refuses it: one command at a time).
     static std::vector<LoopbackPop3Peer::Step> Login(const std::string& user = "alice",
                                                      const std::string& pass = "s3cret",
                                                      const std::string& capaReply = "-ERR unknown command\r\n");
+    // list and its reply.
+    static std::vector<LoopbackPop3Peer::Step> Listing(const std::vector<ScriptedMessage>& messages);
+    // A whole scan: login, list, the UIDL listing, every header, quit.
+    static std::vector<LoopbackPop3Peer::Step> WholeScan(const std::vector<ScriptedMessage>& messages,
+                                                         const std::string& capaReply = "-ERR unknown command\r\n");
     // uidl (the listing) and its reply for every message.
     static std::vector<LoopbackPop3Peer::Step> UidlListing(const std::vector<ScriptedMessage>& messages);
     static LoopbackPop3Peer::Step ListReply(const std::vector<ScriptedMessage>& messages);
@@ -73,16 +88,18 @@ protected:
     static std::vector<LoopbackPop3Peer::Step> Quit();
     static std::vector<LoopbackPop3Peer::Step> Join(std::vector<std::vector<LoopbackPop3Peer::Step>> parts);
 
-    static RasStandInState* Ras() { return rasState_; }
+    static RasStandInState* Ras() { return ProgramRasStandInState(); }
 
     FrameFakeHost host_;
     FrameTempDir dir_;
     HWND window_ = nullptr;
-
-private:
-    static RasStandInState* rasState_;
-    static HANDLE rasMapping_;
 };
+
+// What the client sends to log in, ask for the capabilities and list.
+extern const char kWireLogin[];
+// "top n 0" for messages 1 to count; "uidl n" for the numbers.
+std::string TopsWire(std::size_t count);
+std::string UidlsWire(const std::vector<int>& numbers);
 
 // A reply to "top n 0" with the given header lines.
 std::string TopReply(const std::string& headerLines);

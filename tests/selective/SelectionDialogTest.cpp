@@ -244,8 +244,7 @@ TEST_F(SelectionDialog, ListFillsWithRedrawOffUnderTheWaitCursor) {
         {300, "C", TopReply("Subject: three\r\n")},
     };
     Server server;
-    ASSERT_TRUE(server.Start(
-        Join({Login(), {Server::Expect("list\r\n"), ListReply(messages)}, UidlListing(messages), Tops(messages), Quit()})));
+    ASSERT_TRUE(server.Start(WholeScan(messages)));
     AccountIni account;
     account.port = server.Port();
     WriteKirvan(KirvanIni());
