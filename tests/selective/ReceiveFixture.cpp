@@ -133,6 +133,14 @@ void ReceiveFixture::RunScript(Server& server, std::vector<Server::Step> script,
     EXPECT_EQ("", server.Failure());
 }
 
+std::vector<KirvanBoxSeen> ReceiveFixture::RunClosingBoxes(const KirvanIni& kirvan, const AccountIni& account) {
+    WriteKirvan(kirvan);
+    WriteAccount(account);
+    KirvanBoxCloser closer;
+    RunSelectiveReceive(window_, 0);
+    return closer.Boxes();
+}
+
 KirvanIni ReceiveFixture::SizeFilter(int limit) {
     KirvanIni kirvan;
     kirvan.filterType = 1;
@@ -225,4 +233,14 @@ std::string UidlsWire(const std::vector<int>& numbers) {
 
 std::string TopReply(const std::string& headerLines) {
     return "+OK\r\n" + headerLines + "\r\n.\r\n";
+}
+
+std::vector<ScriptedMessage> FirstMessages(std::size_t count) {
+    const std::vector<ScriptedMessage> four = {
+        {4000, "UID-A", TopReply("Subject: first\r\n")},
+        {5000, "UID-B", TopReply("Subject: second\r\n")},
+        {6000, "UID-C", TopReply("Subject: third\r\n")},
+        {7000, "UID-D", TopReply("Subject: fourth\r\n")},
+    };
+    return std::vector<ScriptedMessage>(four.begin(), four.begin() + (count < four.size() ? count : four.size()));
 }

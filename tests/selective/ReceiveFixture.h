@@ -16,6 +16,7 @@
 #include "FrameTempDir.h"
 #include "LoopbackPop3Peer.h"
 #include "RasStandInState.h"
+#include "ReceiveUi.h"
 
 struct KirvanIni {
     int doFilter = 1;
@@ -64,6 +65,9 @@ protected:
     // as scripted.
     void RunScript(LoopbackPop3Peer& server, std::vector<LoopbackPop3Peer::Step> script,
                    KirvanIni kirvan = KirvanIni(), AccountIni account = AccountIni());
+    // Runs the command with the settings as given (no server of ours), closing
+    // and returning the "Kirvan" boxes it shows.
+    std::vector<KirvanBoxSeen> RunClosingBoxes(const KirvanIni& kirvan, const AccountIni& account);
     // Settings: the size filter with its limit, an account that dials first.
     static KirvanIni SizeFilter(int limit);
     static AccountIni DialUpAccount();
@@ -103,3 +107,7 @@ std::string UidlsWire(const std::vector<int>& numbers);
 
 // A reply to "top n 0" with the given header lines.
 std::string TopReply(const std::string& headerLines);
+
+// The first count (at most four) of the messages most tests use: 4000 to 7000
+// bytes, UID-A to UID-D, subjects "first" to "fourth".
+std::vector<ScriptedMessage> FirstMessages(std::size_t count);

@@ -25,12 +25,7 @@ namespace {
 using Server = LoopbackPop3Peer;
 using Press = SelectionDialogDriver::Press;
 
-const std::vector<ScriptedMessage> kFour = {
-    {4000, "UID-A", TopReply("Subject: first\r\n")},
-    {5000, "UID-B", TopReply("Subject: second\r\n")},
-    {6000, "UID-C", TopReply("Subject: third\r\n")},
-    {7000, "UID-D", TopReply("Subject: fourth\r\n")},
-};
+const std::vector<ScriptedMessage> kFour = FirstMessages(4);
 
 class Scan : public ReceiveFixture {};
 

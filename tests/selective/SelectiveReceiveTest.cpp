@@ -24,11 +24,7 @@ namespace {
 using Server = LoopbackPop3Peer;
 using Press = SelectionDialogDriver::Press;
 
-const std::vector<ScriptedMessage> kThree = {
-    {4000, "UID-A", TopReply("Subject: first\r\n")},
-    {5000, "UID-B", TopReply("Subject: second\r\n")},
-    {6000, "UID-C", TopReply("Subject: third\r\n")},
-};
+const std::vector<ScriptedMessage> kThree = FirstMessages(3);
 
 class SelectiveReceive : public ReceiveFixture {};
 
@@ -394,11 +390,7 @@ TEST_F(SelectiveReceive, SuccessfulSessionKeepsTheLineForTheHostsRetrieval) {
 TEST_F(SelectiveReceive, LineLeftUpByAnEarlierCommandIsHungUpBeforeDialling) {
     gDialUpConnection = reinterpret_cast<HRASCONN>(static_cast<uintptr_t>(0x6006));
     Ras()->dialResult = 691;
-    WriteKirvan(KirvanIni());
-    WriteAccount(DialUpAccount());
-    KirvanBoxCloser closer;
-    RunSelectiveReceive(window_, 0);
-    ASSERT_EQ(1u, closer.Boxes().size());
+    ASSERT_EQ(1u, RunClosingBoxes(KirvanIni(), DialUpAccount()).size());
     ASSERT_LE(2, Ras()->callCount);
     EXPECT_EQ(kRasCallHangUp, Ras()->calls[0].kind);
     EXPECT_EQ(0x6006u, Ras()->calls[0].handleIn);
@@ -411,11 +403,7 @@ TEST_F(SelectiveReceive, UnreachableServerShowsNothingAndStartsNoRetrieval) {
     AccountIni account = DialUpAccount();
     account.port = UnusedLoopbackPort();
     Ras()->dialHandle = 0x42;
-    WriteKirvan(KirvanIni());
-    WriteAccount(account);
-    KirvanBoxCloser closer;
-    RunSelectiveReceive(window_, 0);
-    EXPECT_TRUE(closer.Boxes().empty());
+    EXPECT_TRUE(RunClosingBoxes(KirvanIni(), account).empty());
     EXPECT_EQ(0, TakeReceiveCommands());
     EXPECT_EQ(nullptr, gDialUpConnection) << "hung up";
     EXPECT_EQ("<absent>", ReadUidl());
@@ -425,11 +413,7 @@ TEST_F(SelectiveReceive, UnknownServerNameShowsNothing) {
     AccountIni account;
     account.server = "no-such-host.invalid";
     account.port = 110;
-    WriteKirvan(KirvanIni());
-    WriteAccount(account);
-    KirvanBoxCloser closer;
-    RunSelectiveReceive(window_, 0);
-    EXPECT_TRUE(closer.Boxes().empty());
+    EXPECT_TRUE(RunClosingBoxes(KirvanIni(), account).empty());
     EXPECT_EQ(0, TakeReceiveCommands());
 }
 
