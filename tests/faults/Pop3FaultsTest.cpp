@@ -23,13 +23,9 @@ const bool gWinsock = RegisterWinsockEnvironment();
 // Greeting, user and pass accepted; then `rest` plays the fault.
 LoopbackPop3Peer::Behaviour LoggedIn(std::function<void(Pop3PeerConnection&)> rest) {
     return [rest](Pop3PeerConnection& c) {
-        std::string line;
-        c.Send("+OK ready\r\n");
-        if (!c.ReadLine(&line)) return;  // user
-        c.Send("+OK\r\n");
-        if (!c.ReadLine(&line)) return;  // pass
-        c.Send("+OK\r\n");
-        rest(c);
+        if (c.AcceptLogin()) {
+            rest(c);
+        }
     };
 }
 

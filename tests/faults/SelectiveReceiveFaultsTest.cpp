@@ -55,12 +55,7 @@ TEST(SelectiveReceiveFaults, BrokenScanSetsNothingAsideAndStartsNoRetrieval) {
         LoopbackPop3Peer server;
         ASSERT_TRUE(server.Serve([c](Pop3PeerConnection& conn) {
             std::string line;
-            conn.Send("+OK ready\r\n");
-            if (!conn.ReadLine(&line)) return;  // user
-            conn.Send("+OK\r\n");
-            if (!conn.ReadLine(&line)) return;  // pass
-            conn.Send("+OK\r\n");
-            if (!conn.ReadLine(&line)) return;  // capa
+            if (!conn.AcceptLogin() || !conn.ReadLine(&line)) return;  // then capa
             conn.Send("-ERR\r\n");
             if (!conn.ReadLine(&line)) return;  // list
             conn.Send(c.listReply);

@@ -178,6 +178,11 @@ Pop3PeerConnection::Wait Pop3PeerConnection::Stall(DWORD timeoutMs) {
     return wait == Wait::kClosed || wait == Wait::kStopped ? wait : Wait::kTimedOut;
 }
 
+bool Pop3PeerConnection::AcceptLogin() {
+    std::string line;
+    return Send("+OK ready\r\n") && ReadLine(&line) && Send("+OK\r\n") && ReadLine(&line) && Send("+OK\r\n");
+}
+
 bool Pop3PeerConnection::Send(const std::string& bytes) {
     std::size_t sent = 0;
     while (sent < bytes.size()) {
@@ -295,6 +300,10 @@ bool LoopbackPop3Peer::Start(std::vector<Step> script, DWORD expectTimeoutMs) {
     }
     script_ = std::move(script);
     expectTimeoutMs_ = expectTimeoutMs;
+    received_.clear();
+    failure_.clear();
+    clientClosed_ = false;
+    early_.clear();
     thread_ = std::thread([this] {
         bool played = false;
         Accepting([this, &played](Pop3PeerConnection& c, int) {

@@ -42,6 +42,9 @@ public:
     // ends early when the client closes or the peer is stopped.
     Wait Stall(DWORD timeoutMs);
 
+    // Greets and accepts any USER and PASS (the client's lines are not checked);
+    // false when the client went before logging in.
+    bool AcceptLogin();
     // Sends all bytes in one call; false when the client has gone.
     bool Send(const std::string& bytes);
     // Sends pieces of the given lengths (the rest in a last one), pausing
