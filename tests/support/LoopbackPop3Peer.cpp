@@ -450,9 +450,10 @@ void LoopbackPop3Peer::PlayScript(Pop3PeerConnection& c) {
             const std::size_t n = step.bytes.size();
             Wait wait = await(expectTimeoutMs_, [&c, n](DWORD ms) { return c.WaitForBytes(n, ms); });
             if (wait != Wait::kArrived) {
-                const char* why = wait == Wait::kClosed    ? "connection closed while waiting for \""
+                std::string why = wait == Wait::kClosed    ? "connection closed while waiting for \""
                                   : wait == Wait::kStopped ? "stopped while waiting for \""
-                                                           : "timed out waiting for \"";
+                                                           : "timed out after " + std::to_string(expectTimeoutMs_) +
+                                                                 " ms waiting for \"";
                 fail(why + Printable(step.bytes) + "\"; got \"" + unread() + "\"");
                 open = false;
                 break;
