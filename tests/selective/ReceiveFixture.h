@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "FrameFakeHost.h"
-#include "FrameTempDir.h"
+#include "FakeHost.h"
 #include "LoopbackPop3Peer.h"
 #include "RasStandInState.h"
 #include "ReceiveUi.h"
+#include "TempFolder.h"
 
 struct KirvanIni {
     int doFilter = 1;
@@ -94,8 +94,8 @@ protected:
 
     static RasStandInState* Ras() { return ProgramRasStandInState(); }
 
-    FrameFakeHost host_;
-    FrameTempDir dir_;
+    FakeHost host_;
+    TempFolder dir_;
     HWND window_ = nullptr;
 };
 
