@@ -110,6 +110,7 @@ public:
     static constexpr int kUntilStopped = -1;
 
     LoopbackPop3Peer() = default;
+    // Stops: a test that needs the whole script played calls Finish first.
     ~LoopbackPop3Peer() { Stop(); }
     LoopbackPop3Peer(const LoopbackPop3Peer&) = delete;
     LoopbackPop3Peer& operator=(const LoopbackPop3Peer&) = delete;
