@@ -3,7 +3,7 @@
 
 #include <cstring>
 #include <fstream>
-#include <sstream>
+#include <utility>
 
 #include "DialUp.h"
 #include "FileBytes.h"
@@ -65,19 +65,25 @@ void ReceiveFixture::TearDown() {
 }
 
 void ReceiveFixture::WriteKirvan(const KirvanIni& k) {
-    std::ostringstream text;
-    text << "[Server]\r\npass=" << k.pass << "\r\n[Property]\r\nDoFilter=" << k.doFilter
-         << "\r\nFilterType=" << k.filterType << "\r\nCheckSize=" << k.checkSize << "\r\nFilterSize=" << k.filterSize
-         << "\r\nDelete=" << k.deleteOnServer << "\r\n";
-    ASSERT_TRUE(dir_.WriteFile("Kirvan.ini", text.str()));
+    WriteIni("Kirvan.ini", {{"[Server]", ""}, {"pass", k.pass}, {"[Property]", ""},
+                            {"DoFilter", std::to_string(k.doFilter)}, {"FilterType", std::to_string(k.filterType)},
+                            {"CheckSize", std::to_string(k.checkSize)}, {"FilterSize", std::to_string(k.filterSize)},
+                            {"Delete", std::to_string(k.deleteOnServer)}});
 }
 
 void ReceiveFixture::WriteAccount(const AccountIni& a) {
-    std::ostringstream text;
-    text << "[Property]\r\nTitle=test\r\nNotDelete=" << a.notDelete << "\r\nUseRAS=" << a.useRas
-         << "\r\nRASProvider=" << a.rasProvider << "\r\nPOP3Server=" << a.server << "\r\nPOP3Port=" << a.port
-         << "\r\nAccount=" << a.user << "\r\n";
-    ASSERT_TRUE(dir_.WriteFile("Account.ini", text.str()));
+    WriteIni("Account.ini", {{"[Property]", ""}, {"Title", "test"}, {"NotDelete", std::to_string(a.notDelete)},
+                             {"UseRAS", std::to_string(a.useRas)}, {"RASProvider", a.rasProvider},
+                             {"POP3Server", a.server}, {"POP3Port", std::to_string(a.port)}, {"Account", a.user}});
+}
+
+void ReceiveFixture::WriteIni(const char* name, const std::vector<std::pair<std::string, std::string>>& lines) {
+    std::string text;
+    for (const auto& line : lines) {
+        // A "[Section]" line stands alone; the others are "key=value".
+        text += (line.first[0] == '[' ? line.first : line.first + "=" + line.second) + "\r\n";
+    }
+    ASSERT_TRUE(dir_.WriteFile(name, text)) << name;
 }
 
 std::string ReceiveFixture::ReadUidl() const {

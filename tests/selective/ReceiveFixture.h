@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "FakeHost.h"
@@ -51,6 +52,8 @@ protected:
 
     void WriteKirvan(const KirvanIni& kirvan);
     void WriteAccount(const AccountIni& account);
+    // Writes a settings file of the account: "[Section]" lines and key, value pairs.
+    void WriteIni(const char* name, const std::vector<std::pair<std::string, std::string>>& lines);
     std::string AccountDir() const { return dir_.Path(); }
     std::string UidlPath() const { return dir_.Path() + "uidl"; }
     // Contents of the uidl file; "<absent>" when there is none.
