@@ -5,7 +5,7 @@
 
 #include <winsock2.h>
 
-#include "HostPop3Server.h"
+#include "LoopbackPop3Peer.h"
 #include "MailboxFolder.h"
 #include "QuenlaProcess.h"
 #include "WinsockEnvironment.h"
@@ -19,13 +19,13 @@ bool Contains(const std::string& text, const std::string& part) {
 }
 
 // A message of exactly `size` bytes.
-HostPop3Message SizedMessage(const std::string& uidl, size_t size) {
+Pop3MailboxMessage SizedMessage(const std::string& uidl, size_t size) {
     std::string content = "Subject: " + uidl + "\r\n\r\n";
     while (content.size() + 12 <= size) {
         content += "0123456789\r\n";
     }
     content.append(size - content.size(), 'x');
-    return HostPop3Message{uidl, content};
+    return Pop3MailboxMessage{uidl, content};
 }
 
 class PikunoInHostTest : public ::testing::Test {
@@ -33,14 +33,8 @@ protected:
     void SetUp() override {
         ASSERT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("Pikuno.dll")) << "Pikuno.dll beside the test program";
     }
-    void TearDown() override {
-        if (server) {
-            server->Stop();
-        }
-    }
-
-    void Prepare(std::vector<HostPop3Message> messages, int notDelete, const std::string& filterLines) {
-        server.reset(new HostPop3Server(std::move(messages), "taro", "pw"));
+    void Prepare(std::vector<Pop3MailboxMessage> messages, int notDelete, const std::string& filterLines) {
+        server.reset(new Pop3Mailbox(std::move(messages), "taro", "pw"));
         ASSERT_TRUE(server->Start());
         box.AddAccount("Account1", "POP3Server=127.0.0.1\r\nPOP3Port=" + std::to_string(server->Port()) +
                                        "\r\nAccount=taro\r\nPassword=pw\r\nNotDelete=" +
@@ -53,7 +47,7 @@ protected:
     }
 
     MailboxFolder box;
-    std::unique_ptr<HostPop3Server> server;
+    std::unique_ptr<Pop3Mailbox> server;  // stopped with the test
 };
 
 TEST_F(PikunoInHostTest, SizeFilterSetsTheLargeMessageAsideAndTheHostDeletesTheOthers) {
