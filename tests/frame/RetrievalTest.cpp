@@ -8,6 +8,7 @@
 #include "DialUp.h"
 #include "FakeHost.h"
 #include "Lifecycle.h"
+#include "SampleMail.h"
 #include "SelectiveReceive.h"
 #include "SplitQueue.h"
 #include "TempFolder.h"
@@ -144,21 +145,7 @@ TEST_F(RetrievalTest, EndRetrievalSplitsWhatTheRetrievalQueued) {
     ASSERT_TRUE(mailbox.WriteFile("Pikuno.ini", "[Digest]\r\nDivide=1\r\nDelType=0\r\n"));
     frame::StartUp(0);
     mailbox.MakeFolder("Account1\\inbox.box");
-    const std::string digest =
-        "From: list@example.com\r\n"
-        "Subject: digest\r\n"
-        "MIME-Version: 1.0\r\n"
-        "Content-Type: multipart/digest; boundary=\"XYZ\"\r\n"
-        "\r\n"
-        "--XYZ\r\n"
-        "Content-Type: message/rfc822\r\n"
-        "\r\n"
-        "From: a@example.com\r\nSubject: one\r\n\r\nbody one\r\n"
-        "--XYZ\r\n"
-        "Content-Type: message/rfc822\r\n"
-        "\r\n"
-        "From: b@example.com\r\nSubject: two\r\n\r\nbody two\r\n"
-        "--XYZ--\r\n";
+    const std::string digest = TwoMessageDigest();
     ASSERT_TRUE(mailbox.WriteFile("Account1\\inbox.box\\00000001.qnl", digest));
     EXPECT_EQ(0, frame::RecFilter((mailbox.Path() + "Account1\\inbox.box\\00000001.qnl").c_str()));
     ASSERT_EQ(1, gSplitQueue.GetCount());

@@ -16,6 +16,7 @@
 #include "MailboxFolder.h"
 #include "PikunosetResources.h"
 #include "QuenlaProcess.h"
+#include "SampleMail.h"
 #include "SheetTestDriver.h"
 
 namespace {
@@ -27,24 +28,6 @@ std::string ProgramFolder() {
     GetModuleFileNameA(nullptr, path, sizeof path);
     std::string folder = path;
     return folder.substr(0, folder.find_last_of('\\') + 1);
-}
-
-// A digest of two enclosed messages, CR LF lines as the host stores them.
-std::string DigestMail() {
-    return "From: list@example.com\r\n"
-           "Subject: digest\r\n"
-           "MIME-Version: 1.0\r\n"
-           "Content-Type: multipart/digest; boundary=\"XYZ\"\r\n"
-           "\r\n"
-           "--XYZ\r\n"
-           "Content-Type: message/rfc822\r\n"
-           "\r\n"
-           "From: a@example.com\r\nSubject: one\r\n\r\nfirst\r\n"
-           "--XYZ\r\n"
-           "Content-Type: message/rfc822\r\n"
-           "\r\n"
-           "From: b@example.com\r\nSubject: two\r\n\r\nsecond\r\n"
-           "--XYZ--\r\n";
 }
 
 // The sheet of that process only: other test programs may show one at the same time.
@@ -169,7 +152,7 @@ TEST(SetUpThroughHost, OkMakesThePluginReadTheDigestSettingsAgain) {
     for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
         MailboxFolder mailbox;
         mailbox.AddAccount("Account1", "Home", "alice");
-        mailbox.WriteFile("Account1\\inbox.box\\00000001.qnl", DigestMail());
+        mailbox.WriteFile("Account1\\inbox.box\\00000001.qnl", TwoMessageDigest());
         // The host runs from a folder inside the temporary mailbox's parent.
         std::string folder = mailbox.Path() + "host\\";
         HostRun run = RunHost(mailbox, folder, cases[i].clickSplit, cases[i].press);
