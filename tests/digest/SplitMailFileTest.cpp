@@ -10,6 +10,7 @@
 #include "FakeHost.h"
 #include "FileBytes.h"
 #include "MailFile.h"
+#include "TempFolder.h"
 #include "TextBuffer.h"
 #include "WinHandles.h"
 
@@ -101,10 +102,43 @@ TEST_F(SplitMailFileTest, ImportFlags) {
     }
 }
 
+// Points TMP and TEMP at a folder of the test's own while it lives: the splitter's
+// temporary names are unique only while the files exist, so a check that a deleted
+// one is gone must not share the folder with other programs splitting at once.
+class TemporaryFilesGoTo {
+public:
+    explicit TemporaryFilesGoTo(const std::string& folder) {
+        for (const char* name : {"TMP", "TEMP"}) {
+            char value[MAX_PATH] = "";
+            DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
+            saved_.push_back({name, length > 0 && length < sizeof value, value});
+            SetEnvironmentVariableA(name, folder.c_str());
+        }
+    }
+    ~TemporaryFilesGoTo() {
+        for (const Saved& saved : saved_) {
+            SetEnvironmentVariableA(saved.name, saved.present ? saved.value.c_str() : nullptr);
+        }
+    }
+    TemporaryFilesGoTo(const TemporaryFilesGoTo&) = delete;
+    TemporaryFilesGoTo& operator=(const TemporaryFilesGoTo&) = delete;
+
+private:
+    struct Saved {
+        const char* name;
+        bool present;
+        std::string value;
+    };
+    std::vector<Saved> saved_;
+};
+
 TEST_F(SplitMailFileTest, ImportedFilesAreTemporaryCrLfFiles) {
+    TempFolder ownTemp;
+    TemporaryFilesGoTo redirect(ownTemp.Path());
     Split(DigestOf(2, "\n"), On());
     char temp[MAX_PATH];
     ASSERT_NE(0u, GetTempPathA(sizeof temp, temp));
+    ASSERT_EQ(0, lstrcmpiA(ownTemp.Path().c_str(), temp));
     std::vector<HostCall> imports = FakeHost::CallsOf("ImportFile");
     ASSERT_EQ(2u, imports.size());
     for (std::size_t i = 0; i < imports.size(); ++i) {
