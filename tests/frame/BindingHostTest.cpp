@@ -11,7 +11,7 @@
 
 #include "BindingHostExports.h"
 #include "BindingTestSupport.h"
-#include "FrameMessageBoxWatcher.h"
+#include "WindowWatcher.h"
 #include "HostApiList.h"
 
 namespace {
@@ -38,15 +38,15 @@ TEST(BindingHost, ExportsWhatThisBuildIsMeantTo) {
 
 #if !BINDING_HOST_COMPLETE
 TEST(BindingHost, LackingFunctionRefusesTheLoadWithOneBox) {
-    FrameMessageBoxWatcher watcher(kBindErrorCaption);
+    MessageBoxCloser watcher(kBindErrorCaption);
     HMODULE plugin = LoadLibraryA(BindingPluginPath().c_str());
-    std::vector<WatchedMessageBox> boxes = watcher.Stop();
+    std::vector<MessageBoxSeen> boxes = watcher.Stop();
 
     EXPECT_EQ(nullptr, plugin);
-    ASSERT_EQ(1u, boxes.size());
+    ASSERT_EQ(1u, boxes.size()) << watcher.Report();
     EXPECT_EQ(std::string(kBindErrorText), boxes[0].text);
     EXPECT_EQ(std::vector<int>{IDOK}, boxes[0].buttons);
-    if (FrameMessageBoxWatcher::SystemIconsLoad()) {  // else no box can show an icon
+    if (SystemIconsLoad()) {  // else no box can show an icon
         EXPECT_TRUE(boxes[0].errorIcon);
     }
     EXPECT_EQ(nullptr, GetModuleHandleA(BindingPluginPath().c_str()));
@@ -72,7 +72,7 @@ Function Export(HMODULE module, const char* name) {
 }
 
 TEST(BindingHost, PluginLoadsAndAnswersThroughItsExports) {
-    FrameMessageBoxWatcher watcher(kBindErrorCaption);
+    MessageBoxCloser watcher(kBindErrorCaption);
     HMODULE plugin = LoadLibraryA(BindingPluginPath().c_str());
     EXPECT_TRUE(watcher.Stop().empty());
     ASSERT_NE(nullptr, plugin) << BindingPluginPath();

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "BindingTestSupport.h"
-#include "FrameMessageBoxWatcher.h"
+#include "WindowWatcher.h"
 
 namespace {
 
@@ -22,14 +22,14 @@ protected:
 
     // Loads the plug-in expecting the refusal: one error box, no library.
     void ExpectRefusedLoad() {
-        FrameMessageBoxWatcher watcher(kBindErrorCaption);
+        MessageBoxCloser watcher(kBindErrorCaption);
         HMODULE plugin = LoadLibraryA(BindingPluginPath().c_str());
-        std::vector<WatchedMessageBox> boxes = watcher.Stop();
+        std::vector<MessageBoxSeen> boxes = watcher.Stop();
         EXPECT_EQ(nullptr, plugin);
-        ASSERT_EQ(1u, boxes.size());
+        ASSERT_EQ(1u, boxes.size()) << watcher.Report();
         EXPECT_EQ(std::string(kBindErrorText), boxes[0].text);
         EXPECT_EQ(std::vector<int>{IDOK}, boxes[0].buttons);
-        if (FrameMessageBoxWatcher::SystemIconsLoad()) {  // else no box can show an icon
+        if (SystemIconsLoad()) {  // else no box can show an icon
             EXPECT_TRUE(boxes[0].errorIcon);
         }
         EXPECT_EQ(nullptr, GetModuleHandleA(BindingPluginPath().c_str()));
@@ -61,7 +61,7 @@ TEST_F(BindingOtherProcess, HostLibraryLackingTheLastFunctionIsReleased) {
 
 TEST_F(BindingOtherProcess, CompleteHostLibraryIsHeldUntilUnload) {
     EnterFolder(BindingProgramDir() + "complete\\");
-    FrameMessageBoxWatcher watcher(kBindErrorCaption);
+    MessageBoxCloser watcher(kBindErrorCaption);
     HMODULE plugin = LoadLibraryA(BindingPluginPath().c_str());
     EXPECT_TRUE(watcher.Stop().empty());
     ASSERT_NE(nullptr, plugin);

@@ -92,7 +92,7 @@ TEST_F(SelectiveReceive, DialogOutcomes) {
         // Every UIDL is known before the dialog opens; OK sends nothing.
         EXPECT_EQ(kWireLogin + std::string("uidl\r\n") + TopsWire(3) + "quit\r\n", server.Received());
         EXPECT_TRUE(server.ClientClosed());
-        ASSERT_TRUE(seen.found);
+        ASSERT_TRUE(seen.found) << seen.report;
         EXPECT_EQ(window_, seen.owner);
         EXPECT_EQ(3u, seen.items.size());
         EXPECT_EQ(c.uidlFile, ReadUidl());
@@ -117,7 +117,7 @@ TEST_F(SelectiveReceive, DialogListsSubjectsAndSizesAsSent) {
     server.Finish();
     const SelectionDialogSeen& seen = driver.Seen();
     EXPECT_EQ("", server.Failure());
-    ASSERT_TRUE(seen.found);
+    ASSERT_TRUE(seen.found) << seen.report;
 
     struct Expected {
         const char* subject;
@@ -154,7 +154,7 @@ TEST_F(SelectiveReceive, EmptyMailboxShowsAnEmptyListAndOkSetsNothingAside) {
     server.Finish();
     EXPECT_EQ("", server.Failure());
     EXPECT_EQ(std::string(kWireLogin) + "quit\r\n", server.Received());
-    ASSERT_TRUE(driver.Seen().found);
+    ASSERT_TRUE(driver.Seen().found) << driver.Seen().report;
     EXPECT_TRUE(driver.Seen().items.empty());
     EXPECT_EQ("<absent>", ReadUidl());
     EXPECT_EQ(1, TakeReceiveCommands());
@@ -167,7 +167,7 @@ TEST_F(SelectiveReceive, RefusedListShowsAnEmptyList) {
     Run(server);
     server.Finish();
     EXPECT_EQ("", server.Failure());
-    ASSERT_TRUE(driver.Seen().found);
+    ASSERT_TRUE(driver.Seen().found) << driver.Seen().report;
     EXPECT_TRUE(driver.Seen().items.empty());
     EXPECT_EQ("<absent>", ReadUidl());
     EXPECT_EQ(1, TakeReceiveCommands());
@@ -208,15 +208,15 @@ TEST_F(SelectiveReceive, SizeFilter) {
         kirvan.filterType = c.filterType;
         kirvan.checkSize = c.checkSize;
         kirvan.filterSize = c.filterSize;
-        KirvanBoxCloser boxes;  // none expected; a stray dialog would be reported
+        MessageBoxCloser boxes("Kirvan");  // none expected; a stray dialog would be reported
         Run(server, kirvan);
         server.Finish();
         EXPECT_EQ("", server.Failure());
         EXPECT_EQ(kWireLogin + std::string(scanned ? "uidl\r\n" : "") + "quit\r\n", server.Received());
         EXPECT_EQ(c.uidlFile, ReadUidl());
         EXPECT_EQ(1, TakeReceiveCommands());
-        EXPECT_TRUE(boxes.Boxes().empty());
-        EXPECT_EQ(nullptr, FindOwnWindow(kSelectionDialogCaption));
+        EXPECT_TRUE(boxes.Stop().empty());
+        EXPECT_EQ(nullptr, FindShownWindow(WindowCaptioned(kSelectionDialogCaption)));
     }
 }
 
@@ -351,9 +351,9 @@ TEST_F(SelectiveReceive, SettingsThatEndTheCommandBeforeAnyConnection) {
         account.port = probe.Port();
         WriteAccount(account);
 
-        KirvanBoxCloser closer;
+        MessageBoxCloser closer("Kirvan");
         RunSelectiveReceive(window_, 0);
-        std::vector<KirvanBoxSeen> boxes = closer.Boxes();
+        std::vector<MessageBoxSeen> boxes = closer.Stop();
 
         EXPECT_FALSE(probe.SomeoneConnected());
         EXPECT_EQ(0, TakeReceiveCommands());
@@ -370,7 +370,7 @@ TEST_F(SelectiveReceive, SettingsThatEndTheCommandBeforeAnyConnection) {
         ASSERT_EQ(1u, boxes.size());
         EXPECT_EQ(c.box, boxes[0].text);
         EXPECT_EQ(window_, boxes[0].owner);
-        EXPECT_TRUE(boxes[0].onlyOk);
+        EXPECT_TRUE(boxes[0].OnlyOk());
         EXPECT_FALSE(boxes[0].hasIcon);
         EXPECT_EQ(c.dialResult != 0 ? 2 : 0, Ras()->callCount) << "dialled only when it should";
     }
@@ -417,10 +417,10 @@ TEST_F(SelectiveReceive, LoginRefusedAfterADialHangsUpAtOnce) {
     AccountIni account;
     account.useRas = 1;
     account.rasProvider = "Office line";
-    KirvanBoxCloser closer;
+    MessageBoxCloser closer("Kirvan");
     Run(server, KirvanIni(), account);
     server.Finish();
-    EXPECT_TRUE(closer.Boxes().empty());
+    EXPECT_TRUE(closer.Stop().empty());
     EXPECT_EQ("", server.Failure());
     EXPECT_EQ("user alice\r\npass s3cret\r\nquit\r\n", server.Received());
     EXPECT_EQ(0, TakeReceiveCommands());
@@ -464,9 +464,9 @@ TEST_F(SelectiveReceive, LineLeftUpByAnEarlierCommandIsHungUpBeforeDialling) {
     account.rasProvider = "Office line";
     WriteKirvan(KirvanIni());
     WriteAccount(account);
-    KirvanBoxCloser closer;
+    MessageBoxCloser closer("Kirvan");
     RunSelectiveReceive(window_, 0);
-    ASSERT_EQ(1u, closer.Boxes().size());
+    ASSERT_EQ(1u, closer.Stop().size());
     ASSERT_LE(2, Ras()->callCount);
     EXPECT_EQ(kRasCallHangUp, Ras()->calls[0].kind);
     EXPECT_EQ(0x6006u, Ras()->calls[0].handleIn);
@@ -483,9 +483,9 @@ TEST_F(SelectiveReceive, UnreachableServerShowsNothingAndStartsNoRetrieval) {
     Ras()->dialHandle = 0x42;
     WriteKirvan(KirvanIni());
     WriteAccount(account);
-    KirvanBoxCloser closer;
+    MessageBoxCloser closer("Kirvan");
     RunSelectiveReceive(window_, 0);
-    EXPECT_TRUE(closer.Boxes().empty());
+    EXPECT_TRUE(closer.Stop().empty());
     EXPECT_EQ(0, TakeReceiveCommands());
     EXPECT_EQ(nullptr, gDialUpConnection) << "hung up";
     EXPECT_EQ("<absent>", ReadUidl());
@@ -497,9 +497,9 @@ TEST_F(SelectiveReceive, UnknownServerNameShowsNothing) {
     account.port = 110;
     WriteKirvan(KirvanIni());
     WriteAccount(account);
-    KirvanBoxCloser closer;
+    MessageBoxCloser closer("Kirvan");
     RunSelectiveReceive(window_, 0);
-    EXPECT_TRUE(closer.Boxes().empty());
+    EXPECT_TRUE(closer.Stop().empty());
     EXPECT_EQ(0, TakeReceiveCommands());
 }
 

@@ -31,7 +31,7 @@ std::vector<std::string> DigestLines(int divide, int mixed, int digest, int delT
 
 class DigestPageTest : public ::testing::Test {
 protected:
-    void Open() { ASSERT_TRUE(driver_.Start(mailbox_.Dir().c_str(), "")); }
+    void Open() { ASSERT_TRUE(driver_.Start(mailbox_.Dir().c_str(), "")) << driver_.Seen(); }
     bool Checked(int id) const { return driver_.IsChecked(0, id); }
     bool Enabled(int id) const { return driver_.IsEnabled(0, id); }
     void Click(int id) const { driver_.Click(0, id); }
@@ -239,7 +239,7 @@ TEST(DigestPageFile, ValuesFromTheFileAndBack) {
         SheetMailbox mailbox;
         mailbox.WriteText("Pikuno.ini", cases[i].file);
         SheetTestDriver driver;
-        ASSERT_TRUE(driver.Start(mailbox.Dir().c_str(), "")) << "case " << i;
+        ASSERT_TRUE(driver.Start(mailbox.Dir().c_str(), "")) << "case " << i << "\n" << driver.Seen();
         for (int k = 0; k < 3; ++k) {
             EXPECT_EQ(k == cases[i].disposalChecked, driver.IsChecked(0, disposal[k])) << "case " << i << " disposal " << k;
         }

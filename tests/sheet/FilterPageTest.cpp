@@ -50,7 +50,7 @@ class FilterPageTest : public ::testing::Test {
 protected:
     // Opens the sheet and goes to the filter page.
     void Open(const std::string& accountPath = "") {
-        ASSERT_TRUE(driver_.Start(mailbox_.Dir().c_str(), accountPath.c_str()));
+        ASSERT_TRUE(driver_.Start(mailbox_.Dir().c_str(), accountPath.c_str())) << driver_.Seen();
         ASSERT_TRUE(driver_.SelectPage(1));
     }
     HWND List() const { return driver_.Control(1, IDC_ACCOUNT_LIST); }
@@ -103,12 +103,13 @@ protected:
         HICON shown = reinterpret_cast<HICON>(SendDlgItemMessageA(box, 0x0440, STM_GETICON, 0, 0));
         EXPECT_EQ(LoadIconA(nullptr, IDI_WARNING), shown) << what;
         PostMessageA(box, WM_COMMAND, IDOK, 0);
-        EXPECT_TRUE(WaitFor([&] { return !IsWindow(box); })) << what;
+        EXPECT_TRUE(WaitForWindows([&] { return !IsWindow(box); }, driver_.HostThread())) << what;
         if (then == Then::Nothing) {
             return;
         }
         HWND field = driver_.Control(1, IDC_FILTER_SIZE);
-        EXPECT_TRUE(WaitFor([&] { return driver_.FocusWindow() == field; })) << what << ": focus";
+        EXPECT_TRUE(WaitForWindows([&] { return driver_.FocusWindow() == field; }, driver_.HostThread()))
+            << what << ": focus";
         if (then == Then::FocusOnly) {
             return;
         }
@@ -181,7 +182,7 @@ TEST(FilterPageSelection, FirstSelectedAccount) {
             path.replace(at, 2, mailbox.Dir());
         }
         SheetTestDriver driver;
-        ASSERT_TRUE(driver.Start(mailbox.Dir().c_str(), path.c_str())) << "case " << i;
+        ASSERT_TRUE(driver.Start(mailbox.Dir().c_str(), path.c_str())) << "case " << i << "\n" << driver.Seen();
         ASSERT_TRUE(driver.SelectPage(1)) << "case " << i;
         HWND list = driver.Control(1, IDC_ACCOUNT_LIST);
         int selected = static_cast<int>(SendMessageA(list, CB_GETCURSEL, 0, 0));
@@ -435,7 +436,7 @@ TEST_F(FilterPageTest, RefusedSizeStillSavesTheAccountLeftAsFarAsTaken) {
     driver_.PostSelectAccount(1);
     ExpectSizeRefused("account change", Then::FocusOnly);
     // The change goes on: the new account is shown.
-    EXPECT_TRUE(WaitFor([&] { return Text(IDC_PASSWORD) == "old"; }));
+    EXPECT_TRUE(WaitForWindows([&] { return Text(IDC_PASSWORD) == "old"; }, driver_.HostThread()));
     EXPECT_EQ(1, Selected());
     EXPECT_EQ(KirvanLines("old", 1, 1, 1, 300, 0), mailbox_.Lines(left + "\\Kirvan.ini"));
     driver_.PressCancel();
@@ -450,12 +451,12 @@ TEST_F(FilterPageTest, RefusedSizeOnAClickStillRefreshesTheEnabling) {
     // The switch comes before the size: taken, so the page follows it.
     PostMessageA(driver_.Control(1, IDC_DO_FILTER), BM_CLICK, 0, 0);
     ExpectSizeRefused("click on the switch", Then::Nothing);
-    EXPECT_TRUE(WaitFor([&] { return !Enabled(IDC_PASSWORD); }));
+    EXPECT_TRUE(WaitForWindows([&] { return !Enabled(IDC_PASSWORD); }, driver_.HostThread()));
     EXPECT_FALSE(Enabled(IDC_FILTER_SIZE));
     // On again: refused again, and the field is back for correcting.
     PostMessageA(driver_.Control(1, IDC_DO_FILTER), BM_CLICK, 0, 0);
     ExpectSizeRefused("second click on the switch", Then::FocusAndSelection);
-    EXPECT_TRUE(WaitFor([&] { return Enabled(IDC_FILTER_SIZE); }));
+    EXPECT_TRUE(WaitForWindows([&] { return Enabled(IDC_FILTER_SIZE); }, driver_.HostThread()));
     driver_.SetText(1, IDC_FILTER_SIZE, "77");
     driver_.PressOk();
     EXPECT_EQ(1, driver_.WaitResult());

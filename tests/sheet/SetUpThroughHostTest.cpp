@@ -148,16 +148,16 @@ HostRun RunHost(SheetMailbox& mailbox, const std::string& folder, bool clickSpli
         return run;
     }
     HWND sheet = nullptr;
-    run.sheetSeen = WaitFor([&] {
+    run.sheetSeen = WaitForWindows([&] {
         sheet = FindSheetOfProcess(process.dwProcessId);
         return sheet != nullptr || WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0;
-    }, 30000) && sheet != nullptr;
+    }, 0, 30000, process.dwProcessId) && sheet != nullptr;
     if (run.sheetSeen) {
         HWND page = nullptr;
-        WaitFor([&] {
+        WaitForWindows([&] {
             page = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
             return page != nullptr;
-        });
+        }, 0, 5000, process.dwProcessId);
         HMODULE module = reinterpret_cast<HMODULE>(GetWindowLongPtrA(page, GWLP_HINSTANCE));
         char path[MAX_PATH] = {};
         if (GetModuleFileNameExA(process.hProcess, module, path, sizeof path)) {
@@ -170,7 +170,10 @@ HostRun RunHost(SheetMailbox& mailbox, const std::string& folder, bool clickSpli
         // the host reports that the window never appeared: wait for its report line.
         // A line of its own: the echo of the script's command reads "> dialog ...".
         const std::string seenLine = std::string("\ndialog \"") + kSheetCaption + "\"\n";
-        run.sheetReported = WaitFor([&] { return ReadReport(report).find(seenLine) != std::string::npos; }, 30000);
+        // No window changes when the line is written: the wait looks again after
+        // the events' longest pause.
+        run.sheetReported = WaitForWindows([&] { return ReadReport(report).find(seenLine) != std::string::npos; },
+                                           0, 30000, process.dwProcessId);
         PostMessageA(sheet, PSM_PRESSBUTTON, static_cast<WPARAM>(press), 0);
     }
     WaitForSingleObject(process.hProcess, 60000);

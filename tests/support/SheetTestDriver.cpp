@@ -8,39 +8,16 @@
 
 #include "PikunosetResources.h"
 #include "AnsiText.h"
+#include "WindowEvents.h"
 
 namespace {
 
 typedef int(WINAPI* SetUpFn)(const char* mailboxDir, const char* accountPath);
 
-const char kSheetCaption[] = "Pikuno 設定";
 const char kHostClass[] = "PikunoSheetTestHost";
 
-struct FindContext {
-    const char* caption;
-    const char* className;
-    HWND found;
-};
-
-BOOL CALLBACK FindWindowOfThread(HWND window, LPARAM lParam) {
-    FindContext* context = reinterpret_cast<FindContext*>(lParam);
-    char text[256] = {};
-    char className[64] = {};
-    ansi::WindowText(window, text, sizeof text);
-    GetClassNameA(window, className, sizeof className);
-    if (IsWindowVisible(window) && strcmp(text, context->caption) == 0 &&
-        (!context->className || strcmp(className, context->className) == 0)) {
-        context->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND FindThreadWindow(DWORD threadId, const char* caption, const char* className) {
-    FindContext context = {caption, className, nullptr};
-    EnumThreadWindows(threadId, FindWindowOfThread, reinterpret_cast<LPARAM>(&context));
-    return context.found;
-}
+// The property sheet's tab control (its identifier in every sheet).
+const int kSheetTabId = 0x3020;
 
 std::string ModuleFolder() {
     char path[MAX_PATH] = {};
@@ -50,28 +27,6 @@ std::string ModuleFolder() {
     return slash == std::string::npos ? std::string() : folder.substr(0, slash + 1);
 }
 
-// Without a window manager (Xvfb), Wine waits up to two seconds for each managed
-// top-level window to be unmapped. Unmanaged windows need no such wait; the option
-// is read when the display driver starts, so it is set for this program before
-// its first window (and applies from then on).
-void RunWindowsUnmanagedUnderWine() {
-    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    if (!ntdll || !GetProcAddress(ntdll, "wine_get_version")) {
-        return;
-    }
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, sizeof path);
-    const char* name = strrchr(path, '\\');
-    name = name ? name + 1 : path;
-    std::string key = std::string("Software\\Wine\\AppDefaults\\") + name + "\\X11 Driver";
-    HKEY handle = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr) ==
-        ERROR_SUCCESS) {
-        RegSetValueExA(handle, "Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>("N"), 2);
-        RegCloseKey(handle);
-    }
-}
-
 }  // namespace
 
 SheetTestDriver::~SheetTestDriver() {
@@ -79,10 +34,10 @@ SheetTestDriver::~SheetTestDriver() {
         if (!Finished()) {
             // Close anything the test left open: message boxes first, then the sheet.
             for (int i = 0; i < 5 && !Finished(); ++i) {
-                HWND box = FindThreadWindow(threadId_, "Pikunoset", "#32770");
+                HWND box = FindShownWindow(MessageBoxTitled("Pikunoset", threadId_));
                 if (box) {
                     PostMessageA(box, WM_COMMAND, IDOK, 0);
-                    Sleep(100);
+                    WaitGone(box, 1000);
                 }
                 if (sheet_) {
                     PostMessageA(sheet_, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
@@ -126,8 +81,6 @@ DWORD WINAPI SheetTestDriver::HostThreadProc(void* self) {
 }
 
 bool SheetTestDriver::Start(const char* mailboxDir, const char* accountPath) {
-    static bool unmanaged = (RunWindowsUnmanagedUnderWine(), true);
-    (void)unmanaged;
     library_ = LoadLibraryA((ModuleFolder() + "Pikunoset.dll").c_str());
     if (!library_) {
         return false;
@@ -141,15 +94,22 @@ bool SheetTestDriver::Start(const char* mailboxDir, const char* accountPath) {
         return false;
     }
     WaitForSingleObject(hostReady_, 10000);
-    bool found = WaitFor([&] {
-        sheet_ = FindThreadWindow(threadId_, kSheetCaption, "#32770");
+    WindowMatch sheet;
+    sheet.item = kSheetTabId;
+    sheet.thread = threadId_;
+    WaitForWindows([&] {
+        sheet_ = FindShownWindow(sheet);
         return sheet_ != nullptr || Finished();
-    }, 10000);
-    if (!found || !sheet_) {
+    }, threadId_, 10000);
+    if (!sheet_) {
+        seen_ = "no " + sheet.Describe() + "; windows of this process:\n";
+        for (HWND window : ShownTopLevelWindows()) {
+            seen_ += "  " + DescribeWindow(window) + "\n";
+        }
         return false;
     }
     // The first page is created with the sheet; wait until it is up.
-    return WaitFor([&] { return CurrentPage() != nullptr; });
+    return WaitForWindows([&] { return CurrentPage() != nullptr; }, threadId_);
 }
 
 HWND SheetTestDriver::Page(int index) const {
@@ -232,10 +192,10 @@ int SheetTestDriver::WaitResult(DWORD milliseconds) {
 
 HWND SheetTestDriver::WaitMessageBox(const char* title, DWORD milliseconds) const {
     HWND box = nullptr;
-    WaitFor([&] {
-        box = FindThreadWindow(threadId_, title, "#32770");
+    WaitForWindows([&] {
+        box = FindShownWindow(MessageBoxTitled(title, threadId_));
         return box != nullptr;
-    }, milliseconds);
+    }, threadId_, milliseconds);
     return box;
 }
 

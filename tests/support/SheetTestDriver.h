@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "WindowWatcher.h"
+
 class SheetTestDriver {
 public:
     SheetTestDriver() = default;
@@ -16,11 +18,14 @@ public:
     SheetTestDriver& operator=(const SheetTestDriver&) = delete;
 
     // Loads Pikunoset.dll from the test program's folder, calls SetUp(mailbox,
-    // accountPath) on the host thread and waits for the sheet. False on failure
-    // (SetUp may then have returned already: see Result).
+    // accountPath) on the host thread and waits for the sheet (a dialog of that
+    // thread holding a property sheet's tab control). False on failure (SetUp may
+    // then have returned already: see Result); Seen() then says what was there.
     bool Start(const char* mailboxDir, const char* accountPath);
 
     HWND Sheet() const { return sheet_; }
+    // The windows of this process when the sheet was looked for, for failure messages.
+    const std::string& Seen() const { return seen_; }
     HWND HostWindow() const { return host_; }
     DWORD HostThread() const { return threadId_; }
     HWND Page(int index) const;       // null until the page was first shown
@@ -71,17 +76,5 @@ private:
     std::string mailbox_;
     std::string accountPath_;
     bool nullArguments_ = false;
+    std::string seen_;
 };
-
-// Polls condition every 10 ms for up to milliseconds; true once it holds.
-template <typename Condition>
-bool WaitFor(Condition condition, DWORD milliseconds = 5000) {
-    DWORD start = GetTickCount();
-    while (!condition()) {
-        if (GetTickCount() - start > milliseconds) {
-            return false;
-        }
-        Sleep(10);
-    }
-    return true;
-}
