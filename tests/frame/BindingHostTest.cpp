@@ -11,7 +11,6 @@
 
 #include "BindingHostExports.h"
 #include "BindingTestSupport.h"
-#include "WindowWatcher.h"
 #include "HostApiList.h"
 
 namespace {
@@ -38,18 +37,7 @@ TEST(BindingHost, ExportsWhatThisBuildIsMeantTo) {
 
 #if !BINDING_HOST_COMPLETE
 TEST(BindingHost, LackingFunctionRefusesTheLoadWithOneBox) {
-    MessageBoxCloser watcher(kBindErrorCaption);
-    HMODULE plugin = LoadLibraryA(BindingPluginPath().c_str());
-    std::vector<MessageBoxSeen> boxes = watcher.Stop();
-
-    EXPECT_EQ(nullptr, plugin);
-    ASSERT_EQ(1u, boxes.size()) << watcher.Report();
-    EXPECT_EQ(std::string(kBindErrorText), boxes[0].text);
-    EXPECT_EQ(std::vector<int>{IDOK}, boxes[0].buttons);
-    if (SystemIconsLoad()) {  // else no box can show an icon
-        EXPECT_TRUE(boxes[0].errorIcon);
-    }
-    EXPECT_EQ(nullptr, GetModuleHandleA(BindingPluginPath().c_str()));
+    ExpectRefusedPluginLoad();
     // The executable itself is never unloaded and the loader keeps no count of it:
     // the release of a host module is checked where it is a library of its own
     // (BindingOtherProcess).
@@ -72,9 +60,7 @@ Function Export(HMODULE module, const char* name) {
 }
 
 TEST(BindingHost, PluginLoadsAndAnswersThroughItsExports) {
-    MessageBoxCloser watcher(kBindErrorCaption);
-    HMODULE plugin = LoadLibraryA(BindingPluginPath().c_str());
-    EXPECT_TRUE(watcher.Stop().empty());
+    HMODULE plugin = LoadPluginWithoutBindErrorBox();
     ASSERT_NE(nullptr, plugin) << BindingPluginPath();
 
     const struct {

@@ -8,7 +8,6 @@
 #include <string>
 
 #include "BindingTestSupport.h"
-#include "WindowWatcher.h"
 
 namespace {
 
@@ -22,17 +21,7 @@ protected:
 
     // Loads the plug-in expecting the refusal: one error box, no library.
     void ExpectRefusedLoad() {
-        MessageBoxCloser watcher(kBindErrorCaption);
-        HMODULE plugin = LoadLibraryA(BindingPluginPath().c_str());
-        std::vector<MessageBoxSeen> boxes = watcher.Stop();
-        EXPECT_EQ(nullptr, plugin);
-        ASSERT_EQ(1u, boxes.size()) << watcher.Report();
-        EXPECT_EQ(std::string(kBindErrorText), boxes[0].text);
-        EXPECT_EQ(std::vector<int>{IDOK}, boxes[0].buttons);
-        if (SystemIconsLoad()) {  // else no box can show an icon
-            EXPECT_TRUE(boxes[0].errorIcon);
-        }
-        EXPECT_EQ(nullptr, GetModuleHandleA(BindingPluginPath().c_str()));
+        ExpectRefusedPluginLoad();
         EXPECT_EQ(nullptr, GetModuleHandleA("Quenla.exe")) << "the host module was left loaded";
     }
 
@@ -61,9 +50,7 @@ TEST_F(BindingOtherProcess, HostLibraryLackingTheLastFunctionIsReleased) {
 
 TEST_F(BindingOtherProcess, CompleteHostLibraryIsHeldUntilUnload) {
     EnterFolder(BindingProgramDir() + "complete\\");
-    MessageBoxCloser watcher(kBindErrorCaption);
-    HMODULE plugin = LoadLibraryA(BindingPluginPath().c_str());
-    EXPECT_TRUE(watcher.Stop().empty());
+    HMODULE plugin = LoadPluginWithoutBindErrorBox();
     ASSERT_NE(nullptr, plugin);
     EXPECT_NE(nullptr, GetModuleHandleA("Quenla.exe"));
     EXPECT_TRUE(FreeLibrary(plugin));
