@@ -134,6 +134,7 @@ TEST_F(SelectiveReceive, DialogListsSubjectsAndSizesAsSent) {
     const SelectionDialogSeen& seen = driver.Seen();
     EXPECT_EQ("", server.Failure());
     ASSERT_TRUE(seen.found) << seen.report;
+    EXPECT_EQ(kSelectionDialogCaption, seen.caption);
 
     struct Expected {
         const char* subject;

@@ -18,11 +18,8 @@ struct SelectionItemSeen {
 };
 
 struct SelectionDialogSeen {
-    bool found = false;  // a dialog with the list, captioned kSelectionDialogCaption
-    // A dialog holding the message list came up under another caption; it was
-    // cancelled, so that the command could end.
-    bool closedUnrecognised = false;
-    std::string caption;
+    bool found = false;  // a dialog holding the message list came up
+    std::string caption;  // its caption, read as UTF-16 and turned into ANSI
     HWND owner = nullptr;
     std::vector<SelectionItemSeen> items;
     std::vector<std::string> columns;  // headings
