@@ -19,8 +19,10 @@
 #include "BoundedText.h"
 #include "DigestSplitter.h"
 #include "DigestWalk.h"
+#include "FileBytes.h"
 #include "HostApi.h"
 #include "MailFile.h"
+#include "TempFolder.h"
 
 namespace {
 
@@ -51,17 +53,6 @@ std::string MakeDigest() {
     }
     mail += "--===============bench==--\r\n";
     return mail;
-}
-
-bool WriteFileBytes(const std::string& path, const std::string& bytes) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    DWORD written = 0;
-    BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    return ok && written == bytes.size();
 }
 
 // Keeps nothing: counts messages and bytes, so that only the walk is timed.
@@ -122,9 +113,6 @@ WalkFigures TimeWalk(const std::string& path, uint32_t chunk, uint64_t stopAfter
 int main(int argc, char** argv) {
     std::string path;
     std::string digest;
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof temp, temp);
-    std::string dir;
     if (argc >= 3 && std::string(argv[1]) == "--write") {
         digest = MakeDigest();
         if (!WriteFileBytes(argv[2], digest)) {
@@ -134,14 +122,11 @@ int main(int argc, char** argv) {
         std::printf("wrote %s: %.1f MB, %d messages\n", argv[2], digest.size() / 1e6, kMessages);
         return 0;
     }
+    TempFolder folder;  // holds the digest unless one is given; removed at the end
     if (argc >= 2) {
         path = argv[1];
     } else {
-        dir = std::string(temp) + "pikuno-bench-digest\\";
-        CreateDirectoryA(dir.c_str(), nullptr);
-        CreateDirectoryA((dir + "Account1\\").c_str(), nullptr);
-        CreateDirectoryA((dir + "Account1\\inbox.box\\").c_str(), nullptr);
-        path = dir + "Account1\\inbox.box\\00000001.qnl";
+        path = folder.MakeFolder("Account1\\inbox.box") + "00000001.qnl";
         digest = MakeDigest();
         if (!WriteFileBytes(path, digest)) {
             std::fprintf(stderr, "cannot write %s\n", path.c_str());
@@ -205,12 +190,5 @@ int main(int argc, char** argv) {
     std::printf("result split_with_temp_files_s %.3f\n", whole);
     std::printf("result temp_file_floor_s %.3f\n", floor);
     std::printf("result walk_per_byte_estimated_s %.1f\n", perMb * best.bytesRead / 1e6);
-
-    if (!dir.empty()) {
-        DeleteFileA(path.c_str());
-        RemoveDirectoryA((dir + "Account1\\inbox.box\\").c_str());
-        RemoveDirectoryA((dir + "Account1\\").c_str());
-        RemoveDirectoryA(dir.c_str());
-    }
     return 0;
 }

@@ -25,20 +25,19 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "BenchClock.h"
-#include "FrameFakeHost.h"
-#include "FrameTempDir.h"
+#include "FakeHost.h"
+#include "FileBytes.h"
 #include "HostApi.h"
 #include "Pop3ScriptServer.h"
 #include "Pop3Session.h"
 #include "ReceiveUi.h"
 #include "SelectiveReceive.h"
+#include "TempFolder.h"
 #include "UidlList.h"
 
 namespace {
@@ -90,13 +89,7 @@ bool WriteSettings(const std::string& dir, const Options& options) {
 }
 
 int CountLines(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return 0;
-    }
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    std::string text = bytes.str();
+    const std::string text = ReadFileBytes(path);
     return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
 }
 
@@ -192,9 +185,9 @@ void Watch(HWND owner, HANDLE windowThread, double start, double cpuStart, Round
 }
 
 bool RunRound(const Options& options, HWND owner, Round* round) {
-    FrameTempDir dir;
-    FrameFakeHost host;
-    FrameFakeHost::account = dir.Path();
+    TempFolder dir;
+    FakeHost host;
+    FakeHost::account = dir.Path();
     if (!WriteSettings(dir.Path(), options)) {
         std::printf("cannot write the settings in %s\n", dir.Path().c_str());
         return false;

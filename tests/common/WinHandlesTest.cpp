@@ -5,25 +5,9 @@
 #include <string>
 #include <utility>
 
+#include "TempFolder.h"
+
 namespace {
-
-// A file of its own in the temporary folder, removed at the end.
-class TempFilePath {
-public:
-    explicit TempFilePath(const char* name) {
-        char folder[MAX_PATH];
-        GetTempPathA(sizeof folder, folder);
-        path_ = std::string(folder) + name + std::to_string(GetCurrentProcessId());
-        DeleteFileA(path_.c_str());
-    }
-    ~TempFilePath() { DeleteFileA(path_.c_str()); }
-    TempFilePath(const TempFilePath&) = delete;
-    TempFilePath& operator=(const TempFilePath&) = delete;
-    const char* Get() const { return path_.c_str(); }
-
-private:
-    std::string path_;
-};
 
 // Opened with no sharing: while any handle of the file is open, a second open
 // fails with a sharing violation.
@@ -47,23 +31,24 @@ bool NobodyHolds(const char* path) {
 }
 
 TEST(WinHandles, FileOwnerClosesOnResetAndAtTheEndOfItsScope) {
-    TempFilePath path("pikuno-handles-a");
-    HANDLE raw = OpenExclusive(path.Get());
+    TempFolder folder;
+    const std::string path = folder.Path() + "handles-a";
+    HANDLE raw = OpenExclusive(path.c_str());
     ASSERT_NE(INVALID_HANDLE_VALUE, raw);
     {
         UniqueFileHandle file(raw);
         EXPECT_TRUE(file.IsValid());
-        EXPECT_FALSE(NobodyHolds(path.Get())) << "the exclusive open should still hold the file";
+        EXPECT_FALSE(NobodyHolds(path.c_str())) << "the exclusive open should still hold the file";
         file.Reset();
         EXPECT_FALSE(file.IsValid());
         EXPECT_FALSE(IsOpenHandle(raw)) << "Reset left the handle open";
-        EXPECT_TRUE(NobodyHolds(path.Get()));
+        EXPECT_TRUE(NobodyHolds(path.c_str()));
 
-        file.Reset(OpenExclusive(path.Get()));
+        file.Reset(OpenExclusive(path.c_str()));
         ASSERT_TRUE(file.IsValid());
-        EXPECT_FALSE(NobodyHolds(path.Get()));
+        EXPECT_FALSE(NobodyHolds(path.c_str()));
     }
-    EXPECT_TRUE(NobodyHolds(path.Get())) << "the destructor left the file open";
+    EXPECT_TRUE(NobodyHolds(path.c_str())) << "the destructor left the file open";
 }
 
 TEST(WinHandles, InvalidValuesAreNeverClosed) {
@@ -82,9 +67,10 @@ TEST(WinHandles, InvalidValuesAreNeverClosed) {
 }
 
 TEST(WinHandles, MoveHandsOverWithoutClosingAndAssignmentClosesTheOld) {
-    TempFilePath first("pikuno-handles-b");
-    TempFilePath second("pikuno-handles-c");
-    UniqueFileHandle a(OpenExclusive(first.Get()));
+    TempFolder folder;
+    const std::string first = folder.Path() + "handles-b";
+    const std::string second = folder.Path() + "handles-c";
+    UniqueFileHandle a(OpenExclusive(first.c_str()));
     ASSERT_TRUE(a.IsValid());
     const HANDLE raw = a.Get();
 
@@ -93,13 +79,13 @@ TEST(WinHandles, MoveHandsOverWithoutClosingAndAssignmentClosesTheOld) {
     EXPECT_EQ(raw, b.Get());
     EXPECT_TRUE(IsOpenHandle(raw)) << "the move closed the handle";
 
-    UniqueFileHandle c(OpenExclusive(second.Get()));
+    UniqueFileHandle c(OpenExclusive(second.c_str()));
     ASSERT_TRUE(c.IsValid());
     c = std::move(b);
     EXPECT_EQ(raw, c.Get());
     EXPECT_FALSE(b.IsValid());
-    EXPECT_TRUE(NobodyHolds(second.Get())) << "assignment did not close what the target held";
-    EXPECT_FALSE(NobodyHolds(first.Get()));
+    EXPECT_TRUE(NobodyHolds(second.c_str())) << "assignment did not close what the target held";
+    EXPECT_FALSE(NobodyHolds(first.c_str()));
 
     UniqueFileHandle& self = c;
     c = std::move(self);  // must not close the handle it keeps
@@ -107,33 +93,35 @@ TEST(WinHandles, MoveHandsOverWithoutClosingAndAssignmentClosesTheOld) {
 }
 
 TEST(WinHandles, ReleaseGivesUpWithoutClosingAndCloseReportsTheVerdict) {
-    TempFilePath path("pikuno-handles-d");
+    TempFolder folder;
+    const std::string path = folder.Path() + "handles-d";
     HANDLE raw;
     {
-        UniqueFileHandle file(OpenExclusive(path.Get()));
+        UniqueFileHandle file(OpenExclusive(path.c_str()));
         ASSERT_TRUE(file.IsValid());
         raw = file.Release();
         EXPECT_FALSE(file.IsValid());
     }
     EXPECT_TRUE(IsOpenHandle(raw)) << "the released handle was closed";
-    EXPECT_FALSE(NobodyHolds(path.Get()));
+    EXPECT_FALSE(NobodyHolds(path.c_str()));
 
     UniqueFileHandle again(raw);
     EXPECT_TRUE(again.Close()) << "CloseHandle of an open file should succeed";
     EXPECT_FALSE(again.IsValid());
     EXPECT_FALSE(again.Close()) << "nothing held: no verdict to give";
-    EXPECT_TRUE(NobodyHolds(path.Get()));
+    EXPECT_TRUE(NobodyHolds(path.c_str()));
 }
 
 TEST(WinHandles, AddressOfClosesWhatWasHeldFirst) {
-    TempFilePath path("pikuno-handles-e");
-    UniqueFileHandle file(OpenExclusive(path.Get()));
+    TempFolder folder;
+    const std::string path = folder.Path() + "handles-e";
+    UniqueFileHandle file(OpenExclusive(path.c_str()));
     ASSERT_TRUE(file.IsValid());
     HANDLE* slot = file.AddressOf();
-    EXPECT_TRUE(NobodyHolds(path.Get())) << "AddressOf leaked the earlier handle";
-    *slot = OpenExclusive(path.Get());
+    EXPECT_TRUE(NobodyHolds(path.c_str())) << "AddressOf leaked the earlier handle";
+    *slot = OpenExclusive(path.c_str());
     EXPECT_TRUE(file.IsValid());
-    EXPECT_FALSE(NobodyHolds(path.Get()));
+    EXPECT_FALSE(NobodyHolds(path.c_str()));
 }
 
 TEST(WinHandles, EventOwnerClosesTheKernelObject) {

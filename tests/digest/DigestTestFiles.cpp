@@ -1,60 +1,10 @@
 #include "DigestTestFiles.h"
 
-#include "BoundedText.h"
-#include "DigestFakeHost.h"
 #include "AnsiText.h"
+#include "FakeHost.h"
 
-namespace {
-
-void RemoveTree(const std::string& dir) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((dir + "*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = found.cFileName;
-            if (name == "." || name == "..") {
-                continue;
-            }
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(dir + name + "\\");
-            } else {
-                DeleteFileA((dir + name).c_str());
-            }
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryA(dir.c_str());
-}
-
-}  // namespace
-
-TestMailbox::TestMailbox() {
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof temp, temp);
-    static int serial = 0;
-    char name[64];
-    text::Format(name, sizeof name, "pikuno-digest-%lu-%d\\", GetCurrentProcessId(), ++serial);
-    dir_ = std::string(temp) + name;
-    CreateDirectoryA(dir_.c_str(), nullptr);
-}
-
-TestMailbox::~TestMailbox() {
-    RemoveTree(dir_);
-}
-
-std::string TestMailbox::WriteMail(const std::string& name, const std::string& bytes, const std::string& account,
-                                   const std::string& folder) {
-    std::string accountDir = dir_ + account + "\\";
-    CreateDirectoryA(accountDir.c_str(), nullptr);
-    std::string folderDir = accountDir + folder + "\\";
-    CreateDirectoryA(folderDir.c_str(), nullptr);
-    std::string path = folderDir + name + ".qnl";
-    digest_fake::WriteWholeFile(path, bytes);
-    return path;
-}
-
-void TestMailbox::WriteSettings(const DigestSettings& settings) {
-    WriteDigestSettings((dir_ + "Pikuno.ini").c_str(), settings);
+void WritePikunoIni(const MailboxFolder& mailbox, const DigestSettings& settings) {
+    WriteDigestSettings((mailbox.Path() + "Pikuno.ini").c_str(), settings);
 }
 
 std::string MessageText(int index, const char* lineEnd) {
@@ -85,9 +35,6 @@ std::string ToCrLf(const std::string& text) {
     return out;
 }
 
-bool FileExists(const std::string& path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
 
 OwnerWindow::OwnerWindow() {
     window_ = CreateWindowA("STATIC", "digest test owner", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,

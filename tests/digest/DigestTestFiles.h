@@ -1,6 +1,6 @@
 #pragma once
-// Helpers of the splitter tests: a mailbox directory of their own, digests, and a
-// watcher that answers the confirmation box from a second thread.
+// Helpers of the splitter tests: Pikuno.ini in a mailbox, digests, and a watcher
+// that answers the confirmation box from a second thread.
 
 #include <windows.h>
 
@@ -10,26 +10,12 @@
 #include <thread>
 #include <vector>
 
+#include "FileBytes.h"
+#include "MailboxFolder.h"
 #include "SettingsFiles.h"
 
-// A mailbox directory under the temporary directory, removed with everything in it.
-class TestMailbox {
-public:
-    TestMailbox();
-    ~TestMailbox();
-    TestMailbox(const TestMailbox&) = delete;
-    TestMailbox& operator=(const TestMailbox&) = delete;
-
-    // Ends in a backslash, as the host's mailbox directory does.
-    const std::string& Dir() const { return dir_; }
-    // Writes Account1\inbox.box\<name>.qnl (folders created); returns the full path.
-    std::string WriteMail(const std::string& name, const std::string& bytes,
-                          const std::string& account = "Account1", const std::string& folder = "inbox.box");
-    void WriteSettings(const DigestSettings& settings);
-
-private:
-    std::string dir_;
-};
+// Writes the settings as the mailbox's Pikuno.ini.
+void WritePikunoIni(const MailboxFolder& mailbox, const DigestSettings& settings);
 
 // A digest of `count` messages; each message's text is MessageText(i).
 std::string DigestOf(int count, const char* lineEnd = "\n", const char* type = "multipart/digest");
@@ -37,7 +23,6 @@ std::string MessageText(int index, const char* lineEnd = "\n");
 // Turns every LF not preceded by CR into CR LF.
 std::string ToCrLf(const std::string& text);
 
-bool FileExists(const std::string& path);
 
 // A plain top-level window to own the boxes.
 class OwnerWindow {

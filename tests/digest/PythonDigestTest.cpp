@@ -5,9 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "DigestFakeHost.h"
 #include "DigestSplitter.h"
 #include "DigestTestFiles.h"
+#include "FakeHost.h"
+#include "FileBytes.h"
 #include "MailFile.h"
 
 // Digests written by Python's email package (data/make_digests.py, which also
@@ -43,7 +44,7 @@ struct Sample {
 
 std::vector<Sample> ReadManifest() {
     std::vector<Sample> samples;
-    std::string manifest = digest_fake::ReadWholeFile(DataDir() + "manifest.txt");
+    std::string manifest = ReadFileBytes(DataDir() + "manifest.txt");
     std::istringstream lines(manifest);
     Sample sample;
     while (lines >> sample.name >> sample.messages) {
@@ -54,9 +55,8 @@ std::vector<Sample> ReadManifest() {
 
 class PythonDigestTest : public ::testing::Test {
 protected:
-    void SetUp() override { digest_fake::Install(mailbox.Dir()); }
-    void TearDown() override { digest_fake::Uninstall(); }
-    TestMailbox mailbox;
+    MailboxFolder mailbox;
+    FakeHost host{mailbox.Path()};
 };
 
 TEST_F(PythonDigestTest, ImportedMessagesEqualWhatPythonsParserSees) {
@@ -68,25 +68,24 @@ TEST_F(PythonDigestTest, ImportedMessagesEqualWhatPythonsParserSees) {
     for (std::size_t i = 0; i < samples.size(); ++i) {
         const Sample& sample = samples[i];
         std::string where = "case " + std::to_string(i) + " (" + sample.name + ")";
-        std::string bytes = digest_fake::ReadWholeFile(DataDir() + sample.name + ".qnl");
+        std::string bytes = ReadFileBytes(DataDir() + sample.name + ".qnl");
         ASSERT_FALSE(bytes.empty()) << where;
         std::string path = mailbox.WriteMail("00000001", bytes);
-        digest_fake::Calls().clear();
+        FakeHost::calls.clear();
         MailFile mail(path.c_str());
         SplitMailFile(mail, settings, nullptr);
 
-        std::vector<DigestHostCall> imports = digest_fake::CallsOf("ImportFile");
+        std::vector<HostCall> imports = FakeHost::CallsOf("ImportFile");
         ASSERT_EQ(static_cast<std::size_t>(sample.messages), imports.size()) << where;
         for (int n = 0; n < sample.messages; ++n) {
-            std::string expected =
-                digest_fake::ReadWholeFile(DataDir() + sample.name + "." + std::to_string(n + 1) + ".eml");
+            std::string expected = ReadFileBytes(DataDir() + sample.name + "." + std::to_string(n + 1) + ".eml");
             ASSERT_FALSE(expected.empty()) << where << " message " << n + 1;
             EXPECT_EQ(std::string::npos, LfOnly(imports[n].bytes).find('\r')) << where << " message " << n + 1;
             // The line end before the next delimiter is part of the copy.
             EXPECT_EQ(LfOnly(expected) + "\n", LfOnly(imports[n].bytes)) << where << " message " << n + 1;
         }
         // Disposed of exactly when something was imported.
-        EXPECT_EQ(sample.messages > 0 ? 1u : 0u, digest_fake::CallsOf("MoveMail").size()) << where;
+        EXPECT_EQ(sample.messages > 0 ? 1u : 0u, FakeHost::CallsOf("MoveMail").size()) << where;
         withMessages += sample.messages > 0 ? 1 : 0;
     }
     EXPECT_GE(withMessages, 8);

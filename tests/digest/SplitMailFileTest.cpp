@@ -5,9 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "DigestFakeHost.h"
 #include "DigestSplitter.h"
 #include "DigestTestFiles.h"
+#include "FakeHost.h"
+#include "FileBytes.h"
 #include "MailFile.h"
 #include "TextBuffer.h"
 #include "WindowWatcher.h"
@@ -27,9 +28,6 @@ DigestSettings On() {
 
 class SplitMailFileTest : public ::testing::Test {
 protected:
-    void SetUp() override { digest_fake::Install(mailbox.Dir()); }
-    void TearDown() override { digest_fake::Uninstall(); }
-
     // Splits one mail written as Account1\inbox.box\00000001.qnl.
     void Split(const std::string& bytes, const DigestSettings& settings, HWND owner = nullptr) {
         path = mailbox.WriteMail("00000001", bytes);
@@ -40,13 +38,14 @@ protected:
 
     std::vector<std::string> ImportedTexts() {
         std::vector<std::string> texts;
-        for (const DigestHostCall& call : digest_fake::CallsOf("ImportFile")) {
+        for (const HostCall& call : FakeHost::CallsOf("ImportFile")) {
             texts.push_back(call.bytes);
         }
         return texts;
     }
 
-    TestMailbox mailbox;
+    MailboxFolder mailbox;
+    FakeHost host{mailbox.Path()};
     std::string path;
 };
 
@@ -56,11 +55,11 @@ TEST_F(SplitMailFileTest, SourceMailByDelType) {
         const char* disposal;  // the call after the imports, or null
     } cases[] = {{0, "MoveMail"}, {1, "DeleteMail"}, {2, nullptr}, {3, nullptr}, {-1, nullptr}, {100, nullptr}};
     for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
-        digest_fake::Calls().clear();
+        FakeHost::calls.clear();
         DigestSettings settings = On();
         settings.DelType = cases[i].delType;
         Split(DigestOf(2), settings);
-        const std::vector<DigestHostCall>& calls = digest_fake::Calls();
+        const std::vector<HostCall>& calls = FakeHost::calls;
         ASSERT_EQ(cases[i].disposal ? 3u : 2u, calls.size()) << "case " << i;
         for (int n = 0; n < 2; ++n) {
             EXPECT_EQ("ImportFile", calls[n].function) << "case " << i;
@@ -95,9 +94,9 @@ TEST_F(SplitMailFileTest, ImportFlags) {
     settings.Mark = 3;
     settings.Midoku = 1;
     Split(DigestOf(3), settings);
-    std::vector<DigestHostCall> imports = digest_fake::CallsOf("ImportFile");
+    std::vector<HostCall> imports = FakeHost::CallsOf("ImportFile");
     ASSERT_EQ(3u, imports.size());
-    for (const DigestHostCall& call : imports) {
+    for (const HostCall& call : imports) {
         EXPECT_EQ(0x40000003u, call.flags);
     }
 }
@@ -106,7 +105,7 @@ TEST_F(SplitMailFileTest, ImportedFilesAreTemporaryCrLfFiles) {
     Split(DigestOf(2, "\n"), On());
     char temp[MAX_PATH];
     ASSERT_NE(0u, GetTempPathA(sizeof temp, temp));
-    std::vector<DigestHostCall> imports = digest_fake::CallsOf("ImportFile");
+    std::vector<HostCall> imports = FakeHost::CallsOf("ImportFile");
     ASSERT_EQ(2u, imports.size());
     for (std::size_t i = 0; i < imports.size(); ++i) {
         const std::string& file = imports[i].first;
@@ -149,13 +148,13 @@ TEST_F(SplitMailFileTest, TypeSwitches) {
         {"multipart/mixed", -1, 0, true}, {"multipart/alternative", 1, 1, false},
     };
     for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
-        digest_fake::Calls().clear();
+        FakeHost::calls.clear();
         DigestSettings settings = On();
         settings.MultipartMixed = cases[i].mixed;
         settings.MultipartDigest = cases[i].digest;
         Split(DigestOf(2, "\n", cases[i].type), settings);
-        EXPECT_EQ(cases[i].split ? 2u : 0u, digest_fake::CallsOf("ImportFile").size()) << "case " << i;
-        EXPECT_EQ(cases[i].split ? 1u : 0u, digest_fake::CallsOf("MoveMail").size()) << "case " << i;
+        EXPECT_EQ(cases[i].split ? 2u : 0u, FakeHost::CallsOf("ImportFile").size()) << "case " << i;
+        EXPECT_EQ(cases[i].split ? 1u : 0u, FakeHost::CallsOf("MoveMail").size()) << "case " << i;
     }
 }
 
@@ -174,26 +173,26 @@ TEST_F(SplitMailFileTest, MailsThatAreLeftAlone) {
         {"empty file", ""},
     };
     for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
-        digest_fake::Calls().clear();
+        FakeHost::calls.clear();
         Split(cases[i].bytes, On());
-        EXPECT_TRUE(digest_fake::Calls().empty()) << "case " << i << " (" << cases[i].name << ")";
+        EXPECT_TRUE(FakeHost::calls.empty()) << "case " << i << " (" << cases[i].name << ")";
     }
 }
 
 TEST_F(SplitMailFileTest, PathsWithoutHostNamesAreNotRead) {
     std::string inAccount = mailbox.WriteMail("00000001", DigestOf(2));
     std::string noAccount = mailbox.WriteMail("00000002", DigestOf(2), "Mail", "inbox.box");
-    std::string noExtension = mailbox.Dir() + "Account1\\inbox.box\\00000003";
-    digest_fake::WriteWholeFile(noExtension, DigestOf(2));
-    const std::string paths[] = {noAccount, noExtension, mailbox.Dir() + "Account1\\inbox.box\\missing.qnl"};
+    std::string noExtension = mailbox.Path() + "Account1\\inbox.box\\00000003";
+    WriteFileBytes(noExtension, DigestOf(2));
+    const std::string paths[] = {noAccount, noExtension, mailbox.Path() + "Account1\\inbox.box\\missing.qnl"};
     for (std::size_t i = 0; i < sizeof paths / sizeof paths[0]; ++i) {
         MailFile mail(paths[i].c_str());
         SplitMailFile(mail, On(), nullptr);
-        EXPECT_TRUE(digest_fake::Calls().empty()) << "case " << i << ": " << paths[i];
+        EXPECT_TRUE(FakeHost::calls.empty()) << "case " << i << ": " << paths[i];
     }
     MailFile good(inAccount.c_str());
     SplitMailFile(good, On(), nullptr);
-    EXPECT_EQ(3u, digest_fake::Calls().size());
+    EXPECT_EQ(3u, FakeHost::calls.size());
 }
 
 // Points the temporary directory at a folder that does not exist, so that no
@@ -213,27 +212,27 @@ private:
 
 TEST_F(SplitMailFileTest, AMessageThatCannotBeWrittenKeepsTheSource) {
     for (int32_t delType : {0, 1}) {
-        digest_fake::Calls().clear();
+        FakeHost::calls.clear();
         DigestSettings settings = On();
         settings.DelType = delType;
         {
             MissingTempDirectory missing;
             Split(DigestOf(2), settings);
         }
-        EXPECT_TRUE(digest_fake::Calls().empty()) << "DelType " << delType;
+        EXPECT_TRUE(FakeHost::calls.empty()) << "DelType " << delType;
     }
     // The first message goes in, the second cannot: the source stays.
     std::unique_ptr<MissingTempDirectory> missing;
-    digest_fake::SetImportHook([&missing] {
+    FakeHost::importHook = [&missing] {
         if (!missing) {
             missing.reset(new MissingTempDirectory());
         }
-    });
-    digest_fake::Calls().clear();
+    };
+    FakeHost::calls.clear();
     Split(DigestOf(3), On());
     missing.reset();
-    EXPECT_EQ(1u, digest_fake::CallsOf("ImportFile").size());
-    EXPECT_TRUE(digest_fake::CallsOf("MoveMail").empty());
+    EXPECT_EQ(1u, FakeHost::CallsOf("ImportFile").size());
+    EXPECT_TRUE(FakeHost::CallsOf("MoveMail").empty());
 }
 
 TEST_F(SplitMailFileTest, ConfirmationBox) {
@@ -244,13 +243,13 @@ TEST_F(SplitMailFileTest, ConfirmationBox) {
         bool deleted;
     } cases[] = {{IDYES, true}, {IDNO, false}};
     for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
-        digest_fake::Calls().clear();
+        FakeHost::calls.clear();
         DigestSettings settings = On();
         settings.DelType = 1;
         settings.AskDelete = 1;
         std::vector<MessageBoxSeen> boxes;
         {
-            MessageBoxCloser watcher("deletemail", {cases[i].answer}, [] { return digest_fake::Calls().size(); });
+            MessageBoxCloser watcher("deletemail", {cases[i].answer}, [] { return FakeHost::calls.size(); });
             Split(DigestOf(2), settings, owner.Get());
             boxes = watcher.Stop();
         }
@@ -262,9 +261,9 @@ TEST_F(SplitMailFileTest, ConfirmationBox) {
         EXPECT_FALSE(boxes[0].Shows(IDOK) || boxes[0].Shows(IDCANCEL)) << "case " << i;
         EXPECT_FALSE(boxes[0].hasIcon) << "case " << i;
         EXPECT_EQ(2u, boxes[0].mark) << "case " << i << ": asked after the imports";
-        EXPECT_EQ(2u, digest_fake::CallsOf("ImportFile").size()) << "case " << i;
-        EXPECT_EQ(cases[i].deleted ? 1u : 0u, digest_fake::CallsOf("DeleteMail").size()) << "case " << i;
-        EXPECT_TRUE(digest_fake::CallsOf("MoveMail").empty()) << "case " << i;
+        EXPECT_EQ(2u, FakeHost::CallsOf("ImportFile").size()) << "case " << i;
+        EXPECT_EQ(cases[i].deleted ? 1u : 0u, FakeHost::CallsOf("DeleteMail").size()) << "case " << i;
+        EXPECT_TRUE(FakeHost::CallsOf("MoveMail").empty()) << "case " << i;
     }
 }
 
@@ -296,9 +295,9 @@ TEST_F(SplitMailFileTest, MailFileReadsARealFileWithInterleavedOperations) {
         EXPECT_FALSE(mail.IsOpen());
         // Shared for reading while open, and released when closed.
         EXPECT_TRUE(DeleteFileA(path.c_str()) || GetLastError() == ERROR_SHARING_VIOLATION);
-        digest_fake::WriteWholeFile(path, bytes);
+        WriteFileBytes(path, bytes);
     }
-    MailFile missing((mailbox.Dir() + "Account1\\inbox.box\\none.qnl").c_str());
+    MailFile missing((mailbox.Path() + "Account1\\inbox.box\\none.qnl").c_str());
     EXPECT_EQ(0, missing.Open());
     EXPECT_FALSE(missing.IsOpen());
 }

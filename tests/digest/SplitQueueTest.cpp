@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "DigestFakeHost.h"
 #include "DigestTestFiles.h"
+#include "FakeHost.h"
 #include "SplitQueue.h"
 #include "WindowWatcher.h"
 
@@ -13,29 +13,26 @@ namespace {
 
 class SplitQueueTest : public ::testing::Test {
 protected:
-    void SetUp() override { digest_fake::Install(mailbox.Dir()); }
-    void TearDown() override {
-        gSplitQueue.Clear();
-        digest_fake::Uninstall();
-    }
+    void TearDown() override { gSplitQueue.Clear(); }
 
     void WriteSettings(int32_t divide, int32_t delType = 0, int32_t askDelete = 0) {
         DigestSettings settings = DefaultDigestSettings();
         settings.Divide = divide;
         settings.DelType = delType;
         settings.AskDelete = askDelete;
-        mailbox.WriteSettings(settings);
+        WritePikunoIni(mailbox, settings);
     }
 
     std::vector<std::string> Disposed(const char* function) {
         std::vector<std::string> names;
-        for (const DigestHostCall& call : digest_fake::CallsOf(function)) {
+        for (const HostCall& call : FakeHost::CallsOf(function)) {
             names.push_back(call.first);
         }
         return names;
     }
 
-    TestMailbox mailbox;
+    MailboxFolder mailbox;
+    FakeHost host{mailbox.Path()};
 };
 
 bool SameSettings(const DigestSettings& a, const DigestSettings& b) {
@@ -53,12 +50,12 @@ TEST_F(SplitQueueTest, SettingsComeFromPikunoIniInTheMailbox) {
     EXPECT_EQ(0, queue.GetSettings().Divide);
 
     DigestSettings written = {1, 0, 1, 2, 5, 0, 0};
-    mailbox.WriteSettings(written);
+    WritePikunoIni(mailbox, written);
     queue.ReadSettings();
     EXPECT_TRUE(SameSettings(written, queue.GetSettings()));
 
     // A mailbox directory too long for the path buffer reads as no file.
-    digest_fake::Install(std::string(300, 'x') + "\\");
+    FakeHost::mailbox = std::string(300, 'x') + "\\";
     queue.ReadSettings();
     EXPECT_TRUE(SameSettings(DefaultDigestSettings(), queue.GetSettings()));
 }
@@ -84,7 +81,7 @@ TEST_F(SplitQueueTest, AddQueuesOnlyWhileDivideIsOn) {
     EXPECT_EQ(0, queue.GetCount());
     queue.Clear();
     EXPECT_EQ(0, queue.GetCount());
-    EXPECT_TRUE(digest_fake::CallsOf("ImportFile").empty());
+    EXPECT_TRUE(FakeHost::CallsOf("ImportFile").empty());
 }
 
 TEST_F(SplitQueueTest, ThreeMailsAreSplitInArrivalOrderWithOneBoxEach) {
@@ -99,11 +96,11 @@ TEST_F(SplitQueueTest, ThreeMailsAreSplitInArrivalOrderWithOneBoxEach) {
     std::vector<MessageBoxSeen> boxes;
     {
         // The thread that shows a box is blocked in it: the log of host calls is still.
-        MessageBoxCloser watcher("deletemail", {IDYES, IDNO, IDYES}, [] { return digest_fake::Calls().size(); });
+        MessageBoxCloser watcher("deletemail", {IDYES, IDNO, IDYES}, [] { return FakeHost::calls.size(); });
         queue.Process(owner.Get());
         boxes = watcher.Stop();
     }
-    const std::vector<DigestHostCall>& calls = digest_fake::Calls();
+    const std::vector<HostCall>& calls = FakeHost::calls;
     // Per mail: two imports, then the box, then (after Yes) the delete.
     ASSERT_EQ(3u, boxes.size());
     EXPECT_EQ(2u, boxes[0].mark);
@@ -119,7 +116,7 @@ TEST_F(SplitQueueTest, ThreeMailsAreSplitInArrivalOrderWithOneBoxEach) {
     EXPECT_EQ("Account1\\inbox.box\\00000002", calls[7].first);
     EXPECT_EQ(std::vector<std::string>({"Account1\\inbox.box\\00000003", "Account1\\inbox.box\\00000002"}),
               Disposed("DeleteMail"));
-    EXPECT_EQ(6u, digest_fake::CallsOf("ImportFile").size());
+    EXPECT_EQ(6u, FakeHost::CallsOf("ImportFile").size());
     EXPECT_EQ(3, queue.GetCount()) << "Process leaves the entries to Clear";
 }
 
@@ -131,7 +128,7 @@ TEST_F(SplitQueueTest, DivideTurnedOffBeforeTheEndSplitsNothing) {
     WriteSettings(0);
     queue.ReadSettings();
     queue.Process(nullptr);
-    EXPECT_TRUE(digest_fake::Calls().empty());
+    EXPECT_TRUE(FakeHost::calls.empty());
     EXPECT_EQ(1, queue.GetCount());
     queue.Clear();
     EXPECT_EQ(0, queue.GetCount());
@@ -145,19 +142,19 @@ TEST_F(SplitQueueTest, CallsBackIntoTheQueueDuringProcessAreSafe) {
     gSplitQueue.Add(first.c_str());
     bool added = false;
     // As if the host stored a mail and ended a retrieval inside the import call.
-    digest_fake::SetImportHook([&] {
+    FakeHost::importHook = [&] {
         if (!added) {
             added = true;
             gSplitQueue.Add(late.c_str());
             gSplitQueue.Process(nullptr);
             gSplitQueue.Clear();
         }
-    });
+    };
     gSplitQueue.Process(nullptr);
     EXPECT_EQ(2, gSplitQueue.GetCount());
     gSplitQueue.Clear();
     EXPECT_EQ(0, gSplitQueue.GetCount());
-    EXPECT_EQ(3u, digest_fake::CallsOf("ImportFile").size());
+    EXPECT_EQ(3u, FakeHost::CallsOf("ImportFile").size());
     EXPECT_EQ(std::vector<std::string>({"Account1\\inbox.box\\00000001", "Account1\\inbox.box\\00000002"}),
               Disposed("MoveMail"));
 }
@@ -200,18 +197,18 @@ TEST_F(SplitQueueTest, CommandSplitsEverySelectedMail) {
         }
         WriteSettings(cases[i].divide);
         gSplitQueue.ReadSettings();
-        digest_fake::Calls().clear();
-        digest_fake::SetSelection(cases[i].selection, cases[i].repeatLast);
+        FakeHost::calls.clear();
+        FakeHost::SetSelection(cases[i].selection, cases[i].repeatLast);
         DigestSplitCommand(owner.Get(), 12345);
         std::vector<std::string> arguments;
-        for (const DigestHostCall& call : digest_fake::CallsOf("GetSelectEntry")) {
+        for (const HostCall& call : FakeHost::CallsOf("GetSelectEntry")) {
             arguments.push_back(call.first);
             EXPECT_EQ(owner.Get(), call.window) << "case " << i;
         }
         EXPECT_EQ(cases[i].selectArguments, arguments) << "case " << i << " (" << cases[i].name << ")";
         EXPECT_EQ(cases[i].moved, Disposed("MoveMail")) << "case " << i << " (" << cases[i].name << ")";
-        EXPECT_EQ(2 * cases[i].moved.size(), digest_fake::CallsOf("ImportFile").size()) << "case " << i;
-        for (const DigestHostCall& call : digest_fake::CallsOf("ImportFile")) {
+        EXPECT_EQ(2 * cases[i].moved.size(), FakeHost::CallsOf("ImportFile").size()) << "case " << i;
+        for (const HostCall& call : FakeHost::CallsOf("ImportFile")) {
             EXPECT_EQ("Account1\\inbox.box", call.second) << "case " << i;
         }
         EXPECT_EQ(0, gSplitQueue.GetCount()) << "case " << i;
@@ -223,11 +220,11 @@ TEST_F(SplitQueueTest, CommandAlsoSplitsWhatARetrievalQueued) {
     gSplitQueue.ReadSettings();
     gSplitQueue.Add(mailbox.WriteMail("00000005", DigestOf(1), "Account2").c_str());
     mailbox.WriteMail("00000001", DigestOf(1));
-    digest_fake::SetSelection({"Account1\\inbox.box\\00000001"});
+    FakeHost::SetSelection({"Account1\\inbox.box\\00000001"});
     DigestSplitCommand(nullptr, 0);
     EXPECT_EQ(std::vector<std::string>({"Account2\\inbox.box\\00000005", "Account1\\inbox.box\\00000001"}),
               Disposed("MoveMail"));
-    std::vector<DigestHostCall> imports = digest_fake::CallsOf("ImportFile");
+    std::vector<HostCall> imports = FakeHost::CallsOf("ImportFile");
     ASSERT_EQ(2u, imports.size());
     EXPECT_EQ("Account2\\inbox.box", imports[0].second);
     EXPECT_EQ("Account1\\inbox.box", imports[1].second);
@@ -251,22 +248,22 @@ TEST_F(SplitQueueTest, CommandThatRunsOutOfMemoryEmptiesTheQueueAndTheNextOneWor
         for (const char* name : {"00000001", "00000002"}) {
             mailbox.WriteMail(name, DigestOf(2));
         }
-        digest_fake::Calls().clear();
-        digest_fake::SetSelection({"Account1\\inbox.box\\00000001", "Account1\\inbox.box\\00000002"});
+        FakeHost::calls.clear();
+        FakeHost::SetSelection({"Account1\\inbox.box\\00000001", "Account1\\inbox.box\\00000002"});
         int imports = 0;
-        digest_fake::SetImportHook([&] {
+        FakeHost::importHook = [&] {
             if (++imports == c.failingImport) {
                 throw std::bad_alloc();
             }
-        });
+        };
         EXPECT_EQ(0, DigestSplitCommand(nullptr, 0)) << c.name;
         EXPECT_EQ(0, gSplitQueue.GetCount()) << c.name << ": the queue was kept";
         EXPECT_EQ(c.failingImport, imports) << c.name << ": the command went on after the failure";
 
-        digest_fake::SetImportHook(nullptr);
-        digest_fake::Calls().clear();
+        FakeHost::importHook = nullptr;
+        FakeHost::calls.clear();
         mailbox.WriteMail("00000003", DigestOf(1));
-        digest_fake::SetSelection({"Account1\\inbox.box\\00000003"});
+        FakeHost::SetSelection({"Account1\\inbox.box\\00000003"});
         DigestSplitCommand(nullptr, 0);
         EXPECT_EQ(std::vector<std::string>({"Account1\\inbox.box\\00000003"}), Disposed("MoveMail"))
             << c.name << ": the queue refused to work after the failure";

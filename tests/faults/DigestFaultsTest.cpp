@@ -43,8 +43,8 @@ struct Outcome {
 // A mailbox holding one mail (and Pikuno.ini), then the split command on it.
 Outcome SplitOne(const std::string& mailbox, const std::string& mail, const std::string& pikunoIni,
                  const std::vector<std::pair<std::string, std::string>>& env = {}, DWORD limitMs = 120000) {
-    faults::WriteFileBytes(mailbox + "Pikuno.ini", pikunoIni);
-    faults::WriteFileBytes(mailbox + kInbox + "\\00000001.qnl", mail);
+    WriteFileBytes(mailbox + "Pikuno.ini", pikunoIni);
+    WriteFileBytes(mailbox + kInbox + "\\00000001.qnl", mail);
     Outcome outcome;
     outcome.run = faults::RunQuenla(mailbox, kSplitScript, env, limitMs);
     outcome.inbox = faults::MailFiles(mailbox, kInbox);
@@ -54,7 +54,7 @@ Outcome SplitOne(const std::string& mailbox, const std::string& mail, const std:
 
 std::string ReadMail(const std::string& mailbox, const std::string& folder, const std::string& name) {
     std::string bytes;
-    faults::ReadFileBytes(mailbox + folder + "\\" + name, &bytes);
+    ReadFileBytes(mailbox + folder + "\\" + name, &bytes);
     return bytes;
 }
 
@@ -70,7 +70,8 @@ const char kDivideOn[] = "[Digest]\r\nDivide=1\r\n";
 }  // namespace
 
 TEST(DigestFaults, SplitOfATwoMessageDigestForComparison) {
-    std::string mailbox = faults::MakeMailbox(faults::FreshFolder("baseline"));
+    TempFolder folder;
+    std::string mailbox = faults::MakeMailbox(folder);
     std::string mail = Digest(2, "body\r\n");
     Outcome outcome = SplitOne(mailbox, mail, kDivideOn);
     ExpectCleanRun(outcome.run, "baseline");
@@ -81,9 +82,9 @@ TEST(DigestFaults, SplitOfATwoMessageDigestForComparison) {
 }
 
 TEST(DigestFaults, TemporaryFolderThatCannotBeWrittenKeepsTheSourceMail) {
-    std::string root = faults::FreshFolder("notemp");
-    std::string mailbox = faults::MakeMailbox(root);
-    std::string missing = root + "\\no-such-folder";
+    TempFolder folder;
+    std::string mailbox = faults::MakeMailbox(folder);
+    std::string missing = folder.Path() + "no-such-folder";
     std::string mail = Digest(3, "body\r\n");
     Outcome outcome = SplitOne(mailbox, mail, kDivideOn, {{"TMP", missing}, {"TEMP", missing}});
     ExpectCleanRun(outcome.run, "no temporary folder");
@@ -106,12 +107,10 @@ TEST(DigestFaults, MailboxPathsAtTheEdgeOfThePathBuffers) {
     const Case cases[] = {{258, true}, {259, true}, {260, false}};
     for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
         std::string where = "case " + std::to_string(i) + " path length " + std::to_string(cases[i].pathLength);
-        std::string base = faults::FreshFolder("edge" + std::to_string(i));
+        TempFolder folder;
         std::size_t mailboxLength = cases[i].pathLength - 31;
-        ASSERT_LT(base.size() + 2, mailboxLength) << where;
-        std::string root = base + "\\" + std::string(mailboxLength - base.size() - 2, 'm');
-        ASSERT_TRUE(CreateDirectoryA(root.c_str(), nullptr)) << where;
-        std::string mailbox = faults::MakeMailbox(root);
+        ASSERT_LT(folder.Path().size() + 1, mailboxLength) << where;
+        std::string mailbox = faults::MakeMailbox(folder, std::string(mailboxLength - folder.Path().size() - 1, 'm'));
         ASSERT_EQ(mailboxLength, mailbox.size()) << where;
         std::string mail = Digest(2, "body\r\n");
         Outcome outcome = SplitOne(mailbox, mail, kDivideOn);
@@ -124,7 +123,6 @@ TEST(DigestFaults, MailboxPathsAtTheEdgeOfThePathBuffers) {
             EXPECT_EQ(mail, ReadMail(mailbox, kInbox, outcome.inbox[0])) << where;
             EXPECT_TRUE(outcome.trash.empty()) << where;
         }
-        faults::RemoveTree(base);
     }
 }
 
@@ -154,7 +152,8 @@ TEST(DigestFaults, DamagedPikunoIni) {
     };
     for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
         std::string where = "case " + std::to_string(i) + " " + cases[i].name;
-        std::string mailbox = faults::MakeMailbox(faults::FreshFolder("ini" + std::to_string(i)));
+        TempFolder folder;
+        std::string mailbox = faults::MakeMailbox(folder);
         std::string mail = Digest(2, "body\r\n");
         Outcome outcome = SplitOne(mailbox, mail, cases[i].ini);
         ExpectCleanRun(outcome.run, where);

@@ -1,5 +1,5 @@
 #pragma once
-// Runs the real programs for fault tests: a mailbox folder made for one case, and
+// Runs the real programs for fault tests: a mailbox made for one case, and
 // Quenla.exe (with Pikuno.dll beside it) started as a child process on a script,
 // with a time limit and environment changes of its own.
 
@@ -9,20 +9,15 @@
 #include <utility>
 #include <vector>
 
+#include "FileBytes.h"
+#include "TempFolder.h"
+
 namespace faults {
 
-// A fresh, empty folder "faults\<name>" below the working directory (the test
-// programs' bin folder); an earlier one of that name is removed first.
-std::string FreshFolder(const std::string& name);
-void RemoveTree(const std::string& path);
-
-bool WriteFileBytes(const std::string& path, const std::string& bytes);
-bool ReadFileBytes(const std::string& path, std::string* bytes);
-bool FileExists(const std::string& path);
-
-// Mailbox with one account: <root>\Account1\ with inbox.box and trash.box.
-// Returns the mailbox path with a trailing backslash.
-std::string MakeMailbox(const std::string& root);
+// The mailbox <folder>\<name>\ with one account: Account1\ with inbox.box and
+// trash.box. Returns its path with a trailing backslash; RunQuenla's script and
+// report go beside it, so inside the folder too.
+std::string MakeMailbox(const TempFolder& folder, const std::string& name = "mailbox");
 
 // The mail files (".qnl") of a folder such as "Account1\inbox.box", by name.
 std::vector<std::string> MailFiles(const std::string& mailbox, const std::string& folder);

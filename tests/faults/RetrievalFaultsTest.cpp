@@ -60,10 +60,10 @@ Received ReceiveAndSplit(const std::string& mailbox, const std::string& mail) {
     if (!server.Start(ServeOneMail(&mail))) {
         return received;
     }
-    faults::WriteFileBytes(mailbox + "Pikuno.ini", "[Digest]\r\nDivide=1\r\n");
-    faults::WriteFileBytes(mailbox + "Account1\\Account.ini",
-                           "[Property]\r\nPOP3Server=127.0.0.1\r\nPOP3Port=" + std::to_string(server.Port()) +
-                               "\r\nAccount=u\r\nPassword=p\r\nNotDelete=1\r\n");
+    WriteFileBytes(mailbox + "Pikuno.ini", "[Digest]\r\nDivide=1\r\n");
+    WriteFileBytes(mailbox + "Account1\\Account.ini",
+                   "[Property]\r\nPOP3Server=127.0.0.1\r\nPOP3Port=" + std::to_string(server.Port()) +
+                       "\r\nAccount=u\r\nPassword=p\r\nNotDelete=1\r\n");
     received.run = faults::RunQuenla(mailbox, {"folder Account1\\trash.box", "receive", "exit"}, {}, 900000);
     server.Finish();
     received.inbox = faults::MailFiles(mailbox, "Account1\\inbox.box");
@@ -85,7 +85,8 @@ std::string DigestOf(int parts, const std::string& body) {
 // since the stand-in host's store rewrites its folder index on every import and
 // 10,000 imports into one folder would take most of an hour (2,000: two minutes).
 TEST(RetrievalFaults, DigestOfFiveHundredTinyParts) {
-    std::string mailbox = faults::MakeMailbox(faults::FreshFolder("tiny"));
+    TempFolder folder;
+    std::string mailbox = faults::MakeMailbox(folder);
     std::string mail = DigestOf(500, "x\r\n");
     Received received = ReceiveAndSplit(mailbox, mail);
     ASSERT_TRUE(received.run.started);
@@ -94,9 +95,9 @@ TEST(RetrievalFaults, DigestOfFiveHundredTinyParts) {
     ASSERT_EQ(500u, received.inbox.size());
     ASSERT_EQ(1u, received.trash.size());
     std::string first, last, source;
-    faults::ReadFileBytes(mailbox + "Account1\\inbox.box\\" + received.inbox.front(), &first);
-    faults::ReadFileBytes(mailbox + "Account1\\inbox.box\\" + received.inbox.back(), &last);
-    faults::ReadFileBytes(mailbox + "Account1\\trash.box\\" + received.trash[0], &source);
+    ReadFileBytes(mailbox + "Account1\\inbox.box\\" + received.inbox.front(), &first);
+    ReadFileBytes(mailbox + "Account1\\inbox.box\\" + received.inbox.back(), &last);
+    ReadFileBytes(mailbox + "Account1\\trash.box\\" + received.trash[0], &source);
     EXPECT_EQ("Subject: part 0\r\n\r\nx\r\n", first);
     EXPECT_EQ("Subject: part 499\r\n\r\nx\r\n", last);
     EXPECT_EQ(mail, source);
@@ -104,7 +105,8 @@ TEST(RetrievalFaults, DigestOfFiveHundredTinyParts) {
 }
 
 TEST(RetrievalFaults, HundredMegabyteDigest) {
-    std::string mailbox = faults::MakeMailbox(faults::FreshFolder("huge"));
+    TempFolder folder;
+    std::string mailbox = faults::MakeMailbox(folder);
     std::string line(98, 'y');
     line += "\r\n";
     std::string body;
@@ -118,12 +120,11 @@ TEST(RetrievalFaults, HundredMegabyteDigest) {
     ASSERT_EQ(1000u, received.inbox.size());
     ASSERT_EQ(1u, received.trash.size());
     std::string last, source;
-    faults::ReadFileBytes(mailbox + "Account1\\inbox.box\\" + received.inbox.back(), &last);
-    faults::ReadFileBytes(mailbox + "Account1\\trash.box\\" + received.trash[0], &source);
+    ReadFileBytes(mailbox + "Account1\\inbox.box\\" + received.inbox.back(), &last);
+    ReadFileBytes(mailbox + "Account1\\trash.box\\" + received.trash[0], &source);
     EXPECT_EQ("Subject: part 999\r\n\r\n" + body, last);
     EXPECT_EQ(mail.size(), source.size());
     std::printf("100 MB digest received and split in %lu ms\n", static_cast<unsigned long>(received.run.milliseconds));
-    faults::RemoveTree(mailbox.substr(0, mailbox.size() - 1));  // 300 MB of files
 }
 
 TEST(RetrievalFaults, QueuedMailGoneOrLockedBeforeTheEndOfTheRetrieval) {
@@ -134,7 +135,8 @@ TEST(RetrievalFaults, QueuedMailGoneOrLockedBeforeTheEndOfTheRetrieval) {
     const Case cases[] = {{"first mail deleted", Fault::kDeleted}, {"first mail locked", Fault::kLocked}};
     for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
         std::string where = "case " + std::to_string(i) + " " + cases[i].name;
-        std::string mailbox = faults::MakeMailbox(faults::FreshFolder("retrieval" + std::to_string(i)));
+        TempFolder folder;
+        std::string mailbox = faults::MakeMailbox(folder);
         std::string inbox = mailbox + "Account1\\inbox.box";
         const std::string mails[2] = {Digest("first"), Digest("second")};
         HANDLE lock = INVALID_HANDLE_VALUE;
@@ -174,10 +176,10 @@ TEST(RetrievalFaults, QueuedMailGoneOrLockedBeforeTheEndOfTheRetrieval) {
                 }
             }
         }));
-        faults::WriteFileBytes(mailbox + "Pikuno.ini", "[Digest]\r\nDivide=1\r\n");
-        faults::WriteFileBytes(mailbox + "Account1\\Account.ini",
-                               "[Property]\r\nPOP3Server=127.0.0.1\r\nPOP3Port=" + std::to_string(server.Port()) +
-                                   "\r\nAccount=u\r\nPassword=p\r\nNotDelete=1\r\n");
+        WriteFileBytes(mailbox + "Pikuno.ini", "[Digest]\r\nDivide=1\r\n");
+        WriteFileBytes(mailbox + "Account1\\Account.ini",
+                       "[Property]\r\nPOP3Server=127.0.0.1\r\nPOP3Port=" + std::to_string(server.Port()) +
+                           "\r\nAccount=u\r\nPassword=p\r\nNotDelete=1\r\n");
         faults::HostRun run = faults::RunQuenla(mailbox, {"account Account1", "receive", "exit"});
         server.Finish();
         if (lock != INVALID_HANDLE_VALUE) {
@@ -193,7 +195,7 @@ TEST(RetrievalFaults, QueuedMailGoneOrLockedBeforeTheEndOfTheRetrieval) {
         // the inbox and the second mail in the trash.
         ASSERT_EQ(1u, trashFiles.size()) << where << "\n" << run.report;
         std::string trashed;
-        faults::ReadFileBytes(mailbox + "Account1\\trash.box\\" + trashFiles[0], &trashed);
+        ReadFileBytes(mailbox + "Account1\\trash.box\\" + trashFiles[0], &trashed);
         EXPECT_EQ(mails[1], trashed) << where;
         if (fault == Fault::kDeleted) {
             // Only the two imported messages: the deleted mail is simply passed over.
@@ -202,7 +204,7 @@ TEST(RetrievalFaults, QueuedMailGoneOrLockedBeforeTheEndOfTheRetrieval) {
             // The locked mail could not be read: it stays in the inbox, unsplit.
             EXPECT_EQ(3u, inboxFiles.size()) << where << "\n" << run.report;
             std::string first;
-            ASSERT_TRUE(faults::ReadFileBytes(firstStored, &first)) << where;
+            ASSERT_TRUE(ReadFileBytes(firstStored, &first)) << where;
             EXPECT_EQ(mails[0], first) << where;
         }
     }

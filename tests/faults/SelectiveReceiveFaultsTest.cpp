@@ -50,7 +50,8 @@ TEST(SelectiveReceiveFaults, BrokenScanSetsNothingAsideAndStartsNoRetrieval) {
     };
     for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
         std::string where = "case " + std::to_string(i) + " " + cases[i].name;
-        std::string mailbox = faults::MakeMailbox(faults::FreshFolder("selective" + std::to_string(i)));
+        TempFolder folder;
+        std::string mailbox = faults::MakeMailbox(folder);
         Case c = cases[i];
         FaultServer server;
         ASSERT_TRUE(server.Start([c](FaultConnection& conn) {
@@ -68,13 +69,12 @@ TEST(SelectiveReceiveFaults, BrokenScanSetsNothingAsideAndStartsNoRetrieval) {
             conn.Send(c.uidlReply);
         }));
         std::string port = std::to_string(server.Port());
-        faults::WriteFileBytes(mailbox + "Account1\\Account.ini",
-                               "[Property]\r\nPOP3Server=127.0.0.1\r\nPOP3Port=" + port +
-                                   "\r\nAccount=u\r\nPassword=p\r\nNotDelete=1\r\n");
+        WriteFileBytes(mailbox + "Account1\\Account.ini", "[Property]\r\nPOP3Server=127.0.0.1\r\nPOP3Port=" + port +
+                                                              "\r\nAccount=u\r\nPassword=p\r\nNotDelete=1\r\n");
         // Size filter with limit 0: a whole session would set both messages aside.
-        faults::WriteFileBytes(mailbox + "Account1\\Kirvan.ini",
-                               "[Server]\r\npass=p\r\n[Property]\r\nDoFilter=1\r\nFilterType=1\r\nCheckSize=1\r\n"
-                               "FilterSize=0\r\nDelete=1\r\n");
+        WriteFileBytes(mailbox + "Account1\\Kirvan.ini",
+                       "[Server]\r\npass=p\r\n[Property]\r\nDoFilter=1\r\nFilterType=1\r\nCheckSize=1\r\n"
+                       "FilterSize=0\r\nDelete=1\r\n");
         faults::HostRun run = faults::RunQuenla(
             mailbox, {"account Account1", "box Kirvan ok", "menu 選択受信", "wait 2000", "expect-done", "exit"}, {},
             180000);
@@ -83,12 +83,13 @@ TEST(SelectiveReceiveFaults, BrokenScanSetsNothingAsideAndStartsNoRetrieval) {
         EXPECT_EQ(0u, run.exitCode) << where << "\n" << run.report;
         EXPECT_NE(std::string::npos, run.report.find("Kirvan")) << where << "\n" << run.report;
         EXPECT_EQ(0u, faults::MailFiles(mailbox, "Account1\\inbox.box").size()) << where << "\n" << run.report;
-        EXPECT_FALSE(faults::FileExists(mailbox + "Account1\\uidl")) << where;
+        EXPECT_FALSE(FileExists(mailbox + "Account1\\uidl")) << where;
     }
 }
 
 TEST(SelectiveReceiveFaults, ReadOnlyUidlFileLosesNoMail) {
-    std::string mailbox = faults::MakeMailbox(faults::FreshFolder("readonly-uidl"));
+    TempFolder folder;
+    std::string mailbox = faults::MakeMailbox(folder);
     FaultServer server;
     ASSERT_TRUE(server.StartMany(
         [](FaultConnection& conn, int index) {
@@ -119,14 +120,14 @@ TEST(SelectiveReceiveFaults, ReadOnlyUidlFileLosesNoMail) {
         },
         2));
     std::string uidlPath = mailbox + "Account1\\uidl";
-    faults::WriteFileBytes(uidlPath, "uid-old\n");
+    WriteFileBytes(uidlPath, "uid-old\n");
     ASSERT_TRUE(SetFileAttributesA(uidlPath.c_str(), FILE_ATTRIBUTE_READONLY));
-    faults::WriteFileBytes(mailbox + "Account1\\Account.ini",
-                           "[Property]\r\nPOP3Server=127.0.0.1\r\nPOP3Port=" + std::to_string(server.Port()) +
-                               "\r\nAccount=u\r\nPassword=p\r\nNotDelete=1\r\n");
-    faults::WriteFileBytes(mailbox + "Account1\\Kirvan.ini",
-                           "[Server]\r\npass=p\r\n[Property]\r\nDoFilter=1\r\nFilterType=1\r\nCheckSize=1\r\n"
-                           "FilterSize=0\r\n");
+    WriteFileBytes(mailbox + "Account1\\Account.ini",
+                   "[Property]\r\nPOP3Server=127.0.0.1\r\nPOP3Port=" + std::to_string(server.Port()) +
+                       "\r\nAccount=u\r\nPassword=p\r\nNotDelete=1\r\n");
+    WriteFileBytes(mailbox + "Account1\\Kirvan.ini",
+                   "[Server]\r\npass=p\r\n[Property]\r\nDoFilter=1\r\nFilterType=1\r\nCheckSize=1\r\n"
+                   "FilterSize=0\r\n");
     faults::HostRun run =
         faults::RunQuenla(mailbox, {"account Account1", "menu 選択受信", "wait 3000", "exit"}, {}, 180000);
     server.Finish();
@@ -134,7 +135,7 @@ TEST(SelectiveReceiveFaults, ReadOnlyUidlFileLosesNoMail) {
     EXPECT_EQ(0u, run.exitCode) << run.report;
     SetFileAttributesA(uidlPath.c_str(), FILE_ATTRIBUTE_NORMAL);
     std::string uidl;
-    faults::ReadFileBytes(uidlPath, &uidl);
+    ReadFileBytes(uidlPath, &uidl);
     std::size_t retrieved = faults::MailFiles(mailbox, "Account1\\inbox.box").size();
     bool appended = uidl.find("uid-one\n") != std::string::npos && uidl.find("uid-two\n") != std::string::npos;
     // Either the UIDLs reached the file (both left on the server, none retrieved)

@@ -63,12 +63,12 @@ TEST(SettingsFaults, DamagedKirvanIni) {
         {"binary junk inside the section", true, "[Property]\r\n" + Junk(8192, 11) + "\r\nDoFilter=1\r\n", 0, 1, 0},
         {"numbers with junk", true, "[Property]\r\nDoFilter=1x\r\nFilterType=\xff\xfe\r\n", 0, 1, 0},
     };
-    std::string folder = faults::FreshFolder("kirvan");
+    TempFolder folder;
     for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
         std::string where = "case " + std::to_string(i) + " " + cases[i].name;
-        std::string path = folder + "\\Kirvan" + std::to_string(i) + ".ini";
+        std::string path = folder.Path() + "Kirvan" + std::to_string(i) + ".ini";
         if (cases[i].exists) {
-            ASSERT_TRUE(faults::WriteFileBytes(path, cases[i].content)) << where;
+            ASSERT_TRUE(WriteFileBytes(path, cases[i].content)) << where;
         }
         FilterSettings settings = ReadFilterSettings(path.c_str(), FilterDefaults::Plugin);
         ASSERT_NE(nullptr, std::memchr(settings.pass, '\0', sizeof settings.pass)) << where;
@@ -99,11 +99,11 @@ TEST(SettingsFaults, DamagedAccountIni) {
         {"missing section", "[Other]\r\nAccount=x\r\n", "Account", kAccountNameBufferSize, 0},
         {"binary junk", Junk(8192, 3), "POP3Server", kAccountLongValueBufferSize, 0},
     };
-    std::string folder = faults::FreshFolder("account");
+    TempFolder folder;
     for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
         std::string where = "case " + std::to_string(i) + " " + cases[i].name;
-        std::string path = folder + "\\Account" + std::to_string(i) + ".ini";
-        ASSERT_TRUE(faults::WriteFileBytes(path, cases[i].content)) << where;
+        std::string path = folder.Path() + "Account" + std::to_string(i) + ".ini";
+        ASSERT_TRUE(WriteFileBytes(path, cases[i].content)) << where;
         GuardedBuffer buffer(cases[i].bufferSize);
         ReadAccountString(path.c_str(), cases[i].key, buffer.Get(), buffer.size);
         EXPECT_TRUE(buffer.GuardIntact()) << where;

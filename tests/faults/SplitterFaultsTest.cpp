@@ -5,22 +5,23 @@
 
 #include <string>
 
-#include "DigestFakeHost.h"
 #include "DigestSplitter.h"
-#include "FaultHost.h"
+#include "FakeHost.h"
+#include "FileBytes.h"
+#include "MailboxFolder.h"
 #include "MailFile.h"
 
 TEST(SplitterFaults, DigestOfTenThousandTinyParts) {
-    std::string mailbox = faults::MakeMailbox(faults::FreshFolder("tiny-inprocess"));
+    MailboxFolder mailbox;
     std::string mail = "Subject: d\r\nContent-Type: multipart/digest; boundary=\"B\"\r\n\r\n";
     for (int i = 0; i < 10000; ++i) {
         mail += "--B\r\nContent-Type: message/rfc822\r\n\r\nSubject: part " + std::to_string(i) + "\r\n\r\nx\r\n";
     }
     mail += "--B--\r\n";
-    std::string path = mailbox + "Account1\\inbox.box\\00000001.qnl";
-    ASSERT_TRUE(faults::WriteFileBytes(path, mail));
+    std::string path = mailbox.MakeFolder("Account1\\inbox.box") + "00000001.qnl";
+    ASSERT_TRUE(WriteFileBytes(path, mail));
 
-    digest_fake::Install(mailbox);
+    FakeHost host(mailbox.Path());
     DigestSettings settings = DefaultDigestSettings();
     settings.Divide = 1;
     DWORD start = GetTickCount();
@@ -29,9 +30,8 @@ TEST(SplitterFaults, DigestOfTenThousandTinyParts) {
         SplitMailFile(file, settings, nullptr);
     }
     DWORD elapsed = GetTickCount() - start;
-    std::vector<DigestHostCall> imports = digest_fake::CallsOf("ImportFile");
-    std::vector<DigestHostCall> moves = digest_fake::CallsOf("MoveMail");
-    digest_fake::Uninstall();
+    std::vector<HostCall> imports = FakeHost::CallsOf("ImportFile");
+    std::vector<HostCall> moves = FakeHost::CallsOf("MoveMail");
 
     ASSERT_EQ(10000u, imports.size());
     for (int i = 0; i < 10000; ++i) {
@@ -42,5 +42,4 @@ TEST(SplitterFaults, DigestOfTenThousandTinyParts) {
     EXPECT_EQ("Account1\\inbox.box\\00000001", moves[0].first);
     EXPECT_EQ("Account1\\trash.box", moves[0].second);
     std::printf("10,000 parts split in %lu ms\n", static_cast<unsigned long>(elapsed));
-    faults::RemoveTree(mailbox.substr(0, mailbox.size() - 1));
 }

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "AnsiText.h"
-#include "FrameFakeHost.h"
+#include "FakeHost.h"
 #include "SelectiveReceive.h"
 #include "SplitQueue.h"
 
@@ -84,21 +84,21 @@ public:
 
 class FolderMenuTest : public ::testing::Test {
 protected:
-    FrameFakeHost host;
+    FakeHost host;
 };
 
 TEST_F(FolderMenuTest, MenuBarGetsItemAndSeparatorBeforeTheReceiveCommand) {
     MenuBar menu;
     EXPECT_TRUE(frame::FolderInitMenu(kWindow, menu.bar, kMenuKindMenuBar));
 
-    ASSERT_EQ(1u, FrameFakeHost::registrations.size());
-    EXPECT_EQ(RunSelectiveReceive, FrameFakeHost::registrations[0].callback);
-    EXPECT_EQ(0, FrameFakeHost::registrations[0].value);
+    ASSERT_EQ(1u, FakeHost::CallsOf("RegistCallback").size());
+    EXPECT_EQ(RunSelectiveReceive, FakeHost::CallsOf("RegistCallback")[0].callback);
+    EXPECT_EQ(0, FakeHost::CallsOf("RegistCallback")[0].value);
 
     std::vector<MenuItem> items = ReadMenu(menu.Receive());
     ASSERT_EQ(5u, items.size());
     EXPECT_EQ(200u, items[0].id);
-    EXPECT_EQ(static_cast<UINT>(FrameFakeHost::kFirstCommandId), items[1].id);
+    EXPECT_EQ(static_cast<UINT>(FakeHost::kFirstCommandId), items[1].id);
     EXPECT_EQ(static_cast<UINT>(MFT_STRING), items[1].type);
     EXPECT_EQ(std::string(kSelectiveReceiveBytes), items[1].text);
     EXPECT_EQ(static_cast<UINT>(MFT_SEPARATOR), items[2].type & MFT_SEPARATOR);
@@ -114,10 +114,10 @@ TEST_F(FolderMenuTest, MenuBarTwiceGivesTwoItemsAndTwoSeparators) {
     EXPECT_TRUE(frame::FolderInitMenu(kWindow, menu.bar, kMenuKindMenuBar));
     EXPECT_TRUE(frame::FolderInitMenu(kWindow, menu.bar, kMenuKindMenuBar));
 
-    ASSERT_EQ(2u, FrameFakeHost::registrations.size());
+    ASSERT_EQ(2u, FakeHost::CallsOf("RegistCallback").size());
     std::vector<MenuItem> items = ReadMenu(menu.Receive());
     ASSERT_EQ(7u, items.size());
-    const UINT firstId = static_cast<UINT>(FrameFakeHost::kFirstCommandId);
+    const UINT firstId = static_cast<UINT>(FakeHost::kFirstCommandId);
     EXPECT_EQ(firstId, items[1].id);
     EXPECT_EQ(std::string(kSelectiveReceiveBytes), items[1].text);
     EXPECT_TRUE(items[2].type & MFT_SEPARATOR);
@@ -131,21 +131,21 @@ TEST_F(FolderMenuTest, MenuBarWithoutThirdSubmenuRegistersNothing) {
     for (int entries = 0; entries <= 2; ++entries) {
         MenuBar menu(entries);
         EXPECT_FALSE(frame::FolderInitMenu(kWindow, menu.bar, kMenuKindMenuBar)) << entries << " entries";
-        EXPECT_TRUE(FrameFakeHost::registrations.empty()) << entries << " entries";
+        EXPECT_TRUE(FakeHost::CallsOf("RegistCallback").empty()) << entries << " entries";
         EXPECT_EQ(entries, GetMenuItemCount(menu.bar));
     }
     // Position 2 holds a plain command, not a submenu.
     MenuBar menu(2);
     AppendItem(menu.bar, 500, "command");
     EXPECT_FALSE(frame::FolderInitMenu(kWindow, menu.bar, kMenuKindMenuBar));
-    EXPECT_TRUE(FrameFakeHost::registrations.empty());
+    EXPECT_TRUE(FakeHost::CallsOf("RegistCallback").empty());
 }
 
 TEST_F(FolderMenuTest, MenuBarWithoutReceiveCommandRegistersButInsertsNothing) {
     MenuBar menu;
     ASSERT_TRUE(DeleteMenu(menu.Receive(), kHostReceiveCommand, MF_BYCOMMAND));
     EXPECT_FALSE(frame::FolderInitMenu(kWindow, menu.bar, kMenuKindMenuBar));
-    EXPECT_EQ(1u, FrameFakeHost::registrations.size());
+    EXPECT_EQ(1u, FakeHost::CallsOf("RegistCallback").size());
     EXPECT_EQ(2, GetMenuItemCount(menu.Receive()));
 }
 
@@ -184,30 +184,29 @@ TEST_F(FolderMenuTest, FolderMenuOffersDigestSplitOnlyInTheInbox) {
         {overlong.c_str(), false},  // does not fit the 260-byte copy
     };
     for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
-        FrameFakeHost::registrations.clear();
-        FrameFakeHost::folderWindows.clear();
-        FrameFakeHost::currentFolder = cases[i].folder;
+        FakeHost::calls.clear();
+        FakeHost::currentFolder = cases[i].folder;
         HMENU menu = CreateFolderMenu();
 
         const BOOL result = frame::FolderInitMenu(kWindow, menu, kMenuKindFolderMenu);
 
-        ASSERT_EQ(1u, FrameFakeHost::folderWindows.size()) << "case " << i;
-        EXPECT_EQ(kWindow, FrameFakeHost::folderWindows[0]) << "case " << i;
+        ASSERT_EQ(1u, FakeHost::WindowsOf("GetCurrentFolder").size()) << "case " << i;
+        EXPECT_EQ(kWindow, FakeHost::WindowsOf("GetCurrentFolder")[0]) << "case " << i;
         std::vector<MenuItem> items = ReadMenu(menu);
         if (cases[i].offered) {
             EXPECT_TRUE(result) << "case " << i;
-            ASSERT_EQ(1u, FrameFakeHost::registrations.size()) << "case " << i;
-            EXPECT_EQ(DigestSplitCommand, FrameFakeHost::registrations[0].callback) << "case " << i;
-            EXPECT_EQ(reinterpret_cast<LPARAM>(menu), FrameFakeHost::registrations[0].value) << "case " << i;
+            ASSERT_EQ(1u, FakeHost::CallsOf("RegistCallback").size()) << "case " << i;
+            EXPECT_EQ(DigestSplitCommand, FakeHost::CallsOf("RegistCallback")[0].callback) << "case " << i;
+            EXPECT_EQ(reinterpret_cast<LPARAM>(menu), FakeHost::CallsOf("RegistCallback")[0].value) << "case " << i;
             // One item before command 1, no separator.
             ASSERT_EQ(3u, items.size()) << "case " << i;
-            EXPECT_EQ(static_cast<UINT>(FrameFakeHost::kFirstCommandId), items[0].id) << "case " << i;
+            EXPECT_EQ(static_cast<UINT>(FakeHost::kFirstCommandId), items[0].id) << "case " << i;
             EXPECT_EQ(static_cast<UINT>(MFT_STRING), items[0].type) << "case " << i;
             EXPECT_EQ(std::string(kDigestSplitBytes), items[0].text) << "case " << i;
             EXPECT_EQ(kFolderMenuAnchorCommand, items[1].id) << "case " << i;
         } else {
             EXPECT_FALSE(result) << "case " << i;
-            EXPECT_TRUE(FrameFakeHost::registrations.empty()) << "case " << i;
+            EXPECT_TRUE(FakeHost::CallsOf("RegistCallback").empty()) << "case " << i;
             EXPECT_EQ(2u, items.size()) << "case " << i;
         }
         DestroyMenu(menu);
@@ -217,7 +216,7 @@ TEST_F(FolderMenuTest, FolderMenuOffersDigestSplitOnlyInTheInbox) {
 TEST_F(FolderMenuTest, FolderMenuWithoutCommandOneRegistersButShowsNothing) {
     HMENU menu = CreateFolderMenu(false);
     EXPECT_FALSE(frame::FolderInitMenu(kWindow, menu, kMenuKindFolderMenu));
-    EXPECT_EQ(1u, FrameFakeHost::registrations.size());
+    EXPECT_EQ(1u, FakeHost::CallsOf("RegistCallback").size());
     EXPECT_EQ(1, GetMenuItemCount(menu));
     DestroyMenu(menu);
 }
@@ -229,8 +228,8 @@ TEST_F(FolderMenuTest, OtherKindsDoNothing) {
         HMENU folderMenu = CreateFolderMenu();
         EXPECT_FALSE(frame::FolderInitMenu(kWindow, bar.bar, kind)) << "kind " << kind;
         EXPECT_FALSE(frame::FolderInitMenu(kWindow, folderMenu, kind)) << "kind " << kind;
-        EXPECT_TRUE(FrameFakeHost::registrations.empty()) << "kind " << kind;
-        EXPECT_TRUE(FrameFakeHost::folderWindows.empty()) << "kind " << kind;
+        EXPECT_TRUE(FakeHost::CallsOf("RegistCallback").empty()) << "kind " << kind;
+        EXPECT_TRUE(FakeHost::WindowsOf("GetCurrentFolder").empty()) << "kind " << kind;
         EXPECT_EQ(3, GetMenuItemCount(bar.Receive())) << "kind " << kind;
         EXPECT_EQ(2, GetMenuItemCount(folderMenu)) << "kind " << kind;
         DestroyMenu(folderMenu);

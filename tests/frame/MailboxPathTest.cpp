@@ -7,7 +7,7 @@
 #include <string>
 
 #include "BoundedText.h"
-#include "FrameFakeHost.h"
+#include "FakeHost.h"
 
 namespace {
 
@@ -35,8 +35,8 @@ struct PieceCase {
 };
 
 TEST(BuildMailboxPath, SeparatorsOnlyAfterAGivenPiece) {
-    FrameFakeHost host;
-    FrameFakeHost::mailbox = "C:\\Mail\\";
+    FakeHost host;
+    FakeHost::mailbox = "C:\\Mail\\";
     const PieceCase cases[] = {
         {nullptr, nullptr, nullptr, nullptr, "C:\\Mail\\"},
         {"a", nullptr, nullptr, nullptr, "C:\\Mail\\a"},
@@ -70,14 +70,14 @@ TEST(BuildMailboxPath, SeparatorsOnlyAfterAGivenPiece) {
 }
 
 TEST(BuildMailboxPath, NullBufferDoesNothing) {
-    FrameFakeHost host;
+    FakeHost host;
     EXPECT_EQ(nullptr, BuildMailboxPath(nullptr, "Pikuno.ini", "b", "c", "d"));
-    EXPECT_EQ(0, FrameFakeHost::mailboxCalls);
+    EXPECT_EQ(0, FakeHost::mailboxCalls);
 }
 
 // A path that does not fit is refused whole: a cut path would name another file.
 TEST(BuildMailboxPath, OverlongPathsAreRefusedWithinTheBuffer) {
-    FrameFakeHost host;
+    FakeHost host;
     const std::string mailbox = "C:\\" + std::string(246, 'm') + "\\";  // 250 bytes
     const std::string longPiece(300, 'x');
     struct LengthCase {
@@ -103,7 +103,7 @@ TEST(BuildMailboxPath, OverlongPathsAreRefusedWithinTheBuffer) {
     };
     for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
         const LengthCase& c = cases[i];
-        FrameFakeHost::mailbox = c.mailbox;
+        FakeHost::mailbox = c.mailbox;
         GuardedPath path;
         char* result = BuildMailboxPath(path.bytes, c.piece1, c.piece2, c.piece3, c.piece4);
         EXPECT_TRUE(path.GuardIntact()) << "case " << i;

@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include "FrameFakeHost.h"
-#include "FrameTempDir.h"
+#include "FakeHost.h"
 #include "Retrieval.h"
 #include "SelectiveReceive.h"
 #include "SplitQueue.h"
+#include "TempFolder.h"
 #include "UidlList.h"
 
 namespace {
@@ -16,9 +16,9 @@ TEST(RetrievalAtLoad, RecFilterBeforeStartUpQueuesNothing) {
     const DigestSettings& settings = gSplitQueue.GetSettings();
     ASSERT_EQ(0, settings.Divide | settings.MultipartMixed | settings.MultipartDigest | settings.DelType |
                      settings.Mark | settings.Midoku | settings.AskDelete);
-    FrameFakeHost host;
-    FrameTempDir mailbox;
-    FrameFakeHost::mailbox = mailbox.Path();
+    FakeHost host;
+    TempFolder mailbox;
+    FakeHost::mailbox = mailbox.Path();
     ASSERT_TRUE(mailbox.WriteFile("Pikuno.ini", "[Digest]\r\nDivide=1\r\n"));
     gUidlList.Add("set-aside");
     gDeleteOnServer = 1;

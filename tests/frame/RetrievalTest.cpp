@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "DialUp.h"
-#include "FrameFakeHost.h"
-#include "FrameTempDir.h"
+#include "FakeHost.h"
 #include "Lifecycle.h"
 #include "SelectiveReceive.h"
 #include "SplitQueue.h"
+#include "TempFolder.h"
 #include "UidlList.h"
 
 namespace {
@@ -28,7 +28,7 @@ void ResetRetrievalState() {
 class RetrievalTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        FrameFakeHost::mailbox = mailbox.Path();
+        FakeHost::mailbox = mailbox.Path();
         SetDivide(0);
         ResetRetrievalState();
     }
@@ -48,8 +48,8 @@ protected:
         }
     }
 
-    FrameFakeHost host;
-    FrameTempDir mailbox;
+    FakeHost host;
+    TempFolder mailbox;
 };
 
 struct FilterCase {
@@ -110,7 +110,7 @@ TEST_F(RetrievalTest, EndRetrievalResetsEverything) {
         {true, 0, 0, 0},
     };
     SetDivide(1);
-    FrameTempDir dir;
+    TempFolder dir;
     for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
         ResetRetrievalState();
         SetAside(cases[i].uidlCount);
@@ -143,8 +143,7 @@ TEST_F(RetrievalTest, EndRetrievalResetsEverything) {
 TEST_F(RetrievalTest, EndRetrievalSplitsWhatTheRetrievalQueued) {
     ASSERT_TRUE(mailbox.WriteFile("Pikuno.ini", "[Digest]\r\nDivide=1\r\nDelType=0\r\n"));
     frame::StartUp(0);
-    mailbox.MakeDir("Account1");
-    mailbox.MakeDir("Account1\\inbox.box");
+    mailbox.MakeFolder("Account1\\inbox.box");
     const std::string digest =
         "From: list@example.com\r\n"
         "Subject: digest\r\n"
@@ -166,9 +165,15 @@ TEST_F(RetrievalTest, EndRetrievalSplitsWhatTheRetrievalQueued) {
 
     frame::EndRetrieval(kWindow);
 
-    EXPECT_EQ((std::vector<std::string>{"Account1\\inbox.box", "Account1\\inbox.box"}), FrameFakeHost::importFolders);
-    EXPECT_EQ(std::vector<std::string>{"Account1\\inbox.box\\00000001 -> Account1\\trash.box"}, FrameFakeHost::moves);
-    EXPECT_TRUE(FrameFakeHost::deletions.empty());
+    const std::vector<HostCall> imports = FakeHost::CallsOf("ImportFile");
+    ASSERT_EQ(2u, imports.size());
+    EXPECT_EQ("Account1\\inbox.box", imports[0].second);
+    EXPECT_EQ("Account1\\inbox.box", imports[1].second);
+    const std::vector<HostCall> moves = FakeHost::CallsOf("MoveMail");
+    ASSERT_EQ(1u, moves.size());
+    EXPECT_EQ("Account1\\inbox.box\\00000001", moves[0].first);
+    EXPECT_EQ("Account1\\trash.box", moves[0].second);
+    EXPECT_TRUE(FakeHost::CallsOf("DeleteMail").empty());
     EXPECT_EQ(0, gSplitQueue.GetCount());
 }
 

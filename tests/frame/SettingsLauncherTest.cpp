@@ -4,10 +4,10 @@
 
 #include <string>
 
-#include "FrameFakeHost.h"
-#include "FrameTempDir.h"
+#include "FakeHost.h"
 #include "Lifecycle.h"
 #include "SplitQueue.h"
+#include "TempFolder.h"
 
 namespace {
 
@@ -63,7 +63,7 @@ protected:
     void TearDown() override { SetCurrentDirectoryA(savedDirectory); }
 
     char savedDirectory[MAX_PATH] = "";
-    FrameFakeHost host;
+    FakeHost host;
 };
 
 TEST_F(SettingsLauncherTest, SearchesThreePlacesAndReloadsOnlyOnOne) {
@@ -79,9 +79,9 @@ TEST_F(SettingsLauncherTest, SearchesThreePlacesAndReloadsOnlyOnOne) {
     };
     for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
         const SetupCase& c = cases[i];
-        FrameTempDir root;
-        root.MakeDir("Plugins");
-        root.MakeDir("Setup");
+        TempFolder root;
+        root.MakeFolder("Plugins");
+        root.MakeFolder("Setup");
         const struct {
             Library library;
             const char* place;
@@ -94,13 +94,13 @@ TEST_F(SettingsLauncherTest, SearchesThreePlacesAndReloadsOnlyOnOne) {
             }
         }
         // The queue holds other settings than the file, so that a reload shows.
-        FrameFakeHost::mailbox = root.Path();
-        FrameFakeHost::account = root.Path() + "Account2\\";
+        FakeHost::mailbox = root.Path();
+        FakeHost::account = root.Path() + "Account2\\";
         ASSERT_TRUE(root.WriteFile("Pikuno.ini", "[Digest]\r\nDivide=0\r\nMark=0\r\n"));
         frame::StartUp(0);
         ASSERT_TRUE(root.WriteFile("Pikuno.ini", "[Digest]\r\nDivide=1\r\nMark=3\r\n"));
         SetEnvironmentVariableA("PIKUNO_FAKE_SETUP_CALL", nullptr);
-        FrameFakeHost::accountWindows.clear();
+        FakeHost::calls.clear();
         // The relative names are resolved against the host's folder.
         ASSERT_TRUE(SetCurrentDirectoryA(root.Path().c_str()));
 
@@ -110,8 +110,8 @@ TEST_F(SettingsLauncherTest, SearchesThreePlacesAndReloadsOnlyOnOne) {
         if (c.loadedFrom) {
             const std::string loaded = root.Path() + c.loadedFrom + "Pikunoset.dll";
             EXPECT_EQ(loaded + "|" + root.Path() + "|" + root.Path() + "Account2\\", LastSetUpCall()) << "case " << i;
-            ASSERT_EQ(1u, FrameFakeHost::accountWindows.size()) << "case " << i;
-            EXPECT_EQ(kWindow, FrameFakeHost::accountWindows[0]) << "case " << i;
+            ASSERT_EQ(1u, FakeHost::WindowsOf("GetAccount").size()) << "case " << i;
+            EXPECT_EQ(kWindow, FakeHost::WindowsOf("GetAccount")[0]) << "case " << i;
         } else {
             EXPECT_EQ("", LastSetUpCall()) << "case " << i;
         }

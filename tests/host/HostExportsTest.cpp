@@ -8,7 +8,7 @@
 #include "HostContext.h"
 #include "HostExports.h"
 #include "HostTimers.h"
-#include "HostTestMailbox.h"
+#include "MailboxFolder.h"
 
 namespace {
 
@@ -18,7 +18,7 @@ protected:
         gHost.Reset();
         box.AddAccount("Account1", "");
         box.AddAccount("Account2", "");
-        ASSERT_TRUE(gHost.store.Open(box.Dir()));
+        ASSERT_TRUE(gHost.store.Open(box.Path()));
         ASSERT_TRUE(gHost.SelectAccount("Account1"));
     }
     void TearDown() override { gHost.Reset(); }
@@ -29,7 +29,7 @@ protected:
         return entry;
     }
 
-    HostTestMailbox box;
+    MailboxFolder box;
     HWND window = reinterpret_cast<HWND>(static_cast<INT_PTR>(0x1234));
 };
 
@@ -46,15 +46,15 @@ LRESULT WINAPI RecordingCallback(HWND window, LPARAM value) {
 }
 
 TEST_F(HostExportsTest, MailboxAndAccountEndInABackslash) {
-    EXPECT_EQ(box.Dir(), std::string(VhxGetMailbox()));
-    EXPECT_EQ(box.Dir() + "Account1\\", std::string(VhxGetAccount(window)));
+    EXPECT_EQ(box.Path(), std::string(VhxGetMailbox()));
+    EXPECT_EQ(box.Path() + "Account1\\", std::string(VhxGetAccount(window)));
     ASSERT_TRUE(gHost.SelectAccount("Account2"));
-    EXPECT_EQ(box.Dir() + "Account2\\", std::string(VhxGetAccount(window)));
-    EXPECT_EQ(box.Dir() + "Account2\\inbox.box", std::string(VhxFolderGetCurrentFolder(window)));
+    EXPECT_EQ(box.Path() + "Account2\\", std::string(VhxGetAccount(window)));
+    EXPECT_EQ(box.Path() + "Account2\\inbox.box", std::string(VhxFolderGetCurrentFolder(window)));
     EXPECT_STREQ("Account2\\inbox.box", VhxGetFolderName(window));
     ASSERT_TRUE(gHost.SelectFolder("Account1\\trash.box"));
-    EXPECT_EQ(box.Dir() + "Account1\\", std::string(VhxGetAccount(window)));
-    EXPECT_EQ(box.Dir() + "Account1\\trash.box", std::string(VhxFolderGetCurrentFolder(window)));
+    EXPECT_EQ(box.Path() + "Account1\\", std::string(VhxGetAccount(window)));
+    EXPECT_EQ(box.Path() + "Account1\\trash.box", std::string(VhxFolderGetCurrentFolder(window)));
     EXPECT_FALSE(gHost.SelectAccount("Account3"));
     EXPECT_FALSE(gHost.SelectFolder("Account1\\none.box"));
 }
@@ -82,13 +82,13 @@ TEST_F(HostExportsTest, RegisteredCommandsGetFreshIdentifiersAndTheirValue) {
 
 TEST_F(HostExportsTest, ImportRecordsMarkAndUnreadWhereTestsReadThem) {
     box.WriteFile("part.tmp", "Subject: part\r\n\r\ntext\r\n");
-    ASSERT_TRUE(VhxImportFile((box.Dir() + "part.tmp").c_str(), "Account2\\inbox.box", 0x40000003));
-    ASSERT_TRUE(VhxImportFile((box.Dir() + "part.tmp").c_str(), "Account2\\inbox.box", 0));
+    ASSERT_TRUE(VhxImportFile((box.Path() + "part.tmp").c_str(), "Account2\\inbox.box", 0x40000003));
+    ASSERT_TRUE(VhxImportFile((box.Path() + "part.tmp").c_str(), "Account2\\inbox.box", 0));
     EXPECT_EQ("00000001\t3\t1\r\n00000002\t0\t0\r\n", box.ReadFile("Account2\\inbox.box\\folder.idx"));
     EXPECT_EQ("Subject: part\r\n\r\ntext\r\n", box.ReadFile("Account2\\inbox.box\\00000002.qnl"));
     EXPECT_TRUE(box.Exists("part.tmp")) << "the caller deletes its file";
-    EXPECT_FALSE(VhxImportFile((box.Dir() + "absent.tmp").c_str(), "Account2\\inbox.box", 0));
-    EXPECT_FALSE(VhxImportFile((box.Dir() + "part.tmp").c_str(), "Account9\\inbox.box", 0));
+    EXPECT_FALSE(VhxImportFile((box.Path() + "absent.tmp").c_str(), "Account2\\inbox.box", 0));
+    EXPECT_FALSE(VhxImportFile((box.Path() + "part.tmp").c_str(), "Account9\\inbox.box", 0));
     EXPECT_FALSE(VhxImportFile(nullptr, "Account2\\inbox.box", 0));
 }
 
@@ -138,7 +138,7 @@ TEST_F(HostExportsTest, MarkAndSave) {
     ASSERT_TRUE(gHost.store.Find(a, &found));
     EXPECT_EQ(2u, found.mark);
     EXPECT_TRUE(found.unread);
-    std::string copy = box.Dir() + "copy.eml";
+    std::string copy = box.Path() + "copy.eml";
     ASSERT_TRUE(VhxSaveMail(window, a.c_str(), copy.c_str(), 0));
     ASSERT_TRUE(VhxSaveMail(window, a.c_str(), copy.c_str(), 1));
     EXPECT_EQ("Subject: s\r\n\r\nbody\r\nSubject: s\r\n\r\nbody\r\n", box.ReadFile("copy.eml"));
@@ -152,7 +152,7 @@ TEST_F(HostExportsTest, ViewShowsTheFirstSelectedMail) {
     ASSERT_TRUE(VhxFolderOpenMail(window, a.c_str(), FALSE));
     EXPECT_STREQ("body\r\n", VhxViewGetText(window));
     EXPECT_STREQ("Subject: s\r\nFrom: x\r\n", VhxViewGetHeader(window));
-    EXPECT_EQ(box.Dir() + a + ".qnl", std::string(VhxViewGetPath(window)));
+    EXPECT_EQ(box.Path() + a + ".qnl", std::string(VhxViewGetPath(window)));
     ASSERT_TRUE(VhxViewSetText(window, "replaced"));
     EXPECT_STREQ("replaced", VhxViewGetText(window));
     EXPECT_EQ("Subject: s\r\nFrom: x\r\n\r\nbody\r\n", box.ReadFile(a + ".qnl")) << "the file is not changed";
@@ -177,7 +177,7 @@ TEST_F(HostExportsTest, HostStateQueries) {
     ASSERT_TRUE(VhxFolderChangePassword(window, "secret"));
     char password[32] = "";
     GetPrivateProfileStringA("Property", "Password", "", password, sizeof password,
-                             (box.Dir() + "Account1\\Account.ini").c_str());
+                             (box.Path() + "Account1\\Account.ini").c_str());
     EXPECT_STREQ("secret", password);
 }
 

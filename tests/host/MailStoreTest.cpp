@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "HostTestMailbox.h"
+#include "MailboxFolder.h"
 #include "MailStore.h"
 #include "UidlFile.h"
 
@@ -11,22 +11,22 @@ protected:
     void SetUp() override {
         box.AddAccount("Account1", "");
         box.AddAccount("Account2", "");
-        ASSERT_TRUE(store.Open(box.Dir()));
+        ASSERT_TRUE(store.Open(box.Path()));
     }
-    HostTestMailbox box;
+    MailboxFolder box;
     MailStore store;
 };
 
 TEST_F(MailStoreTest, OpenAddsTheBackslashAndRefusesMissingDirectories) {
     MailStore other;
-    EXPECT_TRUE(other.Open(box.Dir().substr(0, box.Dir().size() - 1)));
-    EXPECT_EQ(box.Dir(), other.MailboxDir());
-    EXPECT_FALSE(other.Open(box.Dir() + "absent"));
+    EXPECT_TRUE(other.Open(box.Path().substr(0, box.Path().size() - 1)));
+    EXPECT_EQ(box.Path(), other.MailboxDir());
+    EXPECT_FALSE(other.Open(box.Path() + "absent"));
     EXPECT_FALSE(other.Open(""));
 }
 
 TEST_F(MailStoreTest, AccountsAreTheAccountDirectoriesInNameOrder) {
-    CreateDirectoryA((box.Dir() + "Other").c_str(), nullptr);
+    box.MakeFolder("Other");
     box.WriteFile("AccountFile", "not a directory");
     std::vector<std::string> accounts = store.Accounts();
     ASSERT_EQ(2u, accounts.size());
@@ -72,7 +72,8 @@ TEST_F(MailStoreTest, ImportSplitsTheFlagsIntoMarkAndUnread) {
     box.WriteFile("source.eml", "Subject: imported\r\n\r\nbody\r\n");
     for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
         std::string entry;
-        ASSERT_TRUE(store.Import(box.Dir() + "source.eml", "Account2\\inbox.box", cases[i].flags, &entry)) << "case " << i;
+        ASSERT_TRUE(store.Import(box.Path() + "source.eml", "Account2\\inbox.box", cases[i].flags, &entry))
+            << "case " << i;
         MailEntry found;
         ASSERT_TRUE(store.Find(entry, &found)) << "case " << i;
         EXPECT_EQ(cases[i].mark, found.mark) << "case " << i;
@@ -81,7 +82,7 @@ TEST_F(MailStoreTest, ImportSplitsTheFlagsIntoMarkAndUnread) {
         EXPECT_TRUE(store.ReadMail(entry, &bytes));
         EXPECT_EQ("Subject: imported\r\n\r\nbody\r\n", bytes) << "case " << i;
     }
-    EXPECT_FALSE(store.Import(box.Dir() + "absent.eml", "Account2\\inbox.box", 0, nullptr));
+    EXPECT_FALSE(store.Import(box.Path() + "absent.eml", "Account2\\inbox.box", 0, nullptr));
     EXPECT_EQ(4u, store.List("Account2\\inbox.box").size());
 }
 
@@ -140,11 +141,11 @@ TEST_F(MailStoreTest, SetMark) {
 }
 
 TEST(UidlFileTest, ReadsLinesEndingInLfOrCrLf) {
-    HostTestMailbox box;
+    MailboxFolder box;
     box.WriteFile("uidl", "one\ntwo\r\n\nthree");
-    std::set<std::string> uidls = ReadUidlFile(box.Dir() + "uidl");
+    std::set<std::string> uidls = ReadUidlFile(box.Path() + "uidl");
     EXPECT_EQ((std::set<std::string>{"one", "two", "three"}), uidls);
-    EXPECT_TRUE(ReadUidlFile(box.Dir() + "absent").empty());
+    EXPECT_TRUE(ReadUidlFile(box.Path() + "absent").empty());
 }
 
 TEST(UidlFileTest, AppendsLfLinesAndMendsAMissingLastLineEnd) {
@@ -160,21 +161,21 @@ TEST(UidlFileTest, AppendsLfLinesAndMendsAMissingLastLineEnd) {
         {"x\r", "x\r\na\nb\n"},
     };
     for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
-        HostTestMailbox box;
+        MailboxFolder box;
         if (cases[i].before) {
             box.WriteFile("uidl", cases[i].before);
         }
-        ASSERT_TRUE(AppendUidlFile(box.Dir() + "uidl", {"a", "b"})) << "case " << i;
+        ASSERT_TRUE(AppendUidlFile(box.Path() + "uidl", {"a", "b"})) << "case " << i;
         EXPECT_EQ(cases[i].after, box.ReadFile("uidl")) << "case " << i;
         // What was written is read back as whole entries.
-        std::set<std::string> read = ReadUidlFile(box.Dir() + "uidl");
+        std::set<std::string> read = ReadUidlFile(box.Path() + "uidl");
         EXPECT_TRUE(read.count("a") && read.count("b")) << "case " << i;
     }
 }
 
 TEST(UidlFileTest, NothingToAppendLeavesTheFileAlone) {
-    HostTestMailbox box;
-    EXPECT_TRUE(AppendUidlFile(box.Dir() + "uidl", {}));
+    MailboxFolder box;
+    EXPECT_TRUE(AppendUidlFile(box.Path() + "uidl", {}));
     EXPECT_FALSE(box.Exists("uidl"));
 }
 

@@ -7,7 +7,7 @@
 
 #include "HostPop3Server.h"
 #include "HostRunQuenla.h"
-#include "HostTestMailbox.h"
+#include "MailboxFolder.h"
 
 namespace {
 
@@ -57,7 +57,7 @@ protected:
     }
 
     RunResult Run(const std::vector<std::string>& commands) {
-        std::vector<std::string> args = {"--mailbox", box.Dir(), "--plugin", "Pikuno.dll", "--hide"};
+        std::vector<std::string> args = {"--mailbox", box.Path(), "--plugin", "Pikuno.dll", "--hide"};
         for (const std::string& command : commands) {
             args.push_back("--do");
             args.push_back(command);
@@ -65,7 +65,7 @@ protected:
         return RunQuenla(args);
     }
 
-    HostTestMailbox box;
+    MailboxFolder box;
     std::unique_ptr<HostPop3Server> server;
 };
 
@@ -92,7 +92,7 @@ TEST_F(PikunoInHostTest, SelectionDialogTicksDecideWhatTheHostReceives) {
              {"j2", "Subject: hello\r\n\r\ntwo\r\n"},
              {"j3", "From: nobody\r\n\r\nthree\r\n"}},
             1, "FilterType=0\r\nDelete=0\r\n");
-    std::string picture = box.Dir() + "selection.bmp";
+    std::string picture = box.Path() + "selection.bmp";
     RunResult run = Run({"dialog ﾀﾞｲｱﾛｸﾞ tick 2 shot " + picture + " ok", "menu 選択受信", "list"});
     if (SelectiveReceiveMissing(run)) {
         GTEST_SKIP() << "the plug-in's selective receive command does nothing yet";
@@ -131,7 +131,7 @@ TEST_F(PikunoInHostTest, SettingsSheetPagesArePicturedAndTheSheetCancelled) {
         GTEST_SKIP() << "Pikunoset.dll is not built";
     }
     box.AddAccount("Account1", "Title=仕事用\r\n");
-    std::string first = box.Dir() + "page1.bmp", second = box.Dir() + "page2.bmp";
+    std::string first = box.Path() + "page1.bmp", second = box.Path() + "page2.bmp";
     RunResult run = Run({"dialog \"Pikuno 設定\" shot " + first + " page 2 shot " + second + " page 3 cancel", "setup"});
     EXPECT_EQ(1u, run.status) << "page 3 does not exist\n" << run.output;
     EXPECT_TRUE(Contains(run.output, "dialog \"Pikuno 設定\"\n  picture " + first + "\n  page 2\n  picture " + second +
@@ -179,11 +179,11 @@ TEST_F(PikunoInHostTest, FolderCommandSplitsTheSelectedDigest) {
         {"Divide=0\r\n", nullptr, true, false},
     };
     for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
-        HostTestMailbox mailbox;
+        MailboxFolder mailbox;
         mailbox.AddAccount("Account1", "");
         mailbox.WriteFile("Pikuno.ini", std::string("[Digest]\r\n") + cases[i].digestLines);
         mailbox.WriteFile("Account1\\inbox.box\\00000001.qnl", kDigest);
-        std::vector<std::string> args = {"--mailbox", mailbox.Dir(), "--plugin", "Pikuno.dll", "--hide",
+        std::vector<std::string> args = {"--mailbox", mailbox.Path(), "--plugin", "Pikuno.dll", "--hide",
                                          "--do", "select #1"};
         if (cases[i].answer) {
             args.insert(args.end(), {"--do", std::string("box deletemail ") + cases[i].answer});

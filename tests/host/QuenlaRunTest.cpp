@@ -9,7 +9,7 @@
 
 #include "HostPop3Server.h"
 #include "HostRunQuenla.h"
-#include "HostTestMailbox.h"
+#include "MailboxFolder.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ protected:
     RunResult Run(std::vector<std::string> commands, std::vector<std::string> extra = {}) {
         // Hidden folder window: a shown one costs seconds under Wine; dialogs and
         // message boxes still appear.
-        std::vector<std::string> args = {"--mailbox", box.Dir(), "--plugin", "HostProbe.dll", "--hide"};
+        std::vector<std::string> args = {"--mailbox", box.Path(), "--plugin", "HostProbe.dll", "--hide"};
         for (const std::string& command : commands) {
             args.push_back("--do");
             args.push_back(command);
@@ -37,7 +37,7 @@ protected:
 
     std::string ProbeLog() const { return box.ReadFile("probe.log"); }
 
-    HostTestMailbox box;
+    MailboxFolder box;
 };
 
 TEST_F(QuenlaRunTest, ThePlugInExtendsBothMenus) {
@@ -84,7 +84,7 @@ TEST_F(QuenlaRunTest, FailuresEndWithStatusOne) {
 
 TEST_F(QuenlaRunTest, BadCommandLineEndsWithStatusTwo) {
     EXPECT_EQ(2u, RunQuenla({"--bogus"}).status);
-    EXPECT_EQ(2u, RunQuenla({"--mailbox", box.Dir() + "absent", "--do", "list"}).status);
+    EXPECT_EQ(2u, RunQuenla({"--mailbox", box.Path() + "absent", "--do", "list"}).status);
 }
 
 TEST_F(QuenlaRunTest, MessageBoxesAreAnsweredAndReported) {
@@ -100,7 +100,7 @@ TEST_F(QuenlaRunTest, MessageBoxesAreAnsweredAndReported) {
 
 TEST_F(QuenlaRunTest, SelectionDialogIsTickedFromTheDriverThread) {
     box.WriteFile("probe.ini", "[Probe]\r\nItems=3\r\n");
-    std::string picture = box.Dir() + "dialog.bmp";
+    std::string picture = box.Path() + "dialog.bmp";
     RunResult run = Run({"dialog ﾀﾞｲｱﾛｸﾞ tick 1,3 shot " + picture + " ok", "menu プローブ受信",
                          "dialog ﾀﾞｲｱﾛｸﾞ cancel", "menu プローブ受信"});
     EXPECT_EQ(0u, run.status) << run.output;
@@ -108,7 +108,7 @@ TEST_F(QuenlaRunTest, SelectionDialogIsTickedFromTheDriverThread) {
         << run.output;
     EXPECT_TRUE(Contains(run.output, "  ticked item 1\n  ticked item 3\n"));
     std::string log = ProbeLog();
-    EXPECT_TRUE(Contains(log, "command receive value 7 account " + box.Dir() + "Account1\\\r\nticked 1 3\r\n")) << log;
+    EXPECT_TRUE(Contains(log, "command receive value 7 account " + box.Path() + "Account1\\\r\nticked 1 3\r\n")) << log;
     EXPECT_TRUE(Contains(log, "cancelled\r\n"));
     // The plug-in's posted receive command ran after each command, then the end of retrieval.
     EXPECT_EQ(2u, [&] {
@@ -147,7 +147,7 @@ TEST_F(QuenlaRunTest, ReceiveCommandRetrievesThroughThePlugIn) {
     EXPECT_TRUE(Contains(run.output, "filter 1, deleted on server"));
     EXPECT_TRUE(Contains(run.output, "  mail 00000002 mark 0 unread 1 size 40 subject \"two\""));
     std::string log = ProbeLog();
-    EXPECT_TRUE(Contains(log, "recfilter " + box.Dir() + "Account1\\inbox.box\\00000001.qnl size 19 -> 0\r\n")) << log;
+    EXPECT_TRUE(Contains(log, "recfilter " + box.Path() + "Account1\\inbox.box\\00000001.qnl size 19 -> 0\r\n")) << log;
     EXPECT_TRUE(Contains(log, "-> 1\r\nendretrieve\r\n")) << log;
     ASSERT_EQ(2u, server.Messages().size());
     EXPECT_EQ("a1", server.Messages()[0].uidl);
@@ -168,12 +168,12 @@ TEST_F(QuenlaRunTest, FolderCommandImportsAndDisposes) {
         {"keep", nullptr, true, false},
     };
     for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
-        HostTestMailbox mailbox;
+        MailboxFolder mailbox;
         mailbox.AddAccount("Account1", "");
         mailbox.WriteFile("Account1\\inbox.box\\00000001.qnl", "Subject: digest\r\n\r\nparts\r\n");
         mailbox.WriteFile("probe.ini", std::string("[Probe]\r\nImportFlags=1073741827\r\nDispose=") +
                                            cases[i].dispose + "\r\n");
-        std::vector<std::string> args = {"--mailbox", mailbox.Dir(), "--plugin", "HostProbe.dll", "--hide",
+        std::vector<std::string> args = {"--mailbox", mailbox.Path(), "--plugin", "HostProbe.dll", "--hide",
                                          "--do", "select #1"};
         if (cases[i].answer) {
             args.push_back("--do");

@@ -7,7 +7,7 @@
 #include <algorithm>
 
 #include "HostPop3Server.h"
-#include "HostTestMailbox.h"
+#include "MailboxFolder.h"
 #include "MailStore.h"
 #include "Retrieval.h"
 
@@ -35,7 +35,7 @@ protected:
         box.AddAccount("Account1", "POP3Server=127.0.0.1\r\nPOP3Port=" + std::to_string(server->Port()) +
                                        "\r\nAccount=alice\r\nPassword=" + password +
                                        "\r\nNotDelete=" + std::to_string(notDelete) + "\r\n");
-        ASSERT_TRUE(store.Open(box.Dir()));
+        ASSERT_TRUE(store.Open(box.Path()));
     }
 
     RetrievalResult Retrieve(int answer = 0) {
@@ -55,7 +55,7 @@ protected:
         return HostPop3Message{uidl, "Subject: " + subject + "\r\n\r\nbody of " + subject + "\r\n"};
     }
 
-    HostTestMailbox box;
+    MailboxFolder box;
     MailStore store;
     std::unique_ptr<HostPop3Server> server;
     std::vector<std::string> filtered;
@@ -81,8 +81,8 @@ TEST_F(RetrievalTest, KeepingMailSkipsKnownUidlsAndRecordsTheNewOnes) {
     EXPECT_EQ(3u, server->Messages().size());
     // The filter saw each stored mail's full path, in order.
     ASSERT_EQ(2u, filtered.size());
-    EXPECT_EQ(box.Dir() + "Account1\\inbox.box\\00000001.qnl", filtered[0]);
-    EXPECT_EQ(box.Dir() + "Account1\\inbox.box\\00000002.qnl", filtered[1]);
+    EXPECT_EQ(box.Path() + "Account1\\inbox.box\\00000001.qnl", filtered[0]);
+    EXPECT_EQ(box.Path() + "Account1\\inbox.box\\00000002.qnl", filtered[1]);
     // Stored unread, no mark.
     MailEntry entry;
     ASSERT_TRUE(store.Find("Account1\\inbox.box\\00000001", &entry));
@@ -143,7 +143,7 @@ TEST_F(RetrievalTest, UnreachableServer) {
     int port = server->Port();
     server->Stop();
     box.AddAccount("Account1", "POP3Server=127.0.0.1\r\nPOP3Port=" + std::to_string(port) + "\r\nAccount=a\r\n");
-    ASSERT_TRUE(store.Open(box.Dir()));
+    ASSERT_TRUE(store.Open(box.Path()));
     RetrievalResult result = RetrieveAccountMail(store, "Account1", nullptr, 2000);
     EXPECT_FALSE(result.connected);
     EXPECT_FALSE(result.error.empty());
@@ -159,9 +159,9 @@ TEST_F(RetrievalTest, ServerWithoutUidlRetrievesAllAndRecordsNothing) {
 }
 
 TEST(AccountSettingsTest, DefaultsAndHostPassword) {
-    HostTestMailbox box;
+    MailboxFolder box;
     box.AddAccount("Account1", "POP3Server=mail.example.jp\r\nAccount=taro\r\nPassword=p w\r\nNotDelete=1\r\n");
-    AccountSettings settings = ReadAccountSettings(box.Dir() + "Account1\\Account.ini");
+    AccountSettings settings = ReadAccountSettings(box.Path() + "Account1\\Account.ini");
     EXPECT_EQ("mail.example.jp", settings.server);
     EXPECT_EQ(110, settings.port) << "POP3Port absent";
     EXPECT_EQ("taro", settings.user);

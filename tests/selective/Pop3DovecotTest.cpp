@@ -9,11 +9,11 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "FileBytes.h"
 #include "MailboxScan.h"
 #include "WinsockEnvironment.h"
 #include "Pop3ScriptServer.h"
@@ -44,27 +44,16 @@ std::string ServerDir() {
     return dir[0] == '/' ? std::string("Z:") + dir : std::string(dir);
 }
 
-bool ReadFile(const std::string& path, std::string* bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return false;
-    }
-    std::ostringstream out;
-    out << in.rdbuf();
-    *bytes = out.str();
-    return true;
-}
-
 class Pop3Dovecot : public ::testing::Test {
 protected:
     void SetUp() override {
         dir_ = ServerDir();
         ASSERT_FALSE(dir_.empty()) << "PIKUNO_POP3_SERVER (or PIKUNO_POP3_DOVECOT) is not set: run through ctest";
         std::string text;
-        ASSERT_TRUE(ReadFile(dir_ + "/port", &text)) << dir_;
+        ASSERT_TRUE(ReadFileBytes(dir_ + "/port", &text)) << dir_;
         port_ = std::atoi(text.c_str());
         ASSERT_GT(port_, 0);
-        ASSERT_TRUE(ReadFile(dir_ + "/expected.txt", &text));
+        ASSERT_TRUE(ReadFileBytes(dir_ + "/expected.txt", &text));
         std::istringstream lines(text);
         Expected e;
         while (lines >> e.number >> e.size >> e.uidl) {
@@ -117,7 +106,7 @@ TEST_F(Pop3Dovecot, ListAndUidlAgreeWithTheServer) {
 // TOP n 0 of the ISO-2022-JP mail brings its header as stored, with CR LF line ends.
 TEST_F(Pop3Dovecot, TopBringsTheIso2022JpHeader) {
     std::string mail;
-    ASSERT_TRUE(ReadFile(dir_ + "/spool/02-iso2022jp.eml", &mail));
+    ASSERT_TRUE(ReadFileBytes(dir_ + "/spool/02-iso2022jp.eml", &mail));
     std::string header = mail.substr(0, mail.find("\n\n") + 2);
     std::string expected;
     for (char c : header) {

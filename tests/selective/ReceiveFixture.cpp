@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "DialUp.h"
+#include "FileBytes.h"
 #include "HostApi.h"
 #include "HostApiList.h"
 #include "Pop3Session.h"
@@ -52,7 +53,7 @@ void ReceiveFixture::SetUpTestSuite() {
 }
 
 void ReceiveFixture::SetUp() {
-    FrameFakeHost::account = dir_.Path();
+    FakeHost::account = dir_.Path();
     window_ = CreateWindowExA(0, kOwnerClass, "Quenla test window", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200,
                               nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     ASSERT_NE(nullptr, window_);
@@ -91,19 +92,8 @@ void ReceiveFixture::WriteAccount(const AccountIni& a) {
 }
 
 std::string ReceiveFixture::ReadUidl() const {
-    HANDLE file = CreateFileA(UidlPath().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return "<absent>";
-    }
     std::string bytes;
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) {
-        bytes.append(buffer, read);
-    }
-    CloseHandle(file);
-    return bytes;
+    return ReadFileBytes(UidlPath(), &bytes) ? bytes : "<absent>";
 }
 
 int ReceiveFixture::TakeReceiveCommands() {

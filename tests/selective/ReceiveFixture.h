@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "FrameFakeHost.h"
-#include "FrameTempDir.h"
+#include "FakeHost.h"
 #include "Pop3ScriptServer.h"
 #include "RasStandInState.h"
+#include "TempFolder.h"
 
 struct KirvanIni {
     int doFilter = 1;
@@ -75,8 +75,8 @@ protected:
 
     static RasStandInState* Ras() { return rasState_; }
 
-    FrameFakeHost host_;
-    FrameTempDir dir_;
+    FakeHost host_;
+    TempFolder dir_;
     HWND window_ = nullptr;
 
 private:

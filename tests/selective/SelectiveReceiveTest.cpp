@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "DialUp.h"
-#include "FrameFakeHost.h"
+#include "FakeHost.h"
 #include "Pop3Session.h"
 #include "ReceiveFixture.h"
 #include "ReceiveUi.h"
@@ -571,7 +571,7 @@ std::size_t gFailingAccountCall = 0;
 VhxGetAccountFn gRealGetAccount = nullptr;
 LPCSTR WINAPI GetAccountThatRunsOutOfMemory(HWND window) {
     LPCSTR account = gRealGetAccount(window);
-    if (FrameFakeHost::accountWindows.size() == gFailingAccountCall) {
+    if (FakeHost::WindowsOf("GetAccount").size() == gFailingAccountCall) {
         throw std::bad_alloc();
     }
     return account;
@@ -596,7 +596,7 @@ TEST_F(SelectiveReceive, CommandThatRunsOutOfMemoryLeavesTheRetrievalAlone) {
         kirvan.checkSize = 1;
         kirvan.filterSize = 5000;
         kirvan.deleteOnServer = 1;
-        FrameFakeHost::accountWindows.clear();
+        FakeHost::calls.clear();
         gFailingAccountCall = failing;
         gRealGetAccount = gHostApi.VhxGetAccount;
         gHostApi.VhxGetAccount = GetAccountThatRunsOutOfMemory;
@@ -605,7 +605,7 @@ TEST_F(SelectiveReceive, CommandThatRunsOutOfMemoryLeavesTheRetrievalAlone) {
         if (failing == 4) {
             server.Finish();
         }
-        EXPECT_EQ(failing, FrameFakeHost::accountWindows.size()) << "the command went on after the failure";
+        EXPECT_EQ(failing, FakeHost::WindowsOf("GetAccount").size()) << "the command went on after the failure";
         EXPECT_EQ(0, TakeReceiveCommands());
         EXPECT_EQ(0, gUidlList.GetCount());
         EXPECT_EQ(0, gDeleteOnServer);

@@ -11,52 +11,18 @@
 #include <string>
 
 #include "BoundedText.h"
+#include "TempFolder.h"
 
 namespace {
 
 class SettingsFilesTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char temp[MAX_PATH];
-        ASSERT_NE(0u, GetTempPathA(sizeof temp, temp));
-        text::Format(dir_, sizeof dir_, "%spikuno-settings-%lu-%d\\", temp, GetCurrentProcessId(), counter_++);
-        ASSERT_TRUE(CreateDirectoryA(dir_, nullptr)) << dir_;
-    }
-    void TearDown() override {
-        for (const char* name : {"Pikuno.ini", "Kirvan.ini", "Account.ini"}) {
-            DeleteFileA(Path(name).c_str());
-        }
-        RemoveDirectoryA(dir_);
-    }
-    std::string Path(const char* name) const { return std::string(dir_) + name; }
+    std::string Path(const char* name) const { return folder_.Path() + name; }
+    void Write(const char* name, const std::string& bytes) { ASSERT_TRUE(folder_.WriteFile(name, bytes)) << name; }
+    std::string Read(const char* name) const { return folder_.ReadFile(name); }
 
-    void WriteFileBytes(const char* name, const std::string& bytes) {
-        HANDLE file = CreateFileA(Path(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        ASSERT_NE(INVALID_HANDLE_VALUE, file);
-        DWORD written = 0;
-        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-        CloseHandle(file);
-        ASSERT_EQ(bytes.size(), written);
-    }
-    std::string ReadFileBytes(const char* name) {
-        std::string bytes;
-        HANDLE file = CreateFileA(Path(name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE) {
-            return bytes;
-        }
-        char chunk[4096];
-        DWORD got = 0;
-        while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) {
-            bytes.append(chunk, got);
-        }
-        CloseHandle(file);
-        return bytes;
-    }
-
-    char dir_[MAX_PATH];
-    static int counter_;
+    TempFolder folder_;
 };
-int SettingsFilesTest::counter_ = 0;
 
 // Removes the line ends so that the order of sections and keys can be compared
 // whatever line end the profile functions write.
@@ -102,7 +68,7 @@ TEST_F(SettingsFilesTest, MissingFilesGiveTheDefaultsOfEachReader) {
 }
 
 TEST_F(SettingsFilesTest, ReadersDifferOnlyWhereTheKeyIsMissing) {
-    WriteFileBytes("Kirvan.ini", "[Property]\r\nDoFilter=1\r\n");
+    Write("Kirvan.ini", "[Property]\r\nDoFilter=1\r\n");
     FilterSettings plugin = ReadFilterSettings(Path("Kirvan.ini").c_str(), FilterDefaults::Plugin);
     FilterSettings sheet = ReadFilterSettings(Path("Kirvan.ini").c_str(), FilterDefaults::Sheet);
     EXPECT_EQ(1, plugin.DoFilter);
@@ -112,7 +78,7 @@ TEST_F(SettingsFilesTest, ReadersDifferOnlyWhereTheKeyIsMissing) {
     EXPECT_EQ(0, plugin.FilterSize);
     EXPECT_EQ(1000, sheet.FilterSize);
 
-    WriteFileBytes("Kirvan.ini", "[Property]\r\nDelete=0\r\nFilterSize=77\r\n");
+    Write("Kirvan.ini", "[Property]\r\nDelete=0\r\nFilterSize=77\r\n");
     EXPECT_EQ(0, ReadFilterSettings(Path("Kirvan.ini").c_str(), FilterDefaults::Sheet).Delete);
     EXPECT_EQ(77, ReadFilterSettings(Path("Kirvan.ini").c_str(), FilterDefaults::Sheet).FilterSize);
 }
@@ -126,32 +92,32 @@ TEST_F(SettingsFilesTest, NewFilesListSectionsAndKeysInWriteOrder) {
     filter.FilterSize = 5000;
     filter.Delete = 0;
     WriteFilterSettings(Path("Kirvan.ini").c_str(), filter);
-    EXPECT_EQ(
-        "[Server]\npass=secret\n[Property]\nDoFilter=1\nFilterType=1\nCheckSize=1\nFilterSize=5000\nDelete=0\n",
-        Lines(ReadFileBytes("Kirvan.ini")));
+    EXPECT_EQ("[Server]\npass=secret\n[Property]\nDoFilter=1\nFilterType=1\nCheckSize=1\nFilterSize=5000\nDelete=0\n",
+              Lines(Read("Kirvan.ini")));
 
     DigestSettings digest = {1, 0, 1, 2, 5, 0, 3};
     WriteDigestSettings(Path("Pikuno.ini").c_str(), digest);
     EXPECT_EQ("[Digest]\nDivide=1\nMultipartMixed=0\nMultipartDigest=1\nDelType=2\nMark=5\nMidoku=0\nAskDelete=1\n",
-              Lines(ReadFileBytes("Pikuno.ini")));
+              Lines(Read("Pikuno.ini")));
 }
 
 TEST_F(SettingsFilesTest, WriteKeepsOtherLinesAndReplacesKeysWhereTheyStand) {
-    WriteFileBytes("Pikuno.ini",
-                   "; written by hand\r\n"
-                   "[Other]\r\nkeep=this\r\n"
-                   "[Digest]\r\nMark=3\r\nUnknown=x\r\nDivide=0\r\n"
-                   "[Tail]\r\nlast=1\r\n");
+    Write("Pikuno.ini",
+          "; written by hand\r\n"
+          "[Other]\r\nkeep=this\r\n"
+          "[Digest]\r\nMark=3\r\nUnknown=x\r\nDivide=0\r\n"
+          "[Tail]\r\nlast=1\r\n");
     DigestSettings digest = DefaultDigestSettings();
     digest.Divide = 1;
     digest.Mark = 6;
     WriteDigestSettings(Path("Pikuno.ini").c_str(), digest);
-    EXPECT_EQ("; written by hand\n"
-              "[Other]\nkeep=this\n"
-              "[Digest]\nMark=6\nUnknown=x\nDivide=1\nMultipartMixed=1\nMultipartDigest=1\nDelType=0\nMidoku=1\n"
-              "AskDelete=1\n"
-              "[Tail]\nlast=1\n",
-              Lines(ReadFileBytes("Pikuno.ini")));
+    EXPECT_EQ(
+        "; written by hand\n"
+        "[Other]\nkeep=this\n"
+        "[Digest]\nMark=6\nUnknown=x\nDivide=1\nMultipartMixed=1\nMultipartDigest=1\nDelType=0\nMidoku=1\n"
+        "AskDelete=1\n"
+        "[Tail]\nlast=1\n",
+        Lines(Read("Pikuno.ini")));
     DigestSettings back = ReadDigestSettings(Path("Pikuno.ini").c_str());
     EXPECT_EQ(1, back.Divide);
     EXPECT_EQ(6, back.Mark);
@@ -165,13 +131,13 @@ TEST_F(SettingsFilesTest, LongValuesAreWrittenWholeAndReadToTheLimit) {
     // The record's buffer holds only 127 bytes, so the long password goes through
     // the profile function directly, as a hand-edited file would carry it.
     WritePrivateProfileStringA("Server", "pass", password.c_str(), Path("Kirvan.ini").c_str());
-    EXPECT_NE(std::string::npos, ReadFileBytes("Kirvan.ini").find(password));
+    EXPECT_NE(std::string::npos, Read("Kirvan.ini").find(password));
     filter = ReadFilterSettings(Path("Kirvan.ini").c_str(), FilterDefaults::Plugin);
     EXPECT_EQ(password.substr(0, 127), std::string(filter.pass));
 
     std::string title(2000, 't');
     title[1022] = 'E';
-    WriteFileBytes("Account.ini", "[Property]\r\nTitle=" + title + "\r\nAccount=" + std::string(300, 'u') + "\r\n");
+    Write("Account.ini", "[Property]\r\nTitle=" + title + "\r\nAccount=" + std::string(300, 'u') + "\r\n");
     char longValue[kAccountLongValueBufferSize + 16];
     std::memset(longValue, 0xcc, sizeof longValue);
     ReadAccountString(Path("Account.ini").c_str(), "Title", longValue, kAccountLongValueBufferSize);
@@ -184,9 +150,9 @@ TEST_F(SettingsFilesTest, LongValuesAreWrittenWholeAndReadToTheLimit) {
 }
 
 TEST_F(SettingsFilesTest, NamesMatchWithoutCaseAndNumbersAreReadAsTheyStand) {
-    WriteFileBytes("Pikuno.ini",
-                   "[DIGEST]\r\ndivide=1\r\nMULTIPARTMIXED=abc\r\nMultipartDigest=12xyz\r\n"
-                   "DelType=-1\r\nMark=-7\r\nMidoku= 0\r\n");
+    Write("Pikuno.ini",
+          "[DIGEST]\r\ndivide=1\r\nMULTIPARTMIXED=abc\r\nMultipartDigest=12xyz\r\n"
+          "DelType=-1\r\nMark=-7\r\nMidoku= 0\r\n");
     DigestSettings digest = ReadDigestSettings(Path("Pikuno.ini").c_str());
     EXPECT_EQ(1, digest.Divide);
     EXPECT_EQ(0, digest.MultipartMixed);    // not a number: 0, not the default
@@ -198,7 +164,7 @@ TEST_F(SettingsFilesTest, NamesMatchWithoutCaseAndNumbersAreReadAsTheyStand) {
     EXPECT_EQ(0, digest.Midoku);
     EXPECT_EQ(1, digest.AskDelete);  // missing: default
 
-    WriteFileBytes("Account.ini", "[property]\r\nnotdelete=1\r\nPOP3PORT=110\r\nUseRAS=-2\r\n");
+    Write("Account.ini", "[property]\r\nnotdelete=1\r\nPOP3PORT=110\r\nUseRAS=-2\r\n");
     EXPECT_EQ(1, ReadAccountInt(Path("Account.ini").c_str(), "NotDelete"));
     EXPECT_EQ(110, ReadAccountInt(Path("Account.ini").c_str(), "POP3Port"));
     EXPECT_EQ(-2, ReadAccountInt(Path("Account.ini").c_str(), "UseRAS"));
@@ -208,7 +174,7 @@ TEST_F(SettingsFilesTest, ShiftJisValuesRoundTripByteForByte) {
     // "仕事用アカウント" and a password with a 0x5C second byte ("表").
     const char title[] = "\x8e\x64\x8e\x96\x97\x70\x83\x41\x83\x4a\x83\x45\x83\x93\x83\x67";
     const char password[] = "\x95\x5c\x83\x5c\x41";
-    WriteFileBytes("Account.ini", std::string("[Property]\r\nTitle=") + title + "\r\n");
+    Write("Account.ini", std::string("[Property]\r\nTitle=") + title + "\r\n");
     char value[kAccountLongValueBufferSize];
     ReadAccountString(Path("Account.ini").c_str(), "Title", value, sizeof value);
     EXPECT_STREQ(title, value);
@@ -216,7 +182,7 @@ TEST_F(SettingsFilesTest, ShiftJisValuesRoundTripByteForByte) {
     FilterSettings filter = DefaultFilterSettings(FilterDefaults::Sheet);
     text::Copy(filter.pass, sizeof filter.pass, password);
     WriteFilterSettings(Path("Kirvan.ini").c_str(), filter);
-    EXPECT_NE(std::string::npos, ReadFileBytes("Kirvan.ini").find(std::string("pass=") + password + "\r\n"));
+    EXPECT_NE(std::string::npos, Read("Kirvan.ini").find(std::string("pass=") + password + "\r\n"));
     EXPECT_STREQ(password, ReadFilterSettings(Path("Kirvan.ini").c_str(), FilterDefaults::Plugin).pass);
 }
 

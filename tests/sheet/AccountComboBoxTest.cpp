@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "AccountComboBox.h"
-#include "SheetMailbox.h"
+#include "MailboxFolder.h"
 
 namespace {
 
@@ -67,7 +67,7 @@ protected:
         return text;
     }
 
-    SheetMailbox mailbox_;
+    MailboxFolder mailbox_;
     AccountComboBox list_;
     HWND parent_ = nullptr;
     HWND control_ = nullptr;
@@ -79,7 +79,7 @@ TEST_F(AccountComboBoxTest, FillsInSearchOrderAndSelectsByName) {
     for (const char* name : names) {
         mailbox_.AddAccount(name, (std::string("T ") + name).c_str(), "u");
     }
-    mailbox_.WriteText("AccountNotADirectory", "x");
+    mailbox_.WriteFile("AccountNotADirectory", "x");
     mailbox_.AddAccount("Acount", "misspelt", "u");
 
     struct Case {
@@ -89,12 +89,12 @@ TEST_F(AccountComboBoxTest, FillsInSearchOrderAndSelectsByName) {
                  {"AccountZ", nullptr},    {nullptr, nullptr},       {"", nullptr},
                  {"Account_", nullptr}};
     for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
-        list_.Fill(mailbox_.Dir().c_str(), cases[i].current);
+        list_.Fill(mailbox_.Path().c_str(), cases[i].current);
         ASSERT_EQ(4, list_.Count()) << "case " << i;
         EXPECT_EQ(namesBefore_ + 4, AccountComboBox::NamesAlive()) << "case " << i << ": refilling frees the old names";
         std::vector<std::string> order;
         WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA((mailbox_.Dir() + "Account*").c_str(), &found);
+        HANDLE search = FindFirstFileA((mailbox_.Path() + "Account*").c_str(), &found);
         ASSERT_NE(INVALID_HANDLE_VALUE, search);
         do {
             if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
@@ -125,7 +125,7 @@ TEST_F(AccountComboBoxTest, FillsInSearchOrderAndSelectsByName) {
 TEST_F(AccountComboBoxTest, EmptyAndMissingMailboxes) {
     struct Case {
         std::string mailbox;
-    } cases[] = {{mailbox_.Dir()}, {mailbox_.Dir() + "missing\\"}, {""}};
+    } cases[] = {{mailbox_.Path()}, {mailbox_.Path() + "missing\\"}, {""}};
     for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
         list_.Fill(cases[i].mailbox.c_str(), "Account1");
         EXPECT_EQ(0, list_.Count()) << "case " << i;
@@ -140,7 +140,7 @@ TEST_F(AccountComboBoxTest, NamesAreFreedWhenItemsGo) {
     for (int i = 0; i < 5; ++i) {
         mailbox_.AddAccount("Account" + std::to_string(i), "t", "u");
     }
-    list_.Fill(mailbox_.Dir().c_str(), nullptr);
+    list_.Fill(mailbox_.Path().c_str(), nullptr);
     ASSERT_EQ(namesBefore_ + 5, AccountComboBox::NamesAlive());
 
     // One item deleted by the control's own message.
@@ -153,13 +153,13 @@ TEST_F(AccountComboBoxTest, NamesAreFreedWhenItemsGo) {
     list_.Clear();
     EXPECT_EQ(0, list_.Count());
     EXPECT_EQ(namesBefore_, AccountComboBox::NamesAlive());
-    list_.Fill(mailbox_.Dir().c_str(), nullptr);
+    list_.Fill(mailbox_.Path().c_str(), nullptr);
     SendMessageA(control_, CB_RESETCONTENT, 0, 0);
     EXPECT_EQ(0, list_.Count());
     EXPECT_EQ(namesBefore_, AccountComboBox::NamesAlive());
 
     // Destroyed with its items still in it.
-    list_.Fill(mailbox_.Dir().c_str(), nullptr);
+    list_.Fill(mailbox_.Path().c_str(), nullptr);
     ASSERT_EQ(namesBefore_ + 5, AccountComboBox::NamesAlive());
     DestroyWindow(parent_);
     parent_ = nullptr;
@@ -170,7 +170,7 @@ TEST_F(AccountComboBoxTest, TracksTheSelection) {
     for (int i = 0; i < 3; ++i) {
         mailbox_.AddAccount("Account" + std::to_string(i), "t", "u");
     }
-    list_.Fill(mailbox_.Dir().c_str(), nullptr);
+    list_.Fill(mailbox_.Path().c_str(), nullptr);
     gSelectionChanges = 0;
     SendMessageA(control_, CB_SETCURSEL, 2, 0);
     SendMessageA(parent_, WM_COMMAND, MAKEWPARAM(1102, CBN_SELCHANGE), reinterpret_cast<LPARAM>(control_));

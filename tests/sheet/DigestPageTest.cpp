@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include "MailboxFolder.h"
 #include "PikunosetResources.h"
-#include "SheetMailbox.h"
 #include "SheetTestDriver.h"
 
 namespace {
@@ -31,7 +31,7 @@ std::vector<std::string> DigestLines(int divide, int mixed, int digest, int delT
 
 class DigestPageTest : public ::testing::Test {
 protected:
-    void Open() { ASSERT_TRUE(driver_.Start(mailbox_.Dir().c_str(), "")) << driver_.Seen(); }
+    void Open() { ASSERT_TRUE(driver_.Start(mailbox_.Path().c_str(), "")) << driver_.Seen(); }
     bool Checked(int id) const { return driver_.IsChecked(0, id); }
     bool Enabled(int id) const { return driver_.IsEnabled(0, id); }
     void Click(int id) const { driver_.Click(0, id); }
@@ -40,7 +40,7 @@ protected:
         return driver_.WaitResult();
     }
 
-    SheetMailbox mailbox_;
+    MailboxFolder mailbox_;
     SheetTestDriver driver_;
 };
 
@@ -236,10 +236,10 @@ TEST(DigestPageFile, ValuesFromTheFileAndBack) {
     };
     const int disposal[] = {IDC_DEL_TRASH, IDC_DEL_DELETE, IDC_DEL_KEEP};
     for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
-        SheetMailbox mailbox;
-        mailbox.WriteText("Pikuno.ini", cases[i].file);
+        MailboxFolder mailbox;
+        mailbox.WriteFile("Pikuno.ini", cases[i].file);
         SheetTestDriver driver;
-        ASSERT_TRUE(driver.Start(mailbox.Dir().c_str(), "")) << "case " << i << "\n" << driver.Seen();
+        ASSERT_TRUE(driver.Start(mailbox.Path().c_str(), "")) << "case " << i << "\n" << driver.Seen();
         for (int k = 0; k < 3; ++k) {
             EXPECT_EQ(k == cases[i].disposalChecked, driver.IsChecked(0, disposal[k])) << "case " << i << " disposal " << k;
         }
@@ -274,13 +274,13 @@ TEST_F(DigestPageTest, OkWithoutAChangeWritesAllSevenKeysInOrder) {
 
 TEST_F(DigestPageTest, CancelLeavesTheFileAlone) {
     const std::string original = "[Digest]\r\nDivide=1\r\nMark=2\r\n";
-    mailbox_.WriteText("Pikuno.ini", original);
+    mailbox_.WriteFile("Pikuno.ini", original);
     Open();
     Click(IDC_DIVIDE);
     Click(IDC_MARK5);
     driver_.PressCancel();
     EXPECT_EQ(2, driver_.WaitResult());
-    EXPECT_EQ(original, mailbox_.ReadText("Pikuno.ini"));
+    EXPECT_EQ(original, mailbox_.ReadFile("Pikuno.ini"));
 }
 
 TEST_F(DigestPageTest, ComingBackShowsTheFieldsWithoutReadingAgain) {
@@ -290,7 +290,7 @@ TEST_F(DigestPageTest, ComingBackShowsTheFieldsWithoutReadingAgain) {
     Click(IDC_MARK6);
     ASSERT_TRUE(driver_.SelectPage(1));
     // A file changed behind the sheet is not read again.
-    mailbox_.WriteText("Pikuno.ini", "[Digest]\r\nDivide=0\r\nMark=1\r\n");
+    mailbox_.WriteFile("Pikuno.ini", "[Digest]\r\nDivide=0\r\nMark=1\r\n");
     ASSERT_TRUE(driver_.SelectPage(0));
     EXPECT_TRUE(Checked(IDC_DIVIDE));
     EXPECT_TRUE(Checked(IDC_MARK6));

@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include "MailboxFolder.h"
 #include "PikunosetResources.h"
-#include "SheetMailbox.h"
 #include "SheetTestDriver.h"
 
 namespace {
@@ -50,7 +50,7 @@ class FilterPageTest : public ::testing::Test {
 protected:
     // Opens the sheet and goes to the filter page.
     void Open(const std::string& accountPath = "") {
-        ASSERT_TRUE(driver_.Start(mailbox_.Dir().c_str(), accountPath.c_str())) << driver_.Seen();
+        ASSERT_TRUE(driver_.Start(mailbox_.Path().c_str(), accountPath.c_str())) << driver_.Seen();
         ASSERT_TRUE(driver_.SelectPage(1));
     }
     HWND List() const { return driver_.Control(1, IDC_ACCOUNT_LIST); }
@@ -120,7 +120,7 @@ protected:
         EXPECT_EQ(static_cast<DWORD>(GetWindowTextLengthA(field)), end) << what << ": the whole text is selected";
     }
 
-    SheetMailbox mailbox_;
+    MailboxFolder mailbox_;
     SheetTestDriver driver_;
 };
 
@@ -129,10 +129,10 @@ TEST_F(FilterPageTest, ListsTheAccountDirectoriesInSearchOrder) {
     mailbox_.AddAccount("AccountB", "Home", "bob");
     mailbox_.AddAccount("Account3", nullptr, nullptr);  // no Account.ini at all
     mailbox_.AddAccount("Other", "Not an account", "x");
-    mailbox_.WriteText("AccountFile", "a file named like an account");
+    mailbox_.WriteFile("AccountFile", "a file named like an account");
     Open();
 
-    std::vector<std::string> expected = AccountsInSearchOrder(mailbox_.Dir());
+    std::vector<std::string> expected = AccountsInSearchOrder(mailbox_.Path());
     ASSERT_EQ(3u, expected.size());
     ASSERT_EQ(3, ItemCount());
     for (int i = 0; i < 3; ++i) {
@@ -172,21 +172,21 @@ TEST(FilterPageSelection, FirstSelectedAccount) {
         {"C:\\elsewhere\\Accountb\\", "AccountB"},  // only the last component counts
     };
     for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
-        SheetMailbox mailbox;
+        MailboxFolder mailbox;
         mailbox.AddAccount("Account1", "One", "a");
         mailbox.AddAccount("AccountB", "Bee", "b");
         mailbox.AddAccount("Account3", "Three", "c");
         std::string path = cases[i].accountPath;
         size_t at = path.find("%s");
         if (at != std::string::npos) {
-            path.replace(at, 2, mailbox.Dir());
+            path.replace(at, 2, mailbox.Path());
         }
         SheetTestDriver driver;
-        ASSERT_TRUE(driver.Start(mailbox.Dir().c_str(), path.c_str())) << "case " << i << "\n" << driver.Seen();
+        ASSERT_TRUE(driver.Start(mailbox.Path().c_str(), path.c_str())) << "case " << i << "\n" << driver.Seen();
         ASSERT_TRUE(driver.SelectPage(1)) << "case " << i;
         HWND list = driver.Control(1, IDC_ACCOUNT_LIST);
         int selected = static_cast<int>(SendMessageA(list, CB_GETCURSEL, 0, 0));
-        std::string expected = cases[i].selected ? cases[i].selected : AccountsInSearchOrder(mailbox.Dir())[0];
+        std::string expected = cases[i].selected ? cases[i].selected : AccountsInSearchOrder(mailbox.Path())[0];
         COMBOBOXEXITEMA item = {};
         item.mask = CBEIF_LPARAM;
         item.iItem = selected;
@@ -202,11 +202,11 @@ TEST(FilterPageSelection, FirstSelectedAccount) {
 
 TEST_F(FilterPageTest, ShowsTheAccountAndNeverWritesTheUserName) {
     mailbox_.AddAccount("Account1", "Home", "alice");
-    mailbox_.WriteText("Account1\\Kirvan.ini",
+    mailbox_.WriteFile("Account1\\Kirvan.ini",
                        "[Server]\r\npass=p@ss word\r\n[Property]\r\nDoFilter=1\r\nFilterType=1\r\nCheckSize=1\r\n"
                        "FilterSize=2048\r\n");
-    const std::string accountIni = mailbox_.ReadText("Account1\\Account.ini");
-    Open(mailbox_.Dir() + "Account1\\");
+    const std::string accountIni = mailbox_.ReadFile("Account1\\Account.ini");
+    Open(mailbox_.Path() + "Account1\\");
 
     EXPECT_EQ("alice", Text(IDC_USER_NAME));
     EXPECT_NE(0, GetWindowLongPtrA(driver_.Control(1, IDC_USER_NAME), GWL_STYLE) & ES_READONLY);
@@ -224,8 +224,8 @@ TEST_F(FilterPageTest, ShowsTheAccountAndNeverWritesTheUserName) {
     driver_.PressOk();
     EXPECT_EQ(1, driver_.WaitResult());
     EXPECT_EQ(KirvanLines("p@ss word", 1, 1, 1, 2048, 1), mailbox_.Lines("Account1\\Kirvan.ini"));
-    EXPECT_EQ(accountIni, mailbox_.ReadText("Account1\\Account.ini"));
-    EXPECT_EQ(std::string::npos, mailbox_.ReadText("Pikuno.ini").find("mallory"));
+    EXPECT_EQ(accountIni, mailbox_.ReadFile("Account1\\Account.ini"));
+    EXPECT_EQ(std::string::npos, mailbox_.ReadFile("Pikuno.ini").find("mallory"));
 }
 
 TEST_F(FilterPageTest, LabelsAndTheirPlaces) {
@@ -280,7 +280,7 @@ TEST_F(FilterPageTest, EnablingForEveryCombination) {
     for (int combination = 0; combination < 8; ++combination) {
         std::string name = "Account" + std::to_string(combination);
         mailbox_.AddAccount(name, name.c_str(), "user");
-        mailbox_.WriteText(name + "\\Kirvan.ini", "[Property]\r\nDoFilter=" + std::to_string(combination & 1) +
+        mailbox_.WriteFile(name + "\\Kirvan.ini", "[Property]\r\nDoFilter=" + std::to_string(combination & 1) +
                                                       "\r\nFilterType=" + std::to_string((combination >> 1) & 1) +
                                                       "\r\nCheckSize=" + std::to_string((combination >> 2) & 1) +
                                                       "\r\n");
@@ -385,7 +385,7 @@ TEST_F(FilterPageTest, ComingBackShowsWhatWasTyped) {
     Click(IDC_DO_FILTER);
     driver_.SetText(1, IDC_PASSWORD, "typed");
     ASSERT_TRUE(driver_.SelectPage(0));
-    mailbox_.WriteText("Account1\\Kirvan.ini", "[Server]\r\npass=other\r\n");
+    mailbox_.WriteFile("Account1\\Kirvan.ini", "[Server]\r\npass=other\r\n");
     ASSERT_TRUE(driver_.SelectPage(1));
     EXPECT_EQ("typed", Text(IDC_PASSWORD));
     EXPECT_TRUE(Checked(IDC_DO_FILTER));
@@ -427,8 +427,8 @@ TEST_F(FilterPageTest, RefusedSizeStillSavesTheAccountLeftAsFarAsTaken) {
     // comes before the size, was taken and saved.
     const char* file = "[Server]\r\npass=old\r\n[Property]\r\nDoFilter=2\r\nFilterType=1\r\n"
                        "CheckSize=1\r\nFilterSize=300\r\nDelete=0\r\n";
-    mailbox_.WriteText("Account1\\Kirvan.ini", file);
-    mailbox_.WriteText("Account2\\Kirvan.ini", file);
+    mailbox_.WriteFile("Account1\\Kirvan.ini", file);
+    mailbox_.WriteFile("Account2\\Kirvan.ini", file);
     Open();
     std::string left = ItemName(0);
     driver_.SetText(1, IDC_PASSWORD, "new");      // after the size: not taken
@@ -445,7 +445,7 @@ TEST_F(FilterPageTest, RefusedSizeStillSavesTheAccountLeftAsFarAsTaken) {
 
 TEST_F(FilterPageTest, RefusedSizeOnAClickStillRefreshesTheEnabling) {
     mailbox_.AddAccount("Account1", "One", "a");
-    mailbox_.WriteText("Account1\\Kirvan.ini", "[Property]\r\nDoFilter=1\r\nFilterType=1\r\nCheckSize=1\r\n");
+    mailbox_.WriteFile("Account1\\Kirvan.ini", "[Property]\r\nDoFilter=1\r\nFilterType=1\r\nCheckSize=1\r\n");
     Open();
     driver_.SetText(1, IDC_FILTER_SIZE, "");
     // The switch comes before the size: taken, so the page follows it.
@@ -488,7 +488,7 @@ TEST_F(FilterPageTest, SpinStepsFrom1000To1001) {
 
 TEST_F(FilterPageTest, OutOfRangeValuesFromTheFile) {
     mailbox_.AddAccount("Account1", "One", "a");
-    mailbox_.WriteText("Account1\\Kirvan.ini",
+    mailbox_.WriteFile("Account1\\Kirvan.ini",
                        "[Property]\r\nDoFilter=2\r\nFilterType=7\r\nCheckSize=3\r\nFilterSize=-5\r\nDelete=-1\r\n");
     Open();
     EXPECT_TRUE(Checked(IDC_DO_FILTER));

@@ -7,8 +7,8 @@
 #include <gtest/gtest.h>
 
 #include "AnsiText.h"
+#include "MailboxFolder.h"
 #include "PikunosetResources.h"
-#include "SheetMailbox.h"
 #include "SheetTestDriver.h"
 
 namespace {
@@ -31,9 +31,9 @@ TEST(SetUp, ResultForEachWayOfClosing) {
         int expected;
     } cases[] = {{Close::Ok, 1}, {Close::Cancel, 2}, {Close::CloseBox, 2}};
     for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
-        SheetMailbox mailbox;
+        MailboxFolder mailbox;
         SheetTestDriver driver;
-        ASSERT_TRUE(driver.Start(mailbox.Dir().c_str(), "")) << "case " << i << "\n" << driver.Seen();
+        ASSERT_TRUE(driver.Start(mailbox.Path().c_str(), "")) << "case " << i << "\n" << driver.Seen();
         switch (cases[i].close) {
         case Close::Ok: driver.PressOk(); break;
         case Close::Cancel: driver.PressCancel(); break;
@@ -45,10 +45,10 @@ TEST(SetUp, ResultForEachWayOfClosing) {
 }
 
 TEST(SetUp, SheetLooksAsDescribed) {
-    SheetMailbox mailbox;
+    MailboxFolder mailbox;
     mailbox.AddAccount("Account1", "Home", "alice");
     SheetTestDriver driver;
-    ASSERT_TRUE(driver.Start(mailbox.Dir().c_str(), (mailbox.Dir() + "Account1\\").c_str())) << driver.Seen();
+    ASSERT_TRUE(driver.Start(mailbox.Path().c_str(), (mailbox.Path() + "Account1\\").c_str())) << driver.Seen();
     HWND sheet = driver.Sheet();
 
     // Owned by the window that was active on the calling thread, which is disabled

@@ -12,9 +12,10 @@
 
 #include <gtest/gtest.h>
 
-#include "PikunosetResources.h"
 #include "AnsiText.h"
-#include "SheetMailbox.h"
+#include "FileBytes.h"
+#include "MailboxFolder.h"
+#include "PikunosetResources.h"
 #include "SheetTestDriver.h"
 
 namespace {
@@ -73,21 +74,6 @@ HWND FindSheetOfProcess(DWORD processId) {
     return search.found;
 }
 
-// The host's report as written so far (it appends line by line, sharing reads).
-std::string ReadReport(const std::string& path) {
-    std::string text;
-    FILE* file = fopen(path.c_str(), "rb");
-    if (file) {
-        char buffer[4096];
-        size_t got;
-        while ((got = fread(buffer, 1, sizeof buffer, file)) > 0) {
-            text.append(buffer, got);
-        }
-        fclose(file);
-    }
-    return text;
-}
-
 struct HostRun {
     std::string report;
     std::string loadedFrom;  // the settings library's file, as the host process has it
@@ -99,7 +85,7 @@ struct HostRun {
 // Runs the host with the script from a folder of its own (the host, the plug-in,
 // and settings libraries in Plugins\, Setup\ and beside the host), and handles the
 // sheet with press (after clicking the split switch when asked).
-HostRun RunHost(SheetMailbox& mailbox, const std::string& folder, bool clickSplit, int press) {
+HostRun RunHost(MailboxFolder& mailbox, const std::string& folder, bool clickSplit, int press) {
     HostRun run;
     const std::string bin = ProgramFolder();
     CreateDirectoryA(folder.c_str(), nullptr);
@@ -127,7 +113,7 @@ HostRun RunHost(SheetMailbox& mailbox, const std::string& folder, bool clickSpli
     fclose(file);
 
     // Without its last backslash, which would escape the closing quote.
-    std::string mailboxDir = mailbox.Dir().substr(0, mailbox.Dir().size() - 1);
+    std::string mailboxDir = mailbox.Path().substr(0, mailbox.Path().size() - 1);
     std::string commandLine = "\"" + folder + "Quenla.exe\" --mailbox \"" + mailboxDir + "\" --plugin \"" + folder +
                               "Pikuno.dll\" --script \"" + script + "\" --out \"" + report + "\"";
     // The host also prints its report; the file is enough here.
@@ -172,7 +158,7 @@ HostRun RunHost(SheetMailbox& mailbox, const std::string& folder, bool clickSpli
         const std::string seenLine = std::string("\ndialog \"") + kSheetCaption + "\"\n";
         // No window changes when the line is written: the wait looks again after
         // the events' longest pause.
-        run.sheetReported = WaitForWindows([&] { return ReadReport(report).find(seenLine) != std::string::npos; },
+        run.sheetReported = WaitForWindows([&] { return ReadFileBytes(report).find(seenLine) != std::string::npos; },
                                            0, 30000, process.dwProcessId);
         PostMessageA(sheet, PSM_PRESSBUTTON, static_cast<WPARAM>(press), 0);
     }
@@ -180,7 +166,7 @@ HostRun RunHost(SheetMailbox& mailbox, const std::string& folder, bool clickSpli
     GetExitCodeProcess(process.hProcess, &run.exitCode);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    run.report = ReadReport(report);
+    run.report = ReadFileBytes(report);
     return run;
 }
 
@@ -199,13 +185,11 @@ TEST(SetUpThroughHost, OkMakesThePluginReadTheDigestSettingsAgain) {
         {true, PSBTN_CANCEL, "folder Account1\\inbox.box 1 mails", "folder Account1\\trash.box 0 mails", false},
     };
     for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
-        SheetMailbox mailbox;
+        MailboxFolder mailbox;
         mailbox.AddAccount("Account1", "Home", "alice");
-        CreateDirectoryA((mailbox.Dir() + "Account1\\inbox.box").c_str(), nullptr);
-        CreateDirectoryA((mailbox.Dir() + "Account1\\trash.box").c_str(), nullptr);
-        mailbox.WriteText("Account1\\inbox.box\\00000001.qnl", DigestMail());
+        mailbox.WriteFile("Account1\\inbox.box\\00000001.qnl", DigestMail());
         // The host runs from a folder inside the temporary mailbox's parent.
-        std::string folder = mailbox.Dir() + "host\\";
+        std::string folder = mailbox.Path() + "host\\";
         HostRun run = RunHost(mailbox, folder, cases[i].clickSplit, cases[i].press);
         ASSERT_TRUE(run.sheetSeen) << "case " << i << "\n" << run.report;
         EXPECT_TRUE(run.sheetReported) << "case " << i << ": the host never reported the sheet\n" << run.report;
