@@ -225,7 +225,10 @@ bool SheetTestDriver::SaveScreenshot(const char* path) const {
     // controls under Wine).
     SetWindowPos(sheet_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     RedrawWindow(sheet_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    Sleep(300);
+    // Once the host thread answers, it has handled what the redraw asked of it.
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutA(sheet_, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
+    GdiFlush();
     int width = rect.right - rect.left;
     int height = rect.bottom - rect.top;
     HDC screen = GetDC(nullptr);
