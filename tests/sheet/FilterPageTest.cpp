@@ -89,6 +89,12 @@ protected:
     bool Enabled(int id) const { return driver_.IsEnabled(1, id); }
     void Click(int id) const { driver_.Click(1, id); }
     std::string Text(int id) const { return driver_.Text(1, id); }
+    // OK closes the sheet with 1 and leaves these lines in the account's file.
+    void ExpectOkWrites(const std::vector<std::string>& lines, const std::string& file = "Account1\\Kirvan.ini") {
+        driver_.PressOk();
+        EXPECT_EQ(1, driver_.WaitResult());
+        EXPECT_EQ(lines, mailbox_.Lines(file));
+    }
     // Closes the size message and checks where the focus went.
     // An account change goes on to show the new account, which replaces the text
     // and with it the selection; a disabled field cannot take the focus.
@@ -221,9 +227,7 @@ TEST_F(FilterPageTest, ShowsTheAccountAndNeverWritesTheUserName) {
 
     // Whatever the field holds, the user name goes nowhere.
     driver_.SetText(1, IDC_USER_NAME, "mallory");
-    driver_.PressOk();
-    EXPECT_EQ(1, driver_.WaitResult());
-    EXPECT_EQ(KirvanLines("p@ss word", 1, 1, 1, 2048, 1), mailbox_.Lines("Account1\\Kirvan.ini"));
+    ExpectOkWrites(KirvanLines("p@ss word", 1, 1, 1, 2048, 1));
     EXPECT_EQ(accountIni, mailbox_.ReadFile("Account1\\Account.ini"));
     EXPECT_EQ(std::string::npos, mailbox_.ReadFile("Pikuno.ini").find("mallory"));
 }
@@ -371,9 +375,7 @@ TEST_F(FilterPageTest, OkSavesTheShownAccountAndTheDigestSettings) {
     Click(IDC_DELETE_ON_SERVER);
     driver_.SetText(1, IDC_FILTER_SIZE, " 0050 ");
     driver_.SetText(1, IDC_PASSWORD, "パスワード\\x");
-    driver_.PressOk();
-    EXPECT_EQ(1, driver_.WaitResult());
-    EXPECT_EQ(KirvanLines("パスワード\\x", 1, 1, 1, 50, 0), mailbox_.Lines(shown + "\\Kirvan.ini"));
+    ExpectOkWrites(KirvanLines("パスワード\\x", 1, 1, 1, 50, 0), shown + "\\Kirvan.ini");
     EXPECT_TRUE(mailbox_.Exists("Pikuno.ini"));
     EXPECT_EQ(1, (mailbox_.Exists("Account1\\Kirvan.ini") ? 1 : 0) + (mailbox_.Exists("Account2\\Kirvan.ini") ? 1 : 0))
         << "exactly one account file was written";
@@ -415,9 +417,7 @@ TEST_F(FilterPageTest, SizeFieldRefusesTabChangeAndOkUntilCorrected) {
     EXPECT_FALSE(mailbox_.Exists("Account1\\Kirvan.ini"));
 
     driver_.SetText(1, IDC_FILTER_SIZE, "2147483647");
-    driver_.PressOk();
-    EXPECT_EQ(1, driver_.WaitResult());
-    EXPECT_EQ(KirvanLines("", 1, 1, 1, 2147483647LL, 1), mailbox_.Lines("Account1\\Kirvan.ini"));
+    ExpectOkWrites(KirvanLines("", 1, 1, 1, 2147483647LL, 1));
 }
 
 TEST_F(FilterPageTest, RefusedSizeStillSavesTheAccountLeftAsFarAsTaken) {
@@ -458,11 +458,9 @@ TEST_F(FilterPageTest, RefusedSizeOnAClickStillRefreshesTheEnabling) {
     ExpectSizeRefused("second click on the switch", Then::FocusAndSelection);
     EXPECT_TRUE(WaitForWindows([&] { return Enabled(IDC_FILTER_SIZE); }, driver_.HostThread()));
     driver_.SetText(1, IDC_FILTER_SIZE, "77");
-    driver_.PressOk();
-    EXPECT_EQ(1, driver_.WaitResult());
     std::vector<std::string> expected = {"[Property]", "DoFilter=1", "FilterType=1", "CheckSize=1",
                                          "FilterSize=77", "Delete=1", "[Server]", "pass="};
-    EXPECT_EQ(expected, mailbox_.Lines("Account1\\Kirvan.ini"));
+    ExpectOkWrites(expected);
 }
 
 TEST_F(FilterPageTest, SpinStepsFrom1000To1001) {
@@ -481,9 +479,7 @@ TEST_F(FilterPageTest, SpinStepsFrom1000To1001) {
     SendMessageA(driver_.Control(1, IDC_SIZE_SPIN), WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 1001), 0);
     SendMessageA(driver_.Control(1, IDC_SIZE_SPIN), UDM_SETPOS32, 0, 1002);
     EXPECT_EQ("1002", Text(IDC_FILTER_SIZE));
-    driver_.PressOk();
-    EXPECT_EQ(1, driver_.WaitResult());
-    EXPECT_EQ(KirvanLines("", 1, 1, 1, 1002, 1), mailbox_.Lines("Account1\\Kirvan.ini"));
+    ExpectOkWrites(KirvanLines("", 1, 1, 1, 1002, 1));
 }
 
 TEST_F(FilterPageTest, OutOfRangeValuesFromTheFile) {
@@ -498,12 +494,10 @@ TEST_F(FilterPageTest, OutOfRangeValuesFromTheFile) {
     EXPECT_TRUE(Checked(IDC_DELETE_ON_SERVER));
     // A negative size has no meaning: the field offers the sheet's default.
     EXPECT_EQ("1000", Text(IDC_FILTER_SIZE));
-    driver_.PressOk();
-    EXPECT_EQ(1, driver_.WaitResult());
     // Keys already in the file keep their place; [Server] comes after it.
     std::vector<std::string> expected = {"[Property]", "DoFilter=1", "FilterType=-1", "CheckSize=1",
                                          "FilterSize=1000", "Delete=1", "[Server]", "pass="};
-    EXPECT_EQ(expected, mailbox_.Lines("Account1\\Kirvan.ini"));
+    ExpectOkWrites(expected);
 }
 
 TEST_F(FilterPageTest, NoAccountsShowsTheDefaultsAndSavesNothing) {
