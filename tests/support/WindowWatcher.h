@@ -1,10 +1,11 @@
 #pragma once
 // The one watcher of the windows a test's code opens while it blocks in them (a
-// message box, a modal dialog, a property sheet): a thread of its own wakes on
-// every window event of this process (WindowEvents), hands each new window that
-// matches to the test's handler once, and keeps a line for every window it saw,
-// so that a wait that ends without the window says which windows were there.
-// Everything is done by messages, never by simulated input.
+// message box, a modal dialog, a property sheet): a thread of its own wakes on every
+// change of the windows of the thread that opens them and on every window made in
+// this process (WindowEvents), hands each new window that matches to the test's
+// handler once, and keeps a line for every window it saw, so that a test that did
+// not get its window can say which windows there were. Everything is done by
+// messages, never by simulated input.
 
 #include <windows.h>
 
@@ -43,7 +44,6 @@ public:
     WindowWatcher(const WindowWatcher&) = delete;
     WindowWatcher& operator=(const WindowWatcher&) = delete;
 
-    size_t Handled() const { return handled_; }
     // Stops after a last look (a no-op once stopped).
     void Stop();
     // Every window of this process the watcher saw, one line each (DescribeWindow),
@@ -53,7 +53,6 @@ public:
     std::string Report() const;
 
 private:
-    void Run();
     void Look();
 
     WindowMatch match_;
