@@ -216,18 +216,22 @@ HWND SheetTestDriver::FocusWindow() const {
 }
 
 bool SheetTestDriver::SaveScreenshot(const char* path) const {
+    return SaveWindowPicture(sheet_, path);
+}
+
+bool SaveWindowPicture(HWND window, const char* path) {
     RECT rect;
-    if (!GetWindowRect(sheet_, &rect)) {
+    if (!GetWindowRect(window, &rect)) {
         return false;
     }
     // A copy of the screen: on top for the moment, so that another test program's
     // window at the same place does not hide it (PrintWindow leaves out the
     // controls under Wine).
-    SetWindowPos(sheet_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    RedrawWindow(sheet_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    // Once the host thread answers, it has handled what the redraw asked of it.
+    SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    // Once the window's thread answers, it has handled what the redraw asked of it.
     DWORD_PTR ignored = 0;
-    SendMessageTimeoutA(sheet_, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
+    SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
     GdiFlush();
     int width = rect.right - rect.left;
     int height = rect.bottom - rect.top;
@@ -244,7 +248,7 @@ bool SheetTestDriver::SaveScreenshot(const char* path) const {
     HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = SelectObject(memory, bitmap);
     BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
-    SetWindowPos(sheet_, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     SelectObject(memory, old);
     DWORD rowSize = ((static_cast<DWORD>(width) * 3 + 3) & ~3u);
     DWORD imageSize = rowSize * static_cast<DWORD>(height);

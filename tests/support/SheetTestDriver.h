@@ -78,3 +78,8 @@ private:
     bool nullArguments_ = false;
     std::string seen_;
 };
+
+// Saves what the screen shows of window as a BMP file (for looking at, not
+// asserting); on top for the moment, so that another program's window at the same
+// place does not hide it (PrintWindow leaves out the controls under Wine).
+bool SaveWindowPicture(HWND window, const char* path);
