@@ -22,13 +22,6 @@ namespace {
 
 const char kSheetCaption[] = "Pikuno 設定";
 
-std::string ProgramFolder() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string folder = path;
-    return folder.substr(0, folder.find_last_of('\\') + 1);
-}
-
 // A digest of two enclosed messages, CR LF lines as the host stores them.
 std::string DigestMail() {
     return "From: list@example.com\r\n"

@@ -15,14 +15,6 @@ namespace {
 
 const char kOwnerClass[] = "PikunoModelessSheetOwner";
 
-std::string ProgramFolder() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string folder = path;
-    size_t slash = folder.find_last_of("\\/");
-    return slash == std::string::npos ? std::string() : folder.substr(0, slash + 1);
-}
-
 }  // namespace
 
 ModelessSheet::ModelessSheet() = default;
@@ -121,19 +113,6 @@ bool ModelessSheet::SelectPage(int index) {
 void ModelessSheet::Click(int page, int id) {
     SendMessageA(Control(page, id), BM_CLICK, 0, 0);
     Pump();
-}
-
-bool ModelessSheet::IsChecked(int page, int id) const {
-    return SendMessageA(Control(page, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
-
-bool ModelessSheet::IsEnabled(int page, int id) const {
-    HWND control = Control(page, id);
-    return control && IsWindowEnabled(control);
-}
-
-std::string ModelessSheet::Text(int page, int id) const {
-    return ansi::WindowText(Control(page, id));
 }
 
 void ModelessSheet::Press(int button) {

@@ -13,13 +13,14 @@
 
 #include "DigestPage.h"
 #include "FilterPage.h"
+#include "SheetControls.h"
 
 class CommonControlsContext;
 
-class ModelessSheet {
+class ModelessSheet : public SheetControls {
 public:
     ModelessSheet();
-    ~ModelessSheet();  // destroys the sheet if it is still open
+    ~ModelessSheet() override;  // destroys the sheet if it is still open
     ModelessSheet(const ModelessSheet&) = delete;
     ModelessSheet& operator=(const ModelessSheet&) = delete;
 
@@ -29,15 +30,11 @@ public:
     const std::string& Seen() const { return seen_; }
 
     HWND Sheet() const { return sheet_; }
-    HWND Page(int index) const;
-    HWND Control(int page, int id) const { return GetDlgItem(Page(page), id); }
+    HWND Page(int index) const override;
     // Makes page index the top page; false when refused.
     bool SelectPage(int index);
 
     void Click(int page, int id);
-    bool IsChecked(int page, int id) const;
-    bool IsEnabled(int page, int id) const;
-    std::string Text(int page, int id) const;
 
     void PressOk() { Press(PSBTN_OK); }
     void PressCancel() { Press(PSBTN_CANCEL); }

@@ -19,15 +19,15 @@ const char kHostClass[] = "PikunoSheetTestHost";
 // The property sheet's tab control (its identifier in every sheet).
 const int kSheetTabId = 0x3020;
 
-std::string ModuleFolder() {
+}  // namespace
+
+std::string ProgramFolder() {
     char path[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, path, sizeof path);
     std::string folder = path;
     size_t slash = folder.find_last_of("\\/");
     return slash == std::string::npos ? std::string() : folder.substr(0, slash + 1);
 }
-
-}  // namespace
 
 SheetTestDriver::~SheetTestDriver() {
     if (thread_) {
@@ -81,7 +81,7 @@ DWORD WINAPI SheetTestDriver::HostThreadProc(void* self) {
 }
 
 bool SheetTestDriver::Start(const char* mailboxDir, const char* accountPath) {
-    library_ = LoadLibraryA((ModuleFolder() + "Pikunoset.dll").c_str());
+    library_ = LoadLibraryA((ProgramFolder() + "Pikunoset.dll").c_str());
     if (!library_) {
         return false;
     }
@@ -132,23 +132,6 @@ void SheetTestDriver::PostSelectPage(int index) {
 
 void SheetTestDriver::Click(int page, int id) const {
     SendMessageA(Control(page, id), BM_CLICK, 0, 0);
-}
-
-bool SheetTestDriver::IsChecked(int page, int id) const {
-    return SendMessageA(Control(page, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
-
-bool SheetTestDriver::IsEnabled(int page, int id) const {
-    HWND control = Control(page, id);
-    return control && IsWindowEnabled(control);
-}
-
-std::string SheetTestDriver::Text(int page, int id) const {
-    HWND control = Control(page, id);
-    int length = GetWindowTextLengthA(control);
-    std::vector<char> buffer(static_cast<size_t>(length) + 2, '\0');
-    ansi::WindowText(control, buffer.data(), static_cast<int>(buffer.size()));
-    return buffer.data();
 }
 
 void SheetTestDriver::SetText(int page, int id, const char* text) const {

@@ -8,12 +8,13 @@
 
 #include <string>
 
+#include "SheetControls.h"
 #include "WindowWatcher.h"
 
-class SheetTestDriver {
+class SheetTestDriver : public SheetControls {
 public:
     SheetTestDriver() = default;
-    ~SheetTestDriver();  // closes whatever is still open and unloads the library
+    ~SheetTestDriver() override;  // closes whatever is still open and unloads the library
     SheetTestDriver(const SheetTestDriver&) = delete;
     SheetTestDriver& operator=(const SheetTestDriver&) = delete;
 
@@ -28,9 +29,8 @@ public:
     const std::string& Seen() const { return seen_; }
     HWND HostWindow() const { return host_; }
     DWORD HostThread() const { return threadId_; }
-    HWND Page(int index) const;       // null until the page was first shown
+    HWND Page(int index) const override;
     HWND CurrentPage() const;
-    HWND Control(int page, int id) const { return GetDlgItem(Page(page), id); }
 
     // Makes page index the top page and waits for it; false when refused.
     bool SelectPage(int index);
@@ -38,9 +38,6 @@ public:
     void PostSelectPage(int index);
 
     void Click(int page, int id) const;
-    bool IsChecked(int page, int id) const;
-    bool IsEnabled(int page, int id) const;
-    std::string Text(int page, int id) const;
     void SetText(int page, int id, const char* text) const;
     // Selects item in the account list and tells the page, as the list does.
     void SelectAccount(int item) const;
@@ -83,3 +80,6 @@ private:
 // asserting); on top for the moment, so that another program's window at the same
 // place does not hide it (PrintWindow leaves out the controls under Wine).
 bool SaveWindowPicture(HWND window, const char* path);
+
+// The folder of the running test program, ending in a backslash.
+std::string ProgramFolder();
