@@ -11,12 +11,13 @@
 
 #include "BenchClock.h"
 #include "MailboxScan.h"
-#include "Pop3ScriptServer.h"
+#include "LoopbackPop3Peer.h"
+#include "WinsockEnvironment.h"
 #include "Pop3Session.h"
 
 namespace {
 
-using Server = Pop3ScriptServer;
+using Server = LoopbackPop3Peer;
 
 std::string Header(int n) {
     std::string header = "Return-Path: <list@example.jp>\r\nReceived: from mx.example.jp by pop.example.jp; " 
@@ -88,7 +89,7 @@ double RunOnce(int messages, DWORD latency, int window, bool offer) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    WinsockForTests winsock;
+    ScopedWinsock winsock;
     int messages = argc > 1 ? std::atoi(argv[1]) : 300;
     DWORD latency = argc > 2 ? static_cast<DWORD>(std::atoi(argv[2])) : 15;
     std::vector<int> windows;

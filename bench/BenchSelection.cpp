@@ -19,12 +19,14 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "BenchClock.h"
 #include "HostApi.h"
+#include "LoopbackPop3Peer.h"
 #include "MailboxScan.h"
 #include "Pop3Session.h"
 #include "ReceiveUi.h"
@@ -46,101 +48,18 @@ std::string TopReplyFor(int n) {
            "\r\nMIME-Version: 1.0\r\nContent-Type: text/plain; charset=ISO-2022-JP\r\n\r\n.\r\n";
 }
 
-// A POP3 server thread that answers every command at once from prepared replies.
-class FastServer {
-public:
-    bool Start() {
-        listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        sockaddr_in address = {};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        int length = sizeof address;
-        if (bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(listener_, 4) != 0 ||
-            getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-            return false;
-        }
-        port_ = ntohs(address.sin_port);
-        list_ = "+OK " + std::to_string(kMessages) + " messages\r\n";
-        for (int n = 1; n <= kMessages; ++n) {
-            tops_.push_back(TopReplyFor(n));
-            list_ += std::to_string(n) + " " + std::to_string(1000 + n * 7) + "\r\n";
-        }
-        list_ += ".\r\n";
-        uidls_ = "+OK\r\n";
-        for (int n = 1; n <= kMessages; ++n) {
-            uidls_ += std::to_string(n) + " UID-" + std::to_string(n) + "\r\n";
-        }
-        uidls_ += ".\r\n";
-        thread_ = std::thread([this] { Run(); });
-        return true;
+// The mailbox the benchmark reads: TOP n 0 brings the header block as above.
+Pop3Mailbox* NewMailbox() {
+    std::vector<Pop3MailboxMessage> messages;
+    for (int n = 1; n <= kMessages; ++n) {
+        std::string top = TopReplyFor(n);
+        std::string header = top.substr(5, top.size() - 5 - 3);  // without "+OK\r\n" and ".\r\n"
+        messages.push_back(Pop3MailboxMessage{"UID-" + std::to_string(n), header + "body\r\n"});
     }
-    void Stop() {
-        stop_ = true;
-        closesocket(listener_);
-        if (thread_.joinable()) {
-            thread_.join();
-        }
-    }
-    u_short Port() const { return port_; }
-
-private:
-    void Run() {
-        while (!stop_) {
-            SOCKET peer = accept(listener_, nullptr, nullptr);
-            if (peer == INVALID_SOCKET) {
-                return;
-            }
-            BOOL noDelay = TRUE;
-            setsockopt(peer, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
-            Serve(peer);
-            closesocket(peer);
-        }
-    }
-    void Send(SOCKET peer, const std::string& bytes) { send(peer, bytes.data(), static_cast<int>(bytes.size()), 0); }
-    void Serve(SOCKET peer) {
-        Send(peer, "+OK ready\r\n");
-        std::string pending;
-        char buffer[4096];
-        for (;;) {
-            int got = recv(peer, buffer, sizeof buffer, 0);
-            if (got <= 0) {
-                return;
-            }
-            pending.append(buffer, static_cast<std::size_t>(got));
-            std::size_t end;
-            while ((end = pending.find("\r\n")) != std::string::npos) {
-                std::string line = pending.substr(0, end);
-                pending.erase(0, end + 2);
-                if (line.compare(0, 4, "top ") == 0) {
-                    int n = std::atoi(line.c_str() + 4);
-                    Send(peer, n >= 1 && n <= kMessages ? tops_[n - 1] : "-ERR no such message\r\n");
-                } else if (line.compare(0, 5, "uidl ") == 0) {
-                    int n = std::atoi(line.c_str() + 5);
-                    Send(peer, "+OK " + std::to_string(n) + " UID-" + std::to_string(n) + "\r\n");
-                } else if (line == "list") {
-                    Send(peer, list_);
-                } else if (line == "capa") {
-                    Send(peer, "+OK\r\nUIDL\r\nPIPELINING\r\n.\r\n");
-                } else if (line == "uidl") {
-                    Send(peer, uidls_);
-                } else if (line == "quit") {
-                    Send(peer, "+OK bye\r\n");
-                    return;
-                } else {
-                    Send(peer, "+OK\r\n");
-                }
-            }
-        }
-    }
-
-    SOCKET listener_ = INVALID_SOCKET;
-    u_short port_ = 0;
-    std::string list_;
-    std::string uidls_;
-    std::vector<std::string> tops_;
-    std::thread thread_;
-    std::atomic<bool> stop_{false};
-};
+    Pop3Mailbox* mailbox = new Pop3Mailbox(std::move(messages), "alice", "secret");
+    mailbox->capabilities = "UIDL\r\nPIPELINING\r\n";
+    return mailbox;
+}
 
 bool OpenSession(u_short port) {
     if (!PopConnect("127.0.0.1", port)) {
@@ -245,7 +164,8 @@ int main() {
         std::printf("Pikuno.dll must lie beside the program\n");
         return 1;
     }
-    FastServer server;
+    std::unique_ptr<Pop3Mailbox> mailbox(NewMailbox());
+    Pop3Mailbox& server = *mailbox;
     if (!server.Start()) {
         std::printf("no loopback server\n");
         return 1;

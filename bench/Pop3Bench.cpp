@@ -12,7 +12,8 @@
 
 #include "BenchClock.h"
 #include "Pop3Reply.h"
-#include "Pop3ScriptServer.h"
+#include "LoopbackPop3Peer.h"
+#include "WinsockEnvironment.h"
 #include "Pop3Session.h"
 
 namespace {
@@ -66,10 +67,10 @@ void BenchSession(const std::string& reply) {
     double best = 1e30;
     bool right = true;
     for (int r = 0; r < rounds; ++r) {
-        Pop3ScriptServer server;
-        if (!server.Start({Pop3ScriptServer::Reply("+OK\r\n"), Pop3ScriptServer::Expect("list\r\n"),
-                           Pop3ScriptServer::Reply(reply), Pop3ScriptServer::Expect("quit\r\n"),
-                           Pop3ScriptServer::Reply("+OK\r\n")})) {
+        LoopbackPop3Peer server;
+        if (!server.Start({LoopbackPop3Peer::Reply("+OK\r\n"), LoopbackPop3Peer::Expect("list\r\n"),
+                           LoopbackPop3Peer::Reply(reply), LoopbackPop3Peer::Expect("quit\r\n"),
+                           LoopbackPop3Peer::Reply("+OK\r\n")})) {
             std::printf("no loopback server\n");
             return;
         }
@@ -131,7 +132,7 @@ void BenchGrowth(std::size_t length) {
 }  // namespace
 
 int main() {
-    WinsockForTests winsock;
+    ScopedWinsock winsock;
     if (!winsock.Started()) {
         std::printf("WSAStartup failed\n");
         return 1;

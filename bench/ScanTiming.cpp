@@ -33,7 +33,7 @@
 #include "FakeHost.h"
 #include "FileBytes.h"
 #include "HostApi.h"
-#include "Pop3ScriptServer.h"
+#include "WinsockEnvironment.h"
 #include "Pop3Session.h"
 #include "ReceiveUi.h"
 #include "SelectiveReceive.h"
@@ -246,7 +246,7 @@ int main(int argc, char** argv) {
         std::printf("usage: timing_receive.exe --port N [--label TEXT] [--rounds R] [--user U] [--password P]\n");
         return 2;
     }
-    WinsockForTests winsock;
+    ScopedWinsock winsock;
     if (!winsock.Started()) {
         std::printf("WSAStartup failed\n");
         return 1;

@@ -7,9 +7,10 @@
 #include <cstring>
 #include <string>
 
-#include "FaultServer.h"
+#include "LoopbackPop3Peer.h"
 #include "WinsockEnvironment.h"
 #include "Pop3Session.h"
+#include "Pop3SessionFixture.h"
 
 namespace {
 
@@ -20,35 +21,21 @@ constexpr DWORD kHangMs = 2 * kTimeoutMs + 1500;
 const bool gWinsock = RegisterWinsockEnvironment();
 
 // Greeting, user and pass accepted; then `rest` plays the fault.
-FaultServer::Handler LoggedIn(std::function<void(FaultConnection&)> rest) {
-    return [rest](FaultConnection& c) {
-        std::string line;
-        c.Send("+OK ready\r\n");
-        if (!c.ReadLine(&line)) return;  // user
-        c.Send("+OK\r\n");
-        if (!c.ReadLine(&line)) return;  // pass
-        c.Send("+OK\r\n");
-        rest(c);
+LoopbackPop3Peer::Behaviour LoggedIn(std::function<void(Pop3PeerConnection&)> rest) {
+    return [rest](Pop3PeerConnection& c) {
+        if (c.AcceptLogin()) {
+            rest(c);
+        }
     };
 }
 
-class Pop3Faults : public ::testing::Test {
+class Pop3Faults : public Pop3SessionFixture {
 protected:
-    void SetUp() override { PopSetReceiveTimeout(kTimeoutMs); }
-    void TearDown() override {
-        if (gSessionSocket != INVALID_SOCKET) {
-            closesocket(gSessionSocket);
-            gSessionSocket = INVALID_SOCKET;
-        }
-        PopReleaseBuffers();
-        gMessageCount = 0;
-        PopSetReceiveTimeout(0);
-    }
+    Pop3Faults() : Pop3SessionFixture(kTimeoutMs) {}
     // Connects, reads the greeting and logs in.
-    static bool Start(FaultServer& server) {
-        return PopConnect("127.0.0.1", server.Port()) && PopReadResponse(false) > 0 && PopLogin("u", "p");
+    static bool Start(LoopbackPop3Peer& server) {
+        return Connect(server.Port()) && PopReadResponse(false) > 0 && PopLogin("u", "p");
     }
-    static std::string Response() { return gResponseBuffer ? gResponseBuffer : "<null>"; }
 };
 
 }  // namespace
@@ -68,9 +55,9 @@ TEST_F(Pop3Faults, ConnectionClosedDuringList) {
         {"+OK 3 300\r\n1 100\r\n2 200\r\n3 300\r\n.\r", 3, 100},
     };
     for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
-        FaultServer server;
+        LoopbackPop3Peer server;
         std::string sent = cases[i].sent;
-        ASSERT_TRUE(server.Start(LoggedIn([sent](FaultConnection& c) {
+        ASSERT_TRUE(server.Serve(LoggedIn([sent](Pop3PeerConnection& c) {
             std::string line;
             c.ReadLine(&line);
             c.Send(sent);
@@ -96,9 +83,9 @@ TEST_F(Pop3Faults, ConnectionClosedDuringList) {
 TEST_F(Pop3Faults, ConnectionClosedDuringTop) {
     const char* cuts[] = {"", "+OK\r\n", "+OK\r\nSubject: =?ISO-2022-JP?B?GyRCJCIb", "+OK\r\nSubject: x\r\n\r\n.\r"};
     for (std::size_t i = 0; i < sizeof cuts / sizeof cuts[0]; ++i) {
-        FaultServer server;
+        LoopbackPop3Peer server;
         std::string cut = cuts[i];
-        ASSERT_TRUE(server.Start(LoggedIn([cut](FaultConnection& c) {
+        ASSERT_TRUE(server.Serve(LoggedIn([cut](Pop3PeerConnection& c) {
             std::string line;
             c.ReadLine(&line);  // top 1 0
             c.Send(cut);
@@ -121,9 +108,9 @@ TEST_F(Pop3Faults, ConnectionClosedDuringUidlAfterOk) {
     // skip another message, or none.
     const char* cuts[] = {"+OK", "+OK ", "+OK 1", "+OK 1 ", "+OK 1 abcdef", "+OK 1 abcdef\r"};
     for (std::size_t i = 0; i < sizeof cuts / sizeof cuts[0]; ++i) {
-        FaultServer server;
+        LoopbackPop3Peer server;
         std::string cut = cuts[i];
-        ASSERT_TRUE(server.Start(LoggedIn([cut](FaultConnection& c) {
+        ASSERT_TRUE(server.Serve(LoggedIn([cut](Pop3PeerConnection& c) {
             std::string line;
             c.ReadLine(&line);
             c.Send(cut);
@@ -149,16 +136,15 @@ TEST_F(Pop3Faults, TenMegabyteLineWithoutLineEnd) {
         {"multi-line, then closed", true, true},
     };
     for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
-        FaultServer server;
+        LoopbackPop3Peer server;
         bool closeAfter = cases[i].closeAfter;
-        HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        ASSERT_TRUE(server.Start([=](FaultConnection& c) {
+        ASSERT_TRUE(server.Serve([=](Pop3PeerConnection& c) {
             c.SendRepeated('x', kSize);
             if (!closeAfter) {
-                WaitForSingleObject(release, 3 * kTimeoutMs);
+                c.Stall(3 * kTimeoutMs);  // until the client gives up
             }
         }));
-        ASSERT_TRUE(PopConnect("127.0.0.1", server.Port())) << "case " << i;
+        ASSERT_TRUE(Connect(server.Port())) << "case " << i;
         DWORD start = GetTickCount();
         int length = PopReadResponse(cases[i].multiLine);
         DWORD elapsed = GetTickCount() - start;
@@ -167,9 +153,7 @@ TEST_F(Pop3Faults, TenMegabyteLineWithoutLineEnd) {
         EXPECT_EQ(kSize, std::strlen(gResponseBuffer)) << "case " << i;
         EXPECT_EQ(INVALID_SOCKET, gSessionSocket) << "case " << i;
         EXPECT_LT(elapsed, kHangMs + 5000) << "case " << i;
-        SetEvent(release);
         server.Finish();
-        CloseHandle(release);
         PopReleaseBuffers();
     }
 }
@@ -182,10 +166,9 @@ TEST_F(Pop3Faults, SilentServerEndsEachStepAtTheTimeout) {
     };
     const Case cases[] = {{"no greeting", 0}, {"no answer to user", 1}, {"LIST reply stops", 2}};
     for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
-        FaultServer server;
-        HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        LoopbackPop3Peer server;
         int stage = cases[i].stage;
-        ASSERT_TRUE(server.Start([=](FaultConnection& c) {
+        ASSERT_TRUE(server.Serve([=](Pop3PeerConnection& c) {
             std::string line;
             if (stage >= 1) {
                 c.Send("+OK\r\n");
@@ -198,9 +181,9 @@ TEST_F(Pop3Faults, SilentServerEndsEachStepAtTheTimeout) {
                 c.ReadLine(&line);
                 c.Send("+OK 2 300\r\n1 100\r\n");
             }
-            WaitForSingleObject(release, 4 * kTimeoutMs);
+            c.Stall(4 * kTimeoutMs);  // until the client gives up
         }));
-        ASSERT_TRUE(PopConnect("127.0.0.1", server.Port())) << "case " << i;
+        ASSERT_TRUE(Connect(server.Port())) << "case " << i;
         DWORD start = GetTickCount();
         PopReadResponse(false);
         bool loggedIn = PopLogin("u", "p");
@@ -212,9 +195,7 @@ TEST_F(Pop3Faults, SilentServerEndsEachStepAtTheTimeout) {
         // One time-out for the whole session: after it the socket is closed.
         EXPECT_GE(elapsed + 100, kTimeoutMs) << "case " << i;
         EXPECT_LT(elapsed, kHangMs) << "case " << i;
-        SetEvent(release);
         server.Finish();
-        CloseHandle(release);
         PopReleaseBuffers();
     }
 }
@@ -240,9 +221,9 @@ TEST_F(Pop3Faults, JunkAnswers) {
         {"listing of bare dots", "+OK\r\n", "+OK\r\n..\r\n...\r\n.\r\n", true, 2},
     };
     for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
-        FaultServer server;
+        LoopbackPop3Peer server;
         Case c = cases[i];
-        ASSERT_TRUE(server.Start([c](FaultConnection& conn) {
+        ASSERT_TRUE(server.Serve([c](Pop3PeerConnection& conn) {
             std::string line;
             conn.Send("+OK\r\n");
             if (!conn.ReadLine(&line)) return;
@@ -252,7 +233,7 @@ TEST_F(Pop3Faults, JunkAnswers) {
             if (!conn.ReadLine(&line)) return;
             conn.Send(c.listReply);
         }));
-        ASSERT_TRUE(PopConnect("127.0.0.1", server.Port())) << "case " << i;
+        ASSERT_TRUE(Connect(server.Port())) << "case " << i;
         PopReadResponse(false);
         bool loggedIn = PopLogin("u", "p");
         EXPECT_EQ(c.loggedIn, loggedIn) << "case " << i << " " << c.name;

@@ -9,7 +9,7 @@
 
 #include "FaultHost.h"
 #include "WinsockEnvironment.h"
-#include "FaultServer.h"
+#include "LoopbackPop3Peer.h"
 
 namespace {
 
@@ -24,8 +24,8 @@ std::string Digest(const std::string& tag) {
 enum class Fault { kDeleted, kLocked };
 
 // Serves one mail to the host's retrieval (UIDL, RETR 1, QUIT).
-FaultServer::Handler ServeOneMail(const std::string* mail) {
-    return [mail](FaultConnection& c) {
+LoopbackPop3Peer::Behaviour ServeOneMail(const std::string* mail) {
+    return [mail](Pop3PeerConnection& c) {
         c.Send("+OK ready\r\n");
         std::string line;
         while (c.ReadLine(&line, 60000)) {
@@ -55,9 +55,9 @@ struct Received {
 // window re-reads every mail of the folder it shows after each import, which for
 // a digest of 100 MB in the inbox would cost far more than the split itself.
 Received ReceiveAndSplit(const std::string& mailbox, const std::string& mail) {
-    FaultServer server;
+    LoopbackPop3Peer server;
     Received received;
-    if (!server.Start(ServeOneMail(&mail))) {
+    if (!server.Serve(ServeOneMail(&mail))) {
         return received;
     }
     WriteFileBytes(mailbox + "Pikuno.ini", "[Digest]\r\nDivide=1\r\n");
@@ -143,8 +143,8 @@ TEST(RetrievalFaults, QueuedMailGoneOrLockedBeforeTheEndOfTheRetrieval) {
         std::string firstStored;
         Fault fault = cases[i].fault;
 
-        FaultServer server;
-        ASSERT_TRUE(server.Start([&](FaultConnection& c) {
+        LoopbackPop3Peer server;
+        ASSERT_TRUE(server.Serve([&](Pop3PeerConnection& c) {
             c.Send("+OK ready\r\n");
             std::string line;
             while (c.ReadLine(&line)) {

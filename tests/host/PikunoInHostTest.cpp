@@ -5,24 +5,27 @@
 
 #include <winsock2.h>
 
-#include "HostPop3Server.h"
 #include "HostRunQuenla.h"
+#include "LoopbackPop3Peer.h"
 #include "MailboxFolder.h"
+#include "WinsockEnvironment.h"
 
 namespace {
+
+const bool gWinsock = RegisterWinsockEnvironment();
 
 bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
 // A message of exactly `size` bytes.
-HostPop3Message SizedMessage(const std::string& uidl, size_t size) {
+Pop3MailboxMessage SizedMessage(const std::string& uidl, size_t size) {
     std::string content = "Subject: " + uidl + "\r\n\r\n";
     while (content.size() + 12 <= size) {
         content += "0123456789\r\n";
     }
     content.append(size - content.size(), 'x');
-    return HostPop3Message{uidl, content};
+    return Pop3MailboxMessage{uidl, content};
 }
 
 class PikunoInHostTest : public ::testing::Test {
@@ -31,18 +34,10 @@ protected:
         if (GetFileAttributesA("Pikuno.dll") == INVALID_FILE_ATTRIBUTES) {
             GTEST_SKIP() << "Pikuno.dll is not built";
         }
-        WSADATA data;
-        ASSERT_EQ(0, WSAStartup(MAKEWORD(1, 1), &data));
-    }
-    void TearDown() override {
-        if (server) {
-            server->Stop();
-        }
-        WSACleanup();
     }
 
-    void Prepare(std::vector<HostPop3Message> messages, int notDelete, const std::string& filterLines) {
-        server.reset(new HostPop3Server(std::move(messages), "taro", "pw"));
+    void Prepare(std::vector<Pop3MailboxMessage> messages, int notDelete, const std::string& filterLines) {
+        server.reset(new Pop3Mailbox(std::move(messages), "taro", "pw"));
         ASSERT_TRUE(server->Start());
         box.AddAccount("Account1", "POP3Server=127.0.0.1\r\nPOP3Port=" + std::to_string(server->Port()) +
                                        "\r\nAccount=taro\r\nPassword=pw\r\nNotDelete=" +
@@ -66,7 +61,7 @@ protected:
     }
 
     MailboxFolder box;
-    std::unique_ptr<HostPop3Server> server;
+    std::unique_ptr<Pop3Mailbox> server;  // stopped with the test
 };
 
 TEST_F(PikunoInHostTest, SizeFilterSetsTheLargeMessageAsideAndTheHostDeletesTheOthers) {

@@ -7,7 +7,7 @@
 
 #include <set>
 
-#include "HostPop3Server.h"
+#include "LoopbackPop3Peer.h"
 #include "HostRunQuenla.h"
 #include "MailboxFolder.h"
 
@@ -131,7 +131,7 @@ TEST_F(QuenlaRunTest, SelectionDialogIsTickedFromTheDriverThread) {
 TEST_F(QuenlaRunTest, ReceiveCommandRetrievesThroughThePlugIn) {
     WSADATA data;
     ASSERT_EQ(0, WSAStartup(MAKEWORD(1, 1), &data));
-    HostPop3Server server({{"a1", "Subject: one\r\n\r\nx\r\n"},
+    Pop3Mailbox server({{"a1", "Subject: one\r\n\r\nx\r\n"},
                            {"a2", "Subject: two\r\nX-Probe-Delete: yes\r\n\r\ny\r\n"},
                            {"a3", "Subject: three\r\n\r\nz\r\n"}},
                           "taro", "pw");

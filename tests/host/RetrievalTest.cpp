@@ -6,28 +6,20 @@
 
 #include <algorithm>
 
-#include "HostPop3Server.h"
+#include "LoopbackPop3Peer.h"
 #include "MailboxFolder.h"
 #include "MailStore.h"
 #include "Retrieval.h"
+#include "WinsockEnvironment.h"
 
 namespace {
 
+const bool gWinsock = RegisterWinsockEnvironment();
+
 class RetrievalTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        WSADATA data;
-        ASSERT_EQ(0, WSAStartup(MAKEWORD(1, 1), &data));
-    }
-    void TearDown() override {
-        if (server) {
-            server->Stop();
-        }
-        WSACleanup();
-    }
-
-    void StartServer(std::vector<HostPop3Message> messages) {
-        server.reset(new HostPop3Server(std::move(messages), "alice", "secret"));
+    void StartServer(std::vector<Pop3MailboxMessage> messages) {
+        server.reset(new Pop3Mailbox(std::move(messages), "alice", "secret"));
         ASSERT_TRUE(server->Start());
     }
 
@@ -51,13 +43,13 @@ protected:
         return std::find(commands.begin(), commands.end(), command) != commands.end();
     }
 
-    static HostPop3Message Message(const std::string& uidl, const std::string& subject) {
-        return HostPop3Message{uidl, "Subject: " + subject + "\r\n\r\nbody of " + subject + "\r\n"};
+    static Pop3MailboxMessage Message(const std::string& uidl, const std::string& subject) {
+        return Pop3MailboxMessage{uidl, "Subject: " + subject + "\r\n\r\nbody of " + subject + "\r\n"};
     }
 
     MailboxFolder box;
     MailStore store;
-    std::unique_ptr<HostPop3Server> server;
+    std::unique_ptr<Pop3Mailbox> server;  // stopped with the test
     std::vector<std::string> filtered;
 };
 
@@ -120,7 +112,7 @@ TEST_F(RetrievalTest, NotDeleteZeroDeletesEveryRetrievedMail) {
 }
 
 TEST_F(RetrievalTest, DotStuffingIsUndone) {
-    StartServer({HostPop3Message{"d", "Subject: dots\r\n\r\n.starts with a dot\r\n..two\r\n.\r\nend\r\n"}});
+    StartServer({Pop3MailboxMessage{"d", "Subject: dots\r\n\r\n.starts with a dot\r\n..two\r\n.\r\nend\r\n"}});
     AddAccount(1);
     Retrieve();
     EXPECT_EQ("Subject: dots\r\n\r\n.starts with a dot\r\n..two\r\n.\r\nend\r\n",

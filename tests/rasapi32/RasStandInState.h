@@ -54,3 +54,19 @@ struct RasStandInState {
 inline void RasStandInStateName(char* name, size_t size) {
     text::Format(name, size, "PikunoRasStandIn-%lu", static_cast<unsigned long>(GetCurrentProcessId()));
 }
+
+// The test program's side of the block: made at the first call and held for the
+// whole program, so that it outlives each load of the stand-in; null when it
+// could not be made.
+inline RasStandInState* ProgramRasStandInState() {
+    static RasStandInState* const state = [] {
+        char name[64];
+        RasStandInStateName(name, sizeof name);
+        HANDLE mapping =
+            CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(RasStandInState), name);
+        return mapping ? static_cast<RasStandInState*>(
+                             MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, sizeof(RasStandInState)))
+                       : nullptr;
+    }();
+    return state;
+}

@@ -35,14 +35,7 @@ std::string ProgramFolder() {
 class DialUpTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        char name[64];
-        RasStandInStateName(name, sizeof name);
-        // Held for the whole program, so that the block outlives each load of the stand-in.
-        mapping_ = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                      sizeof(RasStandInState), name);
-        ASSERT_NE(nullptr, mapping_);
-        state_ = static_cast<RasStandInState*>(
-            MapViewOfFile(mapping_, FILE_MAP_WRITE, 0, 0, sizeof(RasStandInState)));
+        state_ = ProgramRasStandInState();
         ASSERT_NE(nullptr, state_);
         HMODULE ras = LoadLibraryA("rasapi32.dll");
         standInLoaded_ = ras && GetProcAddress(ras, "RasStandInMarker");
@@ -76,12 +69,10 @@ protected:
     }
 
     static RasStandInState* state_;
-    static HANDLE mapping_;
     static bool standInLoaded_;
 };
 
 RasStandInState* DialUpTest::state_ = nullptr;
-HANDLE DialUpTest::mapping_ = nullptr;
 bool DialUpTest::standInLoaded_ = false;
 
 TEST_F(DialUpTest, RecordIsTheShortOne) {

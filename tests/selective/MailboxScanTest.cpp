@@ -10,34 +10,29 @@
 #include <string>
 #include <vector>
 
-#include "Pop3ScriptServer.h"
+#include "LoopbackPop3Peer.h"
 #include "Pop3Session.h"
+#include "Pop3SessionFixture.h"
 #include "SubjectExtract.h"
 
 namespace {
 
-using Server = Pop3ScriptServer;
+using Server = LoopbackPop3Peer;
 
 const bool gWinsock = RegisterWinsockEnvironment();
 
-class MailboxScan : public ::testing::Test {
+class MailboxScan : public Pop3SessionFixture {
 protected:
-    void SetUp() override { PopSetReceiveTimeout(3000); }
+    MailboxScan() : Pop3SessionFixture(3000) {}
     void TearDown() override {
         ScanRelease();
-        PopReleaseBuffers();
-        if (gSessionSocket != INVALID_SOCKET) {
-            closesocket(gSessionSocket);
-            gSessionSocket = INVALID_SOCKET;
-        }
-        gMessageCount = 0;
         ScanSetWindow(0);
-        PopSetReceiveTimeout(0);
+        Pop3SessionFixture::TearDown();
     }
     // Connects, reads the greeting, logs in, asks capa and lists; true when all
     // of it went through whole.
     static bool LogInAndList(const Server& server, bool* pipelining) {
-        if (!PopConnect("127.0.0.1", server.Port())) {
+        if (!Connect(server.Port())) {
             return false;
         }
         PopReadResponse(false);
@@ -124,11 +119,11 @@ TEST_F(MailboxScan, WindowBoundsTheCommandsInFlight) {
             Server::Expect("pass p\r\n"), Server::Reply("+OK\r\n"), Server::Expect("capa\r\n"),
             Server::Reply("+OK\r\nPIPELINING\r\n.\r\n"), Server::Expect("list\r\n"),
             Server::Reply("+OK\r\n1 10\r\n2 20\r\n3 30\r\n4 40\r\n.\r\n"),
-            Server::Expect("uidl\r\ntop 1 0\r\n"), Server::Pause(100),
+            Server::Expect("uidl\r\ntop 1 0\r\n"), Server::Stall(100),
             Server::Reply("+OK\r\n1 U1\r\n2 U2\r\n3 U3\r\n4 U4\r\n.\r\n"),
-            Server::Expect("top 2 0\r\n"), Server::Pause(100),  // time for anything sent ahead to arrive
+            Server::Expect("top 2 0\r\n"), Server::Stall(100),  // time for anything sent ahead to arrive
             Server::Reply("+OK\r\nSubject: one\r\n.\r\n"),
-            Server::Expect("top 3 0\r\n"), Server::Pause(100), Server::Reply("+OK\r\nSubject: two\r\n.\r\n"),
+            Server::Expect("top 3 0\r\n"), Server::Stall(100), Server::Reply("+OK\r\nSubject: two\r\n.\r\n"),
             Server::Expect("top 4 0\r\n"), Server::Reply("+OK\r\nSubject: three\r\n.\r\n"),
             Server::Reply("+OK\r\nSubject: four\r\n.\r\n"),
             Server::Expect("quit\r\n"), Server::Reply("+OK\r\n"), Server::AwaitClose(),

@@ -16,8 +16,8 @@
 #include "FileBytes.h"
 #include "MailboxScan.h"
 #include "WinsockEnvironment.h"
-#include "Pop3ScriptServer.h"
 #include "Pop3Session.h"
+#include "Pop3SessionFixture.h"
 
 namespace {
 
@@ -44,9 +44,11 @@ std::string ServerDir() {
     return dir[0] == '/' ? std::string("Z:") + dir : std::string(dir);
 }
 
-class Pop3Dovecot : public ::testing::Test {
+class Pop3Dovecot : public Pop3SessionFixture {
 protected:
+    Pop3Dovecot() : Pop3SessionFixture(15000) {}
     void SetUp() override {
+        Pop3SessionFixture::SetUp();
         dir_ = ServerDir();
         ASSERT_FALSE(dir_.empty()) << "PIKUNO_POP3_SERVER (or PIKUNO_POP3_DOVECOT) is not set: run through ctest";
         std::string text;
@@ -60,21 +62,11 @@ protected:
             expected_.push_back(e);
         }
         ASSERT_EQ(403u, expected_.size());
-        PopSetReceiveTimeout(15000);
-    }
-    void TearDown() override {
-        if (gSessionSocket != INVALID_SOCKET) {
-            closesocket(gSessionSocket);
-            gSessionSocket = INVALID_SOCKET;
-        }
-        PopReleaseBuffers();
-        gMessageCount = 0;
-        PopSetReceiveTimeout(0);
     }
 
     // Connects and reads the greeting.
     void Open() {
-        ASSERT_TRUE(PopConnect("127.0.0.1", port_));
+        ASSERT_TRUE(Connect(port_));
         PopReadResponse(false);
         ASSERT_TRUE(PopIsOk()) << gResponseBuffer;
     }

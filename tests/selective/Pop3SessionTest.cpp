@@ -12,36 +12,23 @@
 
 #include "AnsiText.h"
 #include "WinsockEnvironment.h"
-#include "Pop3ScriptServer.h"
+#include "LoopbackPop3Peer.h"
 #include "Pop3Session.h"
+#include "Pop3SessionFixture.h"
 #include "WindowWatcher.h"
 
 namespace {
 
-using Server = Pop3ScriptServer;
+using Server = LoopbackPop3Peer;
 
 const bool gWinsock = RegisterWinsockEnvironment();
 
-class Pop3Session : public ::testing::Test {
+class Pop3Session : public Pop3SessionFixture {
 protected:
-    void SetUp() override {
-        // Short enough that a fault shows as a failure, not as a hung test run.
-        PopSetReceiveTimeout(8000);
-        PopSetHostLookup(nullptr);
-    }
-    void TearDown() override {
-        if (gSessionSocket != INVALID_SOCKET) {
-            closesocket(gSessionSocket);
-            gSessionSocket = INVALID_SOCKET;
-        }
-        PopReleaseBuffers();
-        gMessageCount = 0;
-        PopSetReceiveTimeout(0);
-        PopSetHostLookup(nullptr);
-    }
-
-    static bool Connect(const Server& server) { return PopConnect("127.0.0.1", server.Port()); }
-    static std::string Response() { return gResponseBuffer ? std::string(gResponseBuffer) : std::string("<null>"); }
+    // Short enough that a fault shows as a failure, not as a hung test run.
+    Pop3Session() : Pop3SessionFixture(8000) {}
+    using Pop3SessionFixture::Connect;
+    static bool Connect(const Server& server) { return Connect(server.Port()); }
 };
 
 const char kList[] = "+OK 2 320\r\n1 120\r\n2 200\r\n.\r\n";
@@ -503,10 +490,8 @@ TEST_F(Pop3Session, NewConnectClosesAnEarlierSocket) {
 
 // Without a started socket library no socket can be made: the user is told.
 TEST_F(Pop3Session, SocketCreateErrorShowsTheBox) {
-    Server server;
-    ASSERT_TRUE(server.Start({Server::AwaitClose()}, 1000));
-    u_short port = server.Port();
-    server.Finish();  // nobody connects; its socket is gone
+    u_short port = UnusedLoopbackPort();
+    ASSERT_NE(0, port);
     ASSERT_EQ(0, WSACleanup());
     SOCKET probe = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     if (probe != INVALID_SOCKET) {

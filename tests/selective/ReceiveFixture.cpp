@@ -3,7 +3,7 @@
 
 #include <cstring>
 #include <fstream>
-#include <sstream>
+#include <utility>
 
 #include "DialUp.h"
 #include "FileBytes.h"
@@ -13,10 +13,8 @@
 #include "SelectiveReceive.h"
 #include "UidlList.h"
 
-using Server = Pop3ScriptServer;
+using Server = LoopbackPop3Peer;
 
-RasStandInState* ReceiveFixture::rasState_ = nullptr;
-HANDLE ReceiveFixture::rasMapping_ = nullptr;
 
 namespace {
 
@@ -40,16 +38,7 @@ void ReceiveFixture::SetUpTestSuite() {
     windowClass.lpszClassName = kOwnerClass;
     RegisterClassA(&windowClass);
 
-    if (!rasState_) {
-        char name[64];
-        RasStandInStateName(name, sizeof name);
-        rasMapping_ = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                         sizeof(RasStandInState), name);
-        ASSERT_NE(nullptr, rasMapping_);
-        rasState_ = static_cast<RasStandInState*>(
-            MapViewOfFile(rasMapping_, FILE_MAP_WRITE, 0, 0, sizeof(RasStandInState)));
-        ASSERT_NE(nullptr, rasState_);
-    }
+    ASSERT_NE(nullptr, ProgramRasStandInState());
 }
 
 void ReceiveFixture::SetUp() {
@@ -60,7 +49,7 @@ void ReceiveFixture::SetUp() {
     gUidlList.RemoveAll();
     gDeleteOnServer = 0;
     gDialUpConnection = nullptr;
-    std::memset(rasState_, 0, sizeof *rasState_);
+    std::memset(Ras(), 0, sizeof *Ras());
     PopSetReceiveTimeout(8000);
 }
 
@@ -76,19 +65,25 @@ void ReceiveFixture::TearDown() {
 }
 
 void ReceiveFixture::WriteKirvan(const KirvanIni& k) {
-    std::ostringstream text;
-    text << "[Server]\r\npass=" << k.pass << "\r\n[Property]\r\nDoFilter=" << k.doFilter
-         << "\r\nFilterType=" << k.filterType << "\r\nCheckSize=" << k.checkSize << "\r\nFilterSize=" << k.filterSize
-         << "\r\nDelete=" << k.deleteOnServer << "\r\n";
-    ASSERT_TRUE(dir_.WriteFile("Kirvan.ini", text.str()));
+    WriteIni("Kirvan.ini", {{"[Server]", ""}, {"pass", k.pass}, {"[Property]", ""},
+                            {"DoFilter", std::to_string(k.doFilter)}, {"FilterType", std::to_string(k.filterType)},
+                            {"CheckSize", std::to_string(k.checkSize)}, {"FilterSize", std::to_string(k.filterSize)},
+                            {"Delete", std::to_string(k.deleteOnServer)}});
 }
 
 void ReceiveFixture::WriteAccount(const AccountIni& a) {
-    std::ostringstream text;
-    text << "[Property]\r\nTitle=test\r\nNotDelete=" << a.notDelete << "\r\nUseRAS=" << a.useRas
-         << "\r\nRASProvider=" << a.rasProvider << "\r\nPOP3Server=" << a.server << "\r\nPOP3Port=" << a.port
-         << "\r\nAccount=" << a.user << "\r\n";
-    ASSERT_TRUE(dir_.WriteFile("Account.ini", text.str()));
+    WriteIni("Account.ini", {{"[Property]", ""}, {"Title", "test"}, {"NotDelete", std::to_string(a.notDelete)},
+                             {"UseRAS", std::to_string(a.useRas)}, {"RASProvider", a.rasProvider},
+                             {"POP3Server", a.server}, {"POP3Port", std::to_string(a.port)}, {"Account", a.user}});
+}
+
+void ReceiveFixture::WriteIni(const char* name, const std::vector<std::pair<std::string, std::string>>& lines) {
+    std::string text;
+    for (const auto& line : lines) {
+        // A "[Section]" line stands alone; the others are "key=value".
+        text += (line.first[0] == '[' ? line.first : line.first + "=" + line.second) + "\r\n";
+    }
+    ASSERT_TRUE(dir_.WriteFile(name, text)) << name;
 }
 
 std::string ReceiveFixture::ReadUidl() const {
@@ -117,6 +112,54 @@ std::vector<Server::Step> ReceiveFixture::Login(const std::string& user, const s
         Server::Expect("pass " + pass + "\r\n"), Server::Reply("+OK logged in\r\n"),
         Server::Expect("capa\r\n"), Server::Reply(capaReply),
     };
+}
+
+void ReceiveFixture::Run(const Server& server, KirvanIni kirvan, AccountIni account) {
+    account.port = server.Port();
+    WriteKirvan(kirvan);
+    WriteAccount(account);
+    RunSelectiveReceive(window_, 0);
+}
+
+void ReceiveFixture::RunScript(Server& server, std::vector<Server::Step> script, KirvanIni kirvan,
+                               AccountIni account) {
+    ASSERT_TRUE(server.Start(std::move(script))) << "no loopback peer";
+    Run(server, kirvan, account);
+    server.Finish();
+    EXPECT_EQ("", server.Failure());
+}
+
+std::vector<MessageBoxSeen> ReceiveFixture::RunClosingBoxes(const KirvanIni& kirvan, const AccountIni& account) {
+    WriteKirvan(kirvan);
+    WriteAccount(account);
+    MessageBoxCloser closer("Kirvan");
+    RunSelectiveReceive(window_, 0);
+    return closer.Stop();
+}
+
+KirvanIni ReceiveFixture::SizeFilter(int limit) {
+    KirvanIni kirvan;
+    kirvan.filterType = 1;
+    kirvan.checkSize = 1;
+    kirvan.filterSize = limit;
+    return kirvan;
+}
+
+AccountIni ReceiveFixture::DialUpAccount() {
+    AccountIni account;
+    account.useRas = 1;
+    account.rasProvider = "Office line";
+    return account;
+}
+
+std::vector<Server::Step> ReceiveFixture::Listing(const std::vector<ScriptedMessage>& messages) {
+    return {Server::Expect("list\r\n"), ListReply(messages)};
+}
+
+std::vector<Server::Step> ReceiveFixture::WholeScan(const std::vector<ScriptedMessage>& messages,
+                                                    const std::string& capaReply) {
+    return Join({Login("alice", "s3cret", capaReply), Listing(messages), UidlListing(messages), Tops(messages),
+                 Quit()});
 }
 
 std::vector<Server::Step> ReceiveFixture::UidlListing(const std::vector<ScriptedMessage>& messages) {
@@ -166,34 +209,34 @@ std::vector<Server::Step> ReceiveFixture::Join(std::vector<std::vector<Server::S
     return all;
 }
 
-ConnectionProbe::ConnectionProbe() {
-    listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    int length = sizeof address;
-    if (listener_ == INVALID_SOCKET || bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        listen(listener_, 4) != 0 || getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        ADD_FAILURE() << "no probe socket";
-        return;
+const char kWireLogin[] = "user alice\r\npass s3cret\r\ncapa\r\nlist\r\n";
+
+std::string TopsWire(std::size_t count) {
+    std::string wire;
+    for (std::size_t n = 1; n <= count; ++n) {
+        wire += "top " + std::to_string(n) + " 0\r\n";
     }
-    port_ = ntohs(address.sin_port);
+    return wire;
 }
 
-ConnectionProbe::~ConnectionProbe() {
-    if (listener_ != INVALID_SOCKET) {
-        closesocket(listener_);
+std::string UidlsWire(const std::vector<int>& numbers) {
+    std::string wire;
+    for (int n : numbers) {
+        wire += "uidl " + std::to_string(n) + "\r\n";
     }
-}
-
-bool ConnectionProbe::SomeoneConnected() const {
-    fd_set set;
-    FD_ZERO(&set);
-    FD_SET(listener_, &set);
-    timeval none = {0, 100000};
-    return select(0, &set, nullptr, nullptr, &none) == 1;
+    return wire;
 }
 
 std::string TopReply(const std::string& headerLines) {
     return "+OK\r\n" + headerLines + "\r\n.\r\n";
+}
+
+std::vector<ScriptedMessage> FirstMessages(std::size_t count) {
+    const std::vector<ScriptedMessage> four = {
+        {4000, "UID-A", TopReply("Subject: first\r\n")},
+        {5000, "UID-B", TopReply("Subject: second\r\n")},
+        {6000, "UID-C", TopReply("Subject: third\r\n")},
+        {7000, "UID-D", TopReply("Subject: fourth\r\n")},
+    };
+    return std::vector<ScriptedMessage>(four.begin(), four.begin() + (count < four.size() ? count : four.size()));
 }

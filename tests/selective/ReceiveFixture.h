@@ -10,11 +10,13 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "FakeHost.h"
-#include "Pop3ScriptServer.h"
+#include "LoopbackPop3Peer.h"
 #include "RasStandInState.h"
+#include "ReceiveUi.h"
 #include "TempFolder.h"
 
 struct KirvanIni {
@@ -50,6 +52,8 @@ protected:
 
     void WriteKirvan(const KirvanIni& kirvan);
     void WriteAccount(const AccountIni& account);
+    // Writes a settings file of the account: "[Section]" lines and key, value pairs.
+    void WriteIni(const char* name, const std::vector<std::pair<std::string, std::string>>& lines);
     std::string AccountDir() const { return dir_.Path(); }
     std::string UidlPath() const { return dir_.Path() + "uidl"; }
     // Contents of the uidl file; "<absent>" when there is none.
@@ -58,46 +62,55 @@ protected:
     // Host receive commands posted to the owner window (removed from its queue).
     int TakeReceiveCommands();
 
+    // Runs the command for the owner window with the account pointing at server.
+    void Run(const LoopbackPop3Peer& server, KirvanIni kirvan = KirvanIni(), AccountIni account = AccountIni());
+    // Plays the script while the command runs, then checks that the session went
+    // as scripted.
+    void RunScript(LoopbackPop3Peer& server, std::vector<LoopbackPop3Peer::Step> script,
+                   KirvanIni kirvan = KirvanIni(), AccountIni account = AccountIni());
+    // Runs the command with the settings as given (no server of ours), closing
+    // and returning the "Kirvan" boxes it shows.
+    std::vector<MessageBoxSeen> RunClosingBoxes(const KirvanIni& kirvan, const AccountIni& account);
+    // Settings: the size filter with its limit, an account that dials first.
+    static KirvanIni SizeFilter(int limit);
+    static AccountIni DialUpAccount();
+
     // Script pieces.
     // Greeting, user, pass and capa; capaReply is the whole answer to capa (the
     // default refuses it: one command at a time).
-    static std::vector<Pop3ScriptServer::Step> Login(const std::string& user = "alice",
+    static std::vector<LoopbackPop3Peer::Step> Login(const std::string& user = "alice",
                                                      const std::string& pass = "s3cret",
                                                      const std::string& capaReply = "-ERR unknown command\r\n");
+    // list and its reply.
+    static std::vector<LoopbackPop3Peer::Step> Listing(const std::vector<ScriptedMessage>& messages);
+    // A whole scan: login, list, the UIDL listing, every header, quit.
+    static std::vector<LoopbackPop3Peer::Step> WholeScan(const std::vector<ScriptedMessage>& messages,
+                                                         const std::string& capaReply = "-ERR unknown command\r\n");
     // uidl (the listing) and its reply for every message.
-    static std::vector<Pop3ScriptServer::Step> UidlListing(const std::vector<ScriptedMessage>& messages);
-    static Pop3ScriptServer::Step ListReply(const std::vector<ScriptedMessage>& messages);
-    static std::vector<Pop3ScriptServer::Step> Tops(const std::vector<ScriptedMessage>& messages);
-    static std::vector<Pop3ScriptServer::Step> Uidls(const std::vector<ScriptedMessage>& messages,
+    static std::vector<LoopbackPop3Peer::Step> UidlListing(const std::vector<ScriptedMessage>& messages);
+    static LoopbackPop3Peer::Step ListReply(const std::vector<ScriptedMessage>& messages);
+    static std::vector<LoopbackPop3Peer::Step> Tops(const std::vector<ScriptedMessage>& messages);
+    static std::vector<LoopbackPop3Peer::Step> Uidls(const std::vector<ScriptedMessage>& messages,
                                                      const std::vector<int>& numbers);
-    static std::vector<Pop3ScriptServer::Step> Quit();
-    static std::vector<Pop3ScriptServer::Step> Join(std::vector<std::vector<Pop3ScriptServer::Step>> parts);
+    static std::vector<LoopbackPop3Peer::Step> Quit();
+    static std::vector<LoopbackPop3Peer::Step> Join(std::vector<std::vector<LoopbackPop3Peer::Step>> parts);
 
-    static RasStandInState* Ras() { return rasState_; }
+    static RasStandInState* Ras() { return ProgramRasStandInState(); }
 
     FakeHost host_;
     TempFolder dir_;
     HWND window_ = nullptr;
-
-private:
-    static RasStandInState* rasState_;
-    static HANDLE rasMapping_;
 };
 
-// A listening socket that never accepts: tells whether anything tried to connect.
-class ConnectionProbe {
-public:
-    ConnectionProbe();
-    ~ConnectionProbe();
-    ConnectionProbe(const ConnectionProbe&) = delete;
-    ConnectionProbe& operator=(const ConnectionProbe&) = delete;
-    u_short Port() const { return port_; }
-    bool SomeoneConnected() const;
-
-private:
-    SOCKET listener_ = INVALID_SOCKET;
-    u_short port_ = 0;
-};
+// What the client sends to log in, ask for the capabilities and list.
+extern const char kWireLogin[];
+// "top n 0" for messages 1 to count; "uidl n" for the numbers.
+std::string TopsWire(std::size_t count);
+std::string UidlsWire(const std::vector<int>& numbers);
 
 // A reply to "top n 0" with the given header lines.
 std::string TopReply(const std::string& headerLines);
+
+// The first count (at most four) of the messages most tests use: 4000 to 7000
+// bytes, UID-A to UID-D, subjects "first" to "fourth".
+std::vector<ScriptedMessage> FirstMessages(std::size_t count);

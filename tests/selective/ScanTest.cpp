@@ -22,48 +22,12 @@
 
 namespace {
 
-using Server = Pop3ScriptServer;
+using Server = LoopbackPop3Peer;
 using Press = SelectionDialogDriver::Press;
 
-const std::vector<ScriptedMessage> kFour = {
-    {4000, "UID-A", TopReply("Subject: first\r\n")},
-    {5000, "UID-B", TopReply("Subject: second\r\n")},
-    {6000, "UID-C", TopReply("Subject: third\r\n")},
-    {7000, "UID-D", TopReply("Subject: fourth\r\n")},
-};
+const std::vector<ScriptedMessage> kFour = FirstMessages(4);
 
-const char kWireLogin[] = "user alice\r\npass s3cret\r\ncapa\r\nlist\r\n";
-
-std::string TopsWire(std::size_t count) {
-    std::string wire;
-    for (std::size_t n = 1; n <= count; ++n) {
-        wire += "top " + std::to_string(n) + " 0\r\n";
-    }
-    return wire;
-}
-
-class Scan : public ReceiveFixture {
-protected:
-    void Run(const Server& server, KirvanIni kirvan = KirvanIni(), AccountIni account = AccountIni()) {
-        account.port = server.Port();
-        WriteKirvan(kirvan);
-        WriteAccount(account);
-        RunSelectiveReceive(window_, 0);
-    }
-    static AccountIni DialUpAccount() {
-        AccountIni account;
-        account.useRas = 1;
-        account.rasProvider = "Office line";
-        return account;
-    }
-    static KirvanIni SizeFilter(int limit) {
-        KirvanIni kirvan;
-        kirvan.filterType = 1;
-        kirvan.checkSize = 1;
-        kirvan.filterSize = limit;
-        return kirvan;
-    }
-};
+class Scan : public ReceiveFixture {};
 
 // ---- pipelining ---------------------------------------------------------------
 
@@ -85,13 +49,8 @@ TEST_F(Scan, CommandsGoOutAheadOnlyWhenPipeliningIsOffered) {
         DeleteFileA(UidlPath().c_str());
         gUidlList.RemoveAll();
         Server server;
-        ASSERT_TRUE(server.Start(Join({Login("alice", "s3cret", c.capaReply),
-                                       {Server::Expect("list\r\n"), ListReply(kFour)}, UidlListing(kFour),
-                                       Tops(kFour), Quit()})));
         SelectionDialogDriver driver({1, 2}, Press::kOk);
-        Run(server);
-        server.Finish();
-        EXPECT_EQ("", server.Failure());
+        RunScript(server, WholeScan(kFour, c.capaReply));
         // The same bytes in the same order either way, each command whole.
         EXPECT_EQ(kWireLogin + std::string("uidl\r\n") + TopsWire(4) + "quit\r\n", server.Received());
         if (c.pipelined) {
@@ -128,22 +87,13 @@ TEST_F(Scan, UidlOfEachMessageTheListingLacks) {
         SCOPED_TRACE(testing::Message() << "case " << index++ << ": " << c.name);
         DeleteFileA(UidlPath().c_str());
         gUidlList.RemoveAll();
-        std::vector<Server::Step> fallback;
-        std::string fallbackWire;
-        for (int n : c.asked) {
-            fallback.push_back(Server::Expect("uidl " + std::to_string(n) + "\r\n"));
-            fallback.push_back(Server::Reply("+OK " + std::to_string(n) + " " + kFour[n - 1].uidl + "\r\n"));
-            fallbackWire += "uidl " + std::to_string(n) + "\r\n";
-        }
         Server server;
-        ASSERT_TRUE(server.Start(Join({Login(), {Server::Expect("list\r\n"), ListReply(kFour)},
-                                       {Server::Expect("uidl\r\n"), Server::Reply(c.listingReply)}, fallback,
-                                       Quit()})));
         MessageBoxCloser boxes("Kirvan");
-        Run(server, SizeFilter(c.limit));
-        server.Finish();
-        EXPECT_EQ("", server.Failure());
-        EXPECT_EQ(kWireLogin + std::string("uidl\r\n") + fallbackWire + "quit\r\n", server.Received());
+        RunScript(server,
+                  Join({Login(), Listing(kFour), {Server::Expect("uidl\r\n"), Server::Reply(c.listingReply)},
+                        Uidls(kFour, c.asked), Quit()}),
+                  SizeFilter(c.limit));
+        EXPECT_EQ(kWireLogin + std::string("uidl\r\n") + UidlsWire(c.asked) + "quit\r\n", server.Received());
         EXPECT_EQ(c.uidlFile, ReadUidl());
         EXPECT_EQ(1, TakeReceiveCommands());
         EXPECT_TRUE(boxes.Stop().empty());
@@ -157,15 +107,12 @@ TEST_F(Scan, ChoiceHoldsWhenTheServerDropsTheSessionAfterTheScan) {
     // router would while the user reads the list: the choice is already whole.
     Ras()->dialHandle = 0x5151;
     Server server;
-    ASSERT_TRUE(server.Start(Join({Login(), {Server::Expect("list\r\n"), ListReply(kFour)}, UidlListing(kFour),
-                                   Tops(kFour), {Server::Close()}})));
     SelectionDialogDriver driver({1}, Press::kOk);
     KirvanIni kirvan;
     kirvan.deleteOnServer = 1;
     MessageBoxCloser boxes("Kirvan");
-    Run(server, kirvan, DialUpAccount());
-    server.Finish();
-    EXPECT_EQ("", server.Failure());
+    RunScript(server, Join({Login(), Listing(kFour), UidlListing(kFour), Tops(kFour), {Server::Close()}}), kirvan,
+              DialUpAccount());
     ASSERT_TRUE(driver.Seen().found) << driver.Seen().report;
     EXPECT_EQ(4u, driver.Seen().items.size());
     EXPECT_EQ("UID-A\nUID-C\nUID-D\n", ReadUidl());
@@ -208,7 +155,7 @@ TEST_F(Scan, BrokenScanShowsTheBoxAndEndsTheCommand) {
         {"silent past the time-out",
          {Server::Expect("capa\r\n"), Server::Reply("-ERR\r\n"), Server::Expect("list\r\n"), Server::Reply(listReply),
           Server::Expect("uidl\r\n"), Server::Reply("+OK\r\n.\r\n"), Server::Expect("top 1 0\r\n"),
-          Server::Pause(2500)},
+          Server::AwaitClose()},  // silent until the client gives up
          true},
         {"size filter: closed during the UIDL of one message",
          {Server::Expect("capa\r\n"), Server::Reply("-ERR\r\n"), Server::Expect("list\r\n"), Server::Reply(listReply),
@@ -231,13 +178,10 @@ TEST_F(Scan, BrokenScanShowsTheBoxAndEndsTheCommand) {
         };
         script.insert(script.end(), c.after.begin(), c.after.end());
         Server server;
-        ASSERT_TRUE(server.Start(script));
         SelectionDialogDriver driver({}, Press::kOk);  // must not appear
         MessageBoxCloser closer("Kirvan");
-        Run(server, c.dialog ? KirvanIni() : SizeFilter(0), DialUpAccount());
+        RunScript(server, script, c.dialog ? KirvanIni() : SizeFilter(0), DialUpAccount());
         std::vector<MessageBoxSeen> boxes = closer.Stop();
-        server.Finish();
-        EXPECT_EQ("", server.Failure());
         ASSERT_EQ(1u, boxes.size());
         EXPECT_EQ(kScanFailedText, boxes[0].text);
         EXPECT_EQ(window_, boxes[0].owner);
@@ -270,7 +214,7 @@ TEST_F(Scan, ProgressWindowAppearsAndItsCancelEndsTheCommand) {
     Ras()->dialHandle = 0x7171;
     Server server;
     // The server answers the first two headers, then keeps the user waiting.
-    ASSERT_TRUE(server.Start(Join({Login(), {Server::Expect("list\r\n"), ListReply(kFour)}, UidlListing(kFour),
+    ASSERT_TRUE(server.Start(Join({Login(), Listing(kFour), UidlListing(kFour),
                                    {Server::Expect("top 1 0\r\n"), Server::Reply(kFour[0].topReply),
                                     Server::Expect("top 2 0\r\n"), Server::Reply(kFour[1].topReply),
                                     Server::Expect("top 3 0\r\n"), Server::AwaitClose()}}),

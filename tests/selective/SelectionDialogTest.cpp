@@ -19,7 +19,7 @@
 
 namespace {
 
-using Server = Pop3ScriptServer;
+using Server = LoopbackPop3Peer;
 using Press = SelectionDialogDriver::Press;
 
 // ---- template 101 ----------------------------------------------------------
@@ -244,8 +244,7 @@ TEST_F(SelectionDialog, ListFillsWithRedrawOffUnderTheWaitCursor) {
         {300, "C", TopReply("Subject: three\r\n")},
     };
     Server server;
-    ASSERT_TRUE(server.Start(
-        Join({Login(), {Server::Expect("list\r\n"), ListReply(messages)}, UidlListing(messages), Tops(messages), Quit()})));
+    ASSERT_TRUE(server.Start(WholeScan(messages)));
     AccountIni account;
     account.port = server.Port();
     WriteKirvan(KirvanIni());

@@ -21,57 +21,12 @@
 
 namespace {
 
-using Server = Pop3ScriptServer;
+using Server = LoopbackPop3Peer;
 using Press = SelectionDialogDriver::Press;
 
-const std::vector<ScriptedMessage> kThree = {
-    {4000, "UID-A", TopReply("Subject: first\r\n")},
-    {5000, "UID-B", TopReply("Subject: second\r\n")},
-    {6000, "UID-C", TopReply("Subject: third\r\n")},
-};
+const std::vector<ScriptedMessage> kThree = FirstMessages(3);
 
-const char kWireLogin[] = "user alice\r\npass s3cret\r\ncapa\r\nlist\r\n";
-
-class SelectiveReceive : public ReceiveFixture {
-protected:
-    // The server's answer to LIST gives no message: the dialog comes up with an empty
-    // list, and OK sets nothing aside.
-    void ExpectEmptyListFor(const char* listReply) {
-        Server server;
-        ASSERT_TRUE(server.Start(Join({Login(), {Server::Expect("list\r\n"), Server::Reply(listReply)}, Quit()})));
-        SelectionDialogDriver driver({}, Press::kOk);
-        Run(server);
-        server.Finish();
-        EXPECT_EQ("", server.Failure());
-        EXPECT_EQ(std::string(kWireLogin) + "quit\r\n", server.Received());
-        ASSERT_TRUE(driver.Seen().found) << driver.Seen().report;
-        EXPECT_TRUE(driver.Seen().items.empty());
-        EXPECT_EQ("<absent>", ReadUidl());
-        EXPECT_EQ(1, TakeReceiveCommands());
-    }
-
-    // Runs the command for the owner window with the account pointing at server.
-    void Run(const Server& server, KirvanIni kirvan = KirvanIni(), AccountIni account = AccountIni()) {
-        account.port = server.Port();
-        WriteKirvan(kirvan);
-        WriteAccount(account);
-        RunSelectiveReceive(window_, 0);
-    }
-    static std::string TopsWire(int count) {
-        std::string wire;
-        for (int n = 1; n <= count; ++n) {
-            wire += "top " + std::to_string(n) + " 0\r\n";
-        }
-        return wire;
-    }
-    static std::string UidlsWire(const std::vector<int>& numbers) {
-        std::string wire;
-        for (int n : numbers) {
-            wire += "uidl " + std::to_string(n) + "\r\n";
-        }
-        return wire;
-    }
-};
+class SelectiveReceive : public ReceiveFixture {};
 
 // ---- the dialog's outcome --------------------------------------------------
 
@@ -97,14 +52,10 @@ TEST_F(SelectiveReceive, DialogOutcomes) {
         DeleteFileA(UidlPath().c_str());
         gUidlList.RemoveAll();
         Server server;
-        ASSERT_TRUE(server.Start(Join({Login(), {Server::Expect("list\r\n"), ListReply(kThree)}, UidlListing(kThree),
-                                       Tops(kThree), Quit()})));
         SelectionDialogDriver driver(c.tick, c.press);
-        Run(server);
-        server.Finish();
+        RunScript(server, WholeScan(kThree));
         const SelectionDialogSeen& seen = driver.Seen();
 
-        EXPECT_EQ("", server.Failure());
         // Every UIDL is known before the dialog opens; OK sends nothing.
         EXPECT_EQ(kWireLogin + std::string("uidl\r\n") + TopsWire(3) + "quit\r\n", server.Received());
         EXPECT_TRUE(server.ClientClosed());
@@ -126,13 +77,9 @@ TEST_F(SelectiveReceive, DialogListsSubjectsAndSizesAsSent) {
         {99, "U5", "-ERR no such message\r\n"},
     };
     Server server;
-    ASSERT_TRUE(server.Start(
-        Join({Login(), {Server::Expect("list\r\n"), ListReply(messages)}, UidlListing(messages), Tops(messages), Quit()})));
     SelectionDialogDriver driver({}, Press::kCancel);
-    Run(server);
-    server.Finish();
+    RunScript(server, WholeScan(messages));
     const SelectionDialogSeen& seen = driver.Seen();
-    EXPECT_EQ("", server.Failure());
     ASSERT_TRUE(seen.found) << seen.report;
     EXPECT_EQ(kSelectionDialogCaption, seen.caption);
 
@@ -164,11 +111,24 @@ TEST_F(SelectiveReceive, DialogListsSubjectsAndSizesAsSent) {
 }
 
 TEST_F(SelectiveReceive, EmptyMailboxShowsAnEmptyListAndOkSetsNothingAside) {
-    ExpectEmptyListFor("+OK 0 0\r\n.\r\n");
+    Server server;
+    SelectionDialogDriver driver({}, Press::kOk);
+    RunScript(server, Join({Login(), {Server::Expect("list\r\n"), Server::Reply("+OK 0 0\r\n.\r\n")}, Quit()}));
+    EXPECT_EQ(std::string(kWireLogin) + "quit\r\n", server.Received());
+    ASSERT_TRUE(driver.Seen().found) << driver.Seen().report;
+    EXPECT_TRUE(driver.Seen().items.empty());
+    EXPECT_EQ("<absent>", ReadUidl());
+    EXPECT_EQ(1, TakeReceiveCommands());
 }
 
 TEST_F(SelectiveReceive, RefusedListShowsAnEmptyList) {
-    ExpectEmptyListFor("-ERR not now\r\n");
+    Server server;
+    SelectionDialogDriver driver({}, Press::kOk);
+    RunScript(server, Join({Login(), {Server::Expect("list\r\n"), Server::Reply("-ERR not now\r\n")}, Quit()}));
+    ASSERT_TRUE(driver.Seen().found) << driver.Seen().report;
+    EXPECT_TRUE(driver.Seen().items.empty());
+    EXPECT_EQ("<absent>", ReadUidl());
+    EXPECT_EQ(1, TakeReceiveCommands());
 }
 
 // ---- size filter -------------------------------------------------------------
@@ -200,16 +160,14 @@ TEST_F(SelectiveReceive, SizeFilter) {
         Server server;
         // The listing only when a message is above the limit.
         bool scanned = c.filterType == 1 && c.checkSize == 1 && !c.setAside.empty();
-        ASSERT_TRUE(server.Start(Join({Login(), {Server::Expect("list\r\n"), ListReply(kThree)},
-                                       scanned ? UidlListing(kThree) : std::vector<Server::Step>{}, Quit()})));
         KirvanIni kirvan;
         kirvan.filterType = c.filterType;
         kirvan.checkSize = c.checkSize;
         kirvan.filterSize = c.filterSize;
         MessageBoxCloser boxes("Kirvan");  // none expected; a stray dialog would be reported
-        Run(server, kirvan);
-        server.Finish();
-        EXPECT_EQ("", server.Failure());
+        RunScript(server, Join({Login(), Listing(kThree), scanned ? UidlListing(kThree) : std::vector<Server::Step>{},
+                                Quit()}),
+                  kirvan);
         EXPECT_EQ(kWireLogin + std::string(scanned ? "uidl\r\n" : "") + "quit\r\n", server.Received());
         EXPECT_EQ(c.uidlFile, ReadUidl());
         EXPECT_EQ(1, TakeReceiveCommands());
@@ -225,15 +183,7 @@ TEST_F(SelectiveReceive, SameUidlSetAsideTwiceIsAppendedOnce) {
         {9000, "OTHER", ""},
     };
     Server server;
-    ASSERT_TRUE(server.Start(Join({Login(), {Server::Expect("list\r\n"), ListReply(messages)},
-                                   UidlListing(messages), Quit()})));
-    KirvanIni kirvan;
-    kirvan.filterType = 1;
-    kirvan.checkSize = 1;
-    kirvan.filterSize = 100;
-    Run(server, kirvan);
-    server.Finish();
-    EXPECT_EQ("", server.Failure());
+    RunScript(server, Join({Login(), Listing(messages), UidlListing(messages), Quit()}), SizeFilter(100));
     EXPECT_EQ("SAME\nOTHER\n", ReadUidl());
     EXPECT_EQ(2, gUidlList.GetCount());
 }
@@ -294,15 +244,8 @@ TEST_F(SelectiveReceive, FileOpenForWritingOnlyIsStillAppendedTo) {
 TEST_F(SelectiveReceive, UidlThatCannotBeOpenedStillStartsTheRetrieval) {
     ASSERT_TRUE(CreateDirectoryA(UidlPath().c_str(), nullptr));  // "uidl" is a folder
     Server server;
-    ASSERT_TRUE(server.Start(Join({Login(), {Server::Expect("list\r\n"), ListReply(kThree)}, UidlListing(kThree), Quit()})));
-    KirvanIni kirvan;
-    kirvan.filterType = 1;
-    kirvan.checkSize = 1;
-    kirvan.filterSize = 5000;
-    Run(server, kirvan);
-    server.Finish();
+    RunScript(server, Join({Login(), Listing(kThree), UidlListing(kThree), Quit()}), SizeFilter(5000));
     RemoveDirectoryA(UidlPath().c_str());
-    EXPECT_EQ("", server.Failure());
     EXPECT_EQ(1, TakeReceiveCommands());
     EXPECT_EQ(1, gUidlList.GetCount());
 }
@@ -335,7 +278,8 @@ TEST_F(SelectiveReceive, SettingsThatEndTheCommandBeforeAnyConnection) {
         std::memset(Ras(), 0, sizeof *Ras());
         Ras()->dialResult = c.dialResult;
         gDeleteOnServer = 7;
-        ConnectionProbe probe;
+        Server probe;  // listens, never answers
+        ASSERT_TRUE(probe.Listen());
         KirvanIni kirvan;
         kirvan.doFilter = c.doFilter;
         kirvan.deleteOnServer = 1;
@@ -353,7 +297,7 @@ TEST_F(SelectiveReceive, SettingsThatEndTheCommandBeforeAnyConnection) {
         RunSelectiveReceive(window_, 0);
         std::vector<MessageBoxSeen> boxes = closer.Stop();
 
-        EXPECT_FALSE(probe.SomeoneConnected());
+        EXPECT_FALSE(probe.ConnectAttempted());
         EXPECT_EQ(0, TakeReceiveCommands());
         EXPECT_EQ("<absent>", ReadUidl());
         if (c.doFilter == 0) {
@@ -406,20 +350,16 @@ TEST_F(SelectiveReceive, MessageTextsAreShiftJisBytesWithLineFeeds) {
 TEST_F(SelectiveReceive, LoginRefusedAfterADialHangsUpAtOnce) {
     Ras()->dialHandle = 0x5150;
     Server server;
-    ASSERT_TRUE(server.Start({
-        Server::Reply("+OK ready\r\n"),
-        Server::Expect("user alice\r\n"), Server::Reply("+OK\r\n"),
-        Server::Expect("pass s3cret\r\n"), Server::Reply("-ERR wrong password\r\n"),
-        Server::Expect("quit\r\n"), Server::Reply("+OK\r\n"), Server::AwaitClose(),
-    }));
-    AccountIni account;
-    account.useRas = 1;
-    account.rasProvider = "Office line";
     MessageBoxCloser closer("Kirvan");
-    Run(server, KirvanIni(), account);
-    server.Finish();
+    RunScript(server,
+              {
+                  Server::Reply("+OK ready\r\n"),
+                  Server::Expect("user alice\r\n"), Server::Reply("+OK\r\n"),
+                  Server::Expect("pass s3cret\r\n"), Server::Reply("-ERR wrong password\r\n"),
+                  Server::Expect("quit\r\n"), Server::Reply("+OK\r\n"), Server::AwaitClose(),
+              },
+              KirvanIni(), DialUpAccount());
     EXPECT_TRUE(closer.Stop().empty());
-    EXPECT_EQ("", server.Failure());
     EXPECT_EQ("user alice\r\npass s3cret\r\nquit\r\n", server.Received());
     EXPECT_EQ(0, TakeReceiveCommands());
     EXPECT_EQ(nullptr, gDialUpConnection);
@@ -434,15 +374,9 @@ TEST_F(SelectiveReceive, LoginRefusedAfterADialHangsUpAtOnce) {
 TEST_F(SelectiveReceive, SuccessfulSessionKeepsTheLineForTheHostsRetrieval) {
     Ras()->dialHandle = 0x7001;
     Server server;
-    ASSERT_TRUE(server.Start(Join({Login(), {Server::Expect("list\r\n"), ListReply(kThree)}, Quit()})));
     KirvanIni kirvan;
     kirvan.filterType = 1;
-    AccountIni account;
-    account.useRas = 1;
-    account.rasProvider = "Office line";
-    Run(server, kirvan, account);
-    server.Finish();
-    EXPECT_EQ("", server.Failure());
+    RunScript(server, Join({Login(), Listing(kThree), Quit()}), kirvan, DialUpAccount());
     EXPECT_EQ(1, TakeReceiveCommands());
     EXPECT_EQ(reinterpret_cast<HRASCONN>(static_cast<uintptr_t>(0x7001)), gDialUpConnection);
     EXPECT_EQ(2, Ras()->callCount) << "no hang-up yet";
@@ -457,14 +391,7 @@ TEST_F(SelectiveReceive, SuccessfulSessionKeepsTheLineForTheHostsRetrieval) {
 TEST_F(SelectiveReceive, LineLeftUpByAnEarlierCommandIsHungUpBeforeDialling) {
     gDialUpConnection = reinterpret_cast<HRASCONN>(static_cast<uintptr_t>(0x6006));
     Ras()->dialResult = 691;
-    AccountIni account;
-    account.useRas = 1;
-    account.rasProvider = "Office line";
-    WriteKirvan(KirvanIni());
-    WriteAccount(account);
-    MessageBoxCloser closer("Kirvan");
-    RunSelectiveReceive(window_, 0);
-    ASSERT_EQ(1u, closer.Stop().size());
+    ASSERT_EQ(1u, RunClosingBoxes(KirvanIni(), DialUpAccount()).size());
     ASSERT_LE(2, Ras()->callCount);
     EXPECT_EQ(kRasCallHangUp, Ras()->calls[0].kind);
     EXPECT_EQ(0x6006u, Ras()->calls[0].handleIn);
@@ -474,16 +401,10 @@ TEST_F(SelectiveReceive, LineLeftUpByAnEarlierCommandIsHungUpBeforeDialling) {
 // ---- session failures ------------------------------------------------------------
 
 TEST_F(SelectiveReceive, UnreachableServerShowsNothingAndStartsNoRetrieval) {
-    AccountIni account;
+    AccountIni account = DialUpAccount();
     account.port = UnusedLoopbackPort();
-    account.useRas = 1;
-    account.rasProvider = "Office line";
     Ras()->dialHandle = 0x42;
-    WriteKirvan(KirvanIni());
-    WriteAccount(account);
-    MessageBoxCloser closer("Kirvan");
-    RunSelectiveReceive(window_, 0);
-    EXPECT_TRUE(closer.Stop().empty());
+    EXPECT_TRUE(RunClosingBoxes(KirvanIni(), account).empty());
     EXPECT_EQ(0, TakeReceiveCommands());
     EXPECT_EQ(nullptr, gDialUpConnection) << "hung up";
     EXPECT_EQ("<absent>", ReadUidl());
@@ -493,25 +414,18 @@ TEST_F(SelectiveReceive, UnknownServerNameShowsNothing) {
     AccountIni account;
     account.server = "no-such-host.invalid";
     account.port = 110;
-    WriteKirvan(KirvanIni());
-    WriteAccount(account);
-    MessageBoxCloser closer("Kirvan");
-    RunSelectiveReceive(window_, 0);
-    EXPECT_TRUE(closer.Stop().empty());
+    EXPECT_TRUE(RunClosingBoxes(KirvanIni(), account).empty());
     EXPECT_EQ(0, TakeReceiveCommands());
 }
 
 TEST_F(SelectiveReceive, RefusedUserSendsNoPasswordButQuits) {
     Server server;
-    ASSERT_TRUE(server.Start({
+    gUidlList.Add("LEFT-OVER");
+    RunScript(server, {
         Server::Reply("+OK ready\r\n"),
         Server::Expect("user alice\r\n"), Server::Reply("-ERR who?\r\n"),
         Server::Expect("quit\r\n"), Server::Reply("+OK\r\n"), Server::AwaitClose(),
-    }));
-    gUidlList.Add("LEFT-OVER");
-    Run(server);
-    server.Finish();
-    EXPECT_EQ("", server.Failure());
+    });
     EXPECT_EQ("user alice\r\nquit\r\n", server.Received());
     EXPECT_EQ(0, TakeReceiveCommands());
     EXPECT_EQ("<absent>", ReadUidl());
@@ -519,16 +433,12 @@ TEST_F(SelectiveReceive, RefusedUserSendsNoPasswordButQuits) {
 
 TEST_F(SelectiveReceive, PasswordAndUserComeFromTheAccountsFiles) {
     Server server;
-    ASSERT_TRUE(server.Start(Join({Login("bob@example.jp", "p a s s"),
-                                   {Server::Expect("list\r\n"), ListReply({})}, Quit()})));
     KirvanIni kirvan;
     kirvan.filterType = 1;
     kirvan.pass = "p a s s";
     AccountIni account;
     account.user = "bob@example.jp";
-    Run(server, kirvan, account);
-    server.Finish();
-    EXPECT_EQ("", server.Failure());
+    RunScript(server, Join({Login("bob@example.jp", "p a s s"), Listing({}), Quit()}), kirvan, account);
     EXPECT_EQ(1, TakeReceiveCommands());
 }
 
@@ -544,16 +454,11 @@ TEST_F(SelectiveReceive, RecFilterAsksForDeletionUntilTheRetrievalEnds) {
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "case " << index++);
         Server server;
-        ASSERT_TRUE(server.Start(Join({Login(), {Server::Expect("list\r\n"), ListReply(kThree)},
-                                       c.filterSize == 5000 ? UidlListing(kThree) : std::vector<Server::Step>{},
-                                       Quit()})));
-        KirvanIni kirvan;
-        kirvan.filterType = 1;
-        kirvan.checkSize = 1;
-        kirvan.filterSize = c.filterSize;
+        KirvanIni kirvan = SizeFilter(c.filterSize);
         kirvan.deleteOnServer = c.deleteOnServer;
-        Run(server, kirvan);
-        server.Finish();
+        RunScript(server, Join({Login(), Listing(kThree),
+                                c.filterSize == 5000 ? UidlListing(kThree) : std::vector<Server::Step>{}, Quit()}),
+                  kirvan);
         EXPECT_EQ(1, TakeReceiveCommands());
         EXPECT_EQ(c.expected, frame::RecFilter("C:\\mail\\00000001.qnl"));
         EXPECT_EQ(c.expected, frame::RecFilter("C:\\mail\\00000002.qnl")) << "the answer holds for every mail";
@@ -588,13 +493,9 @@ TEST_F(SelectiveReceive, CommandThatRunsOutOfMemoryLeavesTheRetrievalAlone) {
         // Before the session nothing connects: the server need not even listen.
         Server server;
         if (failing == 4) {
-            ASSERT_TRUE(server.Start(Join({Login(), {Server::Expect("list\r\n"), ListReply(kThree)},
-                                           UidlListing(kThree), Quit()})));
+            ASSERT_TRUE(server.Start(Join({Login(), Listing(kThree), UidlListing(kThree), Quit()})));
         }
-        KirvanIni kirvan;
-        kirvan.filterType = 1;
-        kirvan.checkSize = 1;
-        kirvan.filterSize = 5000;
+        KirvanIni kirvan = SizeFilter(5000);
         kirvan.deleteOnServer = 1;
         FakeHost::calls.clear();
         gFailingAccountCall = failing;
@@ -616,15 +517,9 @@ TEST_F(SelectiveReceive, CommandThatRunsOutOfMemoryLeavesTheRetrievalAlone) {
 
     // The command is not left marked as running: the next one does its work.
     Server server;
-    ASSERT_TRUE(server.Start(Join({Login(), {Server::Expect("list\r\n"), ListReply(kThree)}, UidlListing(kThree),
-                                   Quit()})));
-    KirvanIni kirvan;
-    kirvan.filterType = 1;
-    kirvan.checkSize = 1;
-    kirvan.filterSize = 5000;
+    KirvanIni kirvan = SizeFilter(5000);
     kirvan.deleteOnServer = 1;
-    Run(server, kirvan);
-    server.Finish();
+    RunScript(server, Join({Login(), Listing(kThree), UidlListing(kThree), Quit()}), kirvan);
     EXPECT_EQ(1, TakeReceiveCommands());
     EXPECT_EQ(1, frame::RecFilter("C:\\mail\\00000001.qnl"));
     frame::EndRetrieval(window_);

@@ -25,6 +25,24 @@ private:
     bool started_ = false;
 };
 
+// Winsock for the life of a program that is not a test (the benchmarks).
+class ScopedWinsock {
+public:
+    ScopedWinsock() { started_ = WSAStartup(MAKEWORD(2, 2), &data_) == 0; }
+    ~ScopedWinsock() {
+        if (started_) {
+            WSACleanup();
+        }
+    }
+    ScopedWinsock(const ScopedWinsock&) = delete;
+    ScopedWinsock& operator=(const ScopedWinsock&) = delete;
+    bool Started() const { return started_; }
+
+private:
+    WSADATA data_ = {};
+    bool started_ = false;
+};
+
 inline bool RegisterWinsockEnvironment() {
     static const bool registered = (::testing::AddGlobalTestEnvironment(new WinsockEnvironment), true);
     return registered;
