@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <atomic>
+
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -15,6 +17,17 @@ namespace {
 typedef int(WINAPI* SetUpFn)(const char* mailboxDir, const char* accountPath);
 
 const char kHostClass[] = "PikunoSheetTestHost";
+
+// The window the host thread last gave the focus to, as its CBT hook saw it (one
+// host thread at a time in a test program).
+std::atomic<HWND> gLastFocused{nullptr};
+
+LRESULT CALLBACK RecordFocus(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_SETFOCUS && wParam) {
+        gLastFocused = reinterpret_cast<HWND>(wParam);
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
 
 // The property sheet's tab control (its identifier in every sheet).
 const int kSheetTabId = 0x3020;
@@ -66,6 +79,8 @@ DWORD WINAPI SheetTestDriver::HostThreadProc(void* self) {
     driver->host_ = CreateWindowA(kHostClass, "Quenla", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 400, 300,
                                   nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     SetActiveWindow(driver->host_);
+    gLastFocused = nullptr;
+    HHOOK focusHook = SetWindowsHookExA(WH_CBT, RecordFocus, nullptr, GetCurrentThreadId());
     SetEvent(driver->hostReady_);
 
     SetUpFn setUp = reinterpret_cast<SetUpFn>(reinterpret_cast<void*>(GetProcAddress(driver->library_, "SetUp")));
@@ -75,6 +90,9 @@ DWORD WINAPI SheetTestDriver::HostThreadProc(void* self) {
         } else {
             driver->result_ = setUp(driver->mailbox_.c_str(), driver->accountPath_.c_str());
         }
+    }
+    if (focusHook) {
+        UnhookWindowsHookEx(focusHook);
     }
     DestroyWindow(driver->host_);
     return 0;
@@ -190,12 +208,7 @@ std::string SheetTestDriver::MessageBoxText(HWND box) {
 }
 
 HWND SheetTestDriver::FocusWindow() const {
-    GUITHREADINFO info = {};
-    info.cbSize = sizeof info;
-    if (!GetGUIThreadInfo(threadId_, &info)) {
-        return nullptr;
-    }
-    return info.hwndFocus;
+    return gLastFocused.load();
 }
 
 bool SheetTestDriver::SaveScreenshot(const char* path) const {

@@ -53,7 +53,9 @@ public:
     // A message box of the host thread titled title; null when none came in time.
     HWND WaitMessageBox(const char* title, DWORD milliseconds = 5000) const;
     static std::string MessageBoxText(HWND box);
-    // The window with the keyboard focus on the host thread.
+    // The window the host thread last gave the keyboard focus to (SetFocus, seen by
+    // a CBT hook): a window another test program brings to the front meanwhile
+    // takes the focus from this thread, but not this answer.
     HWND FocusWindow() const;
 
     // Saves the sheet's current picture as a BMP file (for looking at, not asserting).
