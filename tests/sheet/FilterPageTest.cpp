@@ -56,16 +56,7 @@ protected:
     HWND List() const { return driver_.Control(1, IDC_ACCOUNT_LIST); }
     int ItemCount() const { return static_cast<int>(SendMessageA(List(), CB_GETCOUNT, 0, 0)); }
     int Selected() const { return static_cast<int>(SendMessageA(List(), CB_GETCURSEL, 0, 0)); }
-    std::string ItemText(int index) const {
-        char text[1100] = {};
-        COMBOBOXEXITEMA item = {};
-        item.mask = CBEIF_TEXT;
-        item.iItem = index;
-        item.pszText = text;
-        item.cchTextMax = sizeof text;
-        SendMessageA(List(), CBEM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-        return text;
-    }
+    std::string ItemText(int index) const { return ComboBoxExItemText(List(), index); }
     std::string ItemName(int index) const {
         COMBOBOXEXITEMA item = {};
         item.mask = CBEIF_LPARAM | CBEIF_IMAGE | CBEIF_SELECTEDIMAGE;

@@ -4,6 +4,7 @@
 // the test's own thread (ModelessSheet).
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <string>
 
@@ -25,3 +26,16 @@ public:
     }
     std::string Text(int page, int id) const { return ansi::WindowText(Control(page, id)); }
 };
+
+// The text of item index of an extended combo box (the account list), as
+// CBEM_GETITEMA gives it.
+inline std::string ComboBoxExItemText(HWND list, int index) {
+    char text[1100] = {};
+    COMBOBOXEXITEMA item = {};
+    item.mask = CBEIF_TEXT;
+    item.iItem = index;
+    item.pszText = text;
+    item.cchTextMax = sizeof text;
+    SendMessageA(list, CBEM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    return text;
+}
