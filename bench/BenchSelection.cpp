@@ -106,7 +106,7 @@ bool RunRound(u_short port, Round* round) {
     std::atomic<int> items{0};
     std::thread watcher([&] {
         for (int i = 0; i < 600000; ++i) {
-            HWND dialog = FindOwnWindow(kSelectionDialogCaption);
+            HWND dialog = FindShownWindow(WindowCaptioned(kSelectionDialogCaption));
             if (dialog) {
                 visible = bench::WallSeconds();
                 HWND list = GetDlgItem(dialog, 1001);

@@ -137,7 +137,7 @@ void Watch(HWND owner, HANDLE windowThread, double start, double cpuStart, Round
     HWND dialog = nullptr;
     HWND progress = nullptr;
     while (!*stop && !dialog) {
-        dialog = FindOwnWindow(kSelectionDialogCaption);
+        dialog = FindShownWindow(WindowCaptioned(kSelectionDialogCaption));
         if (!dialog) {
             if (!progress) {
                 OtherWindow other = {owner, nullptr, nullptr};
@@ -151,7 +151,7 @@ void Watch(HWND owner, HANDLE windowThread, double start, double cpuStart, Round
             } else if (round->progressHidden == 0 && (!IsWindow(progress) || !IsWindowVisible(progress))) {
                 round->progressHidden = bench::WallSeconds() - start;
             }
-            HWND box = FindOwnWindow("Kirvan");
+            HWND box = FindShownWindow(WindowCaptioned("Kirvan"));
             if (box) {
                 char text[512] = {};
                 GetDlgItemTextA(box, 0xFFFF, text, sizeof text);

@@ -8,6 +8,7 @@
 #include "AnsiText.h"
 #include "Report.h"
 #include "Screenshot.h"
+#include "WindowEvents.h"
 
 DialogDriver gDialogDriver;
 
@@ -68,15 +69,8 @@ bool SetStateImage(HWND list, int item, int image) {
     return SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&lv)) != 0;
 }
 
-bool WaitGone(HWND window, DWORD ms) {
-    DWORD start = GetTickCount();
-    while (IsWindow(window) && IsWindowVisible(window)) {
-        if (GetTickCount() - start > ms) {
-            return false;
-        }
-        Sleep(20);
-    }
-    return true;
+bool WaitGone(WindowEvents& events, HWND window, DWORD ms) {
+    return events.WaitUntil([window] { return !IsWindow(window) || !IsWindowVisible(window); }, ms);
 }
 
 }  // namespace
@@ -131,9 +125,14 @@ void DialogDriver::Start(DWORD uiThreadId, HWND mainWindow, DWORD unexpectedMs) 
     unexpectedMs_ = unexpectedMs;
     stop_ = false;
     running_ = true;
+    if (!finished_) {
+        finished_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    }
+    ResetEvent(finished_);
     thread_ = std::thread([this] {
         Run();
         running_ = false;
+        SetEvent(finished_);
     });
 }
 
@@ -142,10 +141,9 @@ void DialogDriver::Stop() {
     if (thread_.joinable()) {
         // The driver may be inside a SendMessage to this (UI) thread's windows:
         // keep delivering sent messages until it has finished, or the join deadlocks.
-        while (running_) {
+        while (running_ && MsgWaitForMultipleObjects(1, &finished_, FALSE, INFINITE, QS_SENDMESSAGE) != WAIT_OBJECT_0) {
             MSG msg;
-            PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
-            Sleep(5);
+            PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
         }
         thread_.join();
     }
@@ -161,18 +159,33 @@ std::vector<DialogAction> DialogDriver::Pending() const {
     return pending_;
 }
 
+std::vector<std::string> DialogDriver::SeenWindows() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return seen_;
+}
+
 void DialogDriver::ClearPending() {
     std::lock_guard<std::mutex> lock(mutex_);
     pending_.clear();
 }
 
 void DialogDriver::Run() {
+    // Wakes on every window change of this process (and at least every quarter of a
+    // second, for the time-out of unexpected windows and for Stop).
+    WindowEvents events(uiThreadId_);
+    events_ = &events;
     std::map<HWND, DWORD> firstSeen;
+    bool changed = false;
     while (!stop_) {
-        Sleep(50);
+        // A change is told while it is made: look again a moment later.
+        changed = events.Wait(changed ? WindowEvents::kSettleMs : WindowEvents::kRecheckMs);
         Collected collected{mainWindow_, {}};
         EnumThreadWindows(uiThreadId_, CollectWindow, reinterpret_cast<LPARAM>(&collected));
         for (HWND window : collected.windows) {
+            if (!firstSeen.count(window)) {
+                std::lock_guard<std::mutex> lock(mutex_);
+                seen_.push_back(DescribeWindow(window));
+            }
             std::string caption = WindowCaption(window);
             DialogAction action;
             bool found = false;
@@ -205,6 +218,7 @@ void DialogDriver::Run() {
             it = IsWindow(it->first) ? std::next(it) : firstSeen.erase(it);
         }
     }
+    events_ = nullptr;
 }
 
 void DialogDriver::Handle(HWND window, const DialogAction& action) {
@@ -267,7 +281,10 @@ bool DialogDriver::Perform(HWND window, const DialogAction& action, const Dialog
     case DialogStep::Press:
         break;
     }
+    // Reported before the press: once the window is gone the window thread goes on
+    // and reports what follows, so a line written afterwards could come too late.
     if (step.text == "close") {
+        gReport.Line("  pressed " + step.text);
         PostMessageA(window, WM_CLOSE, 0, 0);
     } else {
         int id = ButtonId(step.text);
@@ -277,11 +294,10 @@ bool DialogDriver::Perform(HWND window, const DialogAction& action, const Dialog
             CloseUnexpected(window);
             return false;
         }
+        gReport.Line("  pressed " + step.text);
         PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
     }
-    if (WaitGone(window, 10000)) {
-        gReport.Line("  pressed " + step.text);
-    } else {
+    if (!WaitGone(*events_, window, 10000)) {
         gReport.Fail("\"" + action.caption + "\" did not close after " + step.text);
     }
     return false;

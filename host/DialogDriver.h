@@ -1,6 +1,7 @@
 #pragma once
 // Drives the modal windows a plug-in opens while the window thread is blocked in
-// them: a second thread watches the window thread's top-level windows, and when one
+// them: a second thread wakes on every window change (WindowEvents) and looks at the
+// window thread's top-level windows, and when one
 // with an awaited caption appears it reads it, ticks list items, turns property
 // sheet pages, saves pictures and presses a button, all by messages (never by simulated input). A window nobody
 // awaited is reported and closed after a while, so that a run never hangs.
@@ -12,6 +13,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+class WindowEvents;
 
 // One thing done to an awaited window, in the order the script gives them.
 struct DialogStep {
@@ -40,6 +43,9 @@ public:
     std::vector<DialogAction> Pending() const;
     // Forgets pending actions (after reporting them).
     void ClearPending();
+    // Every window the driver has looked at, one line each (DescribeWindow), so that
+    // an action whose window never came can say what came instead.
+    std::vector<std::string> SeenWindows() const;
 
     // The list view with identifier 1001 of a dialog: its items as the report shows
     // them; also used by the screenshot command.
@@ -58,8 +64,11 @@ private:
     std::thread thread_;
     std::atomic<bool> stop_{false};
     std::atomic<bool> running_{false};
+    HANDLE finished_ = nullptr;  // set when the driver thread ends
     mutable std::mutex mutex_;
     std::vector<DialogAction> pending_;
+    std::vector<std::string> seen_;
+    WindowEvents* events_ = nullptr;  // the driver thread's, while it runs
 };
 
 extern DialogDriver gDialogDriver;

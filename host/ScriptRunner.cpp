@@ -178,6 +178,11 @@ bool ScriptRunner::Run(const std::vector<std::string>& words) {
         for (const DialogAction& action : pending) {
             gReport.Fail("window \"" + action.caption + "\" never appeared");
         }
+        if (!pending.empty()) {
+            for (const std::string& line : gDialogDriver.SeenWindows()) {
+                gReport.Line("  window seen: " + line);
+            }
+        }
         return pending.empty();
     }
     if (command == "screenshot") {

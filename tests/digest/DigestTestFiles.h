@@ -23,33 +23,6 @@ std::string MessageText(int index, const char* lineEnd = "\n");
 // Turns every LF not preceded by CR into CR LF.
 std::string ToCrLf(const std::string& text);
 
-struct SeenBox {
-    std::string text;
-    std::string caption;
-    HWND owner = nullptr;
-    bool yes = false, no = false, ok = false, cancel = false;
-    bool icon = false;
-    std::size_t callsBefore = 0;  // fake host calls made when the box was shown
-};
-
-// Finds every box with the caption, records it and answers it with the next of
-// `answers` (IDNO once they run out).
-class BoxWatcher {
-public:
-    BoxWatcher(const char* caption, std::vector<int> answers);
-    ~BoxWatcher();
-    std::vector<SeenBox> Boxes();
-
-private:
-    void Run();
-
-    std::string caption_;
-    std::vector<int> answers_;
-    std::mutex mutex_;
-    std::vector<SeenBox> boxes_;
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
-};
 
 // A plain top-level window to own the boxes.
 class OwnerWindow {

@@ -13,6 +13,7 @@
 #include "TempFolder.h"
 #include "TextBuffer.h"
 #include "WinHandles.h"
+#include "WindowWatcher.h"
 
 namespace {
 
@@ -281,20 +282,20 @@ TEST_F(SplitMailFileTest, ConfirmationBox) {
         DigestSettings settings = On();
         settings.DelType = 1;
         settings.AskDelete = 1;
-        std::vector<SeenBox> boxes;
+        std::vector<MessageBoxSeen> boxes;
         {
-            BoxWatcher watcher("deletemail", {cases[i].answer});
+            MessageBoxCloser watcher("deletemail", {cases[i].answer}, [] { return FakeHost::calls.size(); });
             Split(DigestOf(2), settings, owner.Get());
-            boxes = watcher.Boxes();
+            boxes = watcher.Stop();
         }
         ASSERT_EQ(1u, boxes.size()) << "case " << i;
         EXPECT_EQ("Delete OK?", boxes[0].text) << "case " << i;
         EXPECT_EQ("deletemail", boxes[0].caption) << "case " << i;
         EXPECT_EQ(owner.Get(), boxes[0].owner) << "case " << i;
-        EXPECT_TRUE(boxes[0].yes && boxes[0].no) << "case " << i;
-        EXPECT_FALSE(boxes[0].ok || boxes[0].cancel) << "case " << i;
-        EXPECT_FALSE(boxes[0].icon) << "case " << i;
-        EXPECT_EQ(2u, boxes[0].callsBefore) << "case " << i << ": asked after the imports";
+        EXPECT_TRUE(boxes[0].Shows(IDYES) && boxes[0].Shows(IDNO)) << "case " << i;
+        EXPECT_FALSE(boxes[0].Shows(IDOK) || boxes[0].Shows(IDCANCEL)) << "case " << i;
+        EXPECT_FALSE(boxes[0].hasIcon) << "case " << i;
+        EXPECT_EQ(2u, boxes[0].mark) << "case " << i << ": asked after the imports";
         EXPECT_EQ(2u, FakeHost::CallsOf("ImportFile").size()) << "case " << i;
         EXPECT_EQ(cases[i].deleted ? 1u : 0u, FakeHost::CallsOf("DeleteMail").size()) << "case " << i;
         EXPECT_TRUE(FakeHost::CallsOf("MoveMail").empty()) << "case " << i;

@@ -7,6 +7,7 @@
 #include "DigestTestFiles.h"
 #include "FakeHost.h"
 #include "SplitQueue.h"
+#include "WindowWatcher.h"
 
 namespace {
 
@@ -92,19 +93,20 @@ TEST_F(SplitQueueTest, ThreeMailsAreSplitInArrivalOrderWithOneBoxEach) {
     for (const char* name : names) {
         queue.Add(mailbox.WriteMail(name, DigestOf(2)).c_str());
     }
-    std::vector<SeenBox> boxes;
+    std::vector<MessageBoxSeen> boxes;
     {
-        BoxWatcher watcher("deletemail", {IDYES, IDNO, IDYES});
+        // The thread that shows a box is blocked in it: the log of host calls is still.
+        MessageBoxCloser watcher("deletemail", {IDYES, IDNO, IDYES}, [] { return FakeHost::calls.size(); });
         queue.Process(owner.Get());
-        boxes = watcher.Boxes();
+        boxes = watcher.Stop();
     }
     const std::vector<HostCall>& calls = FakeHost::calls;
     // Per mail: two imports, then the box, then (after Yes) the delete.
     ASSERT_EQ(3u, boxes.size());
-    EXPECT_EQ(2u, boxes[0].callsBefore);
-    EXPECT_EQ(5u, boxes[1].callsBefore);
-    EXPECT_EQ(7u, boxes[2].callsBefore);
-    for (const SeenBox& box : boxes) {
+    EXPECT_EQ(2u, boxes[0].mark);
+    EXPECT_EQ(5u, boxes[1].mark);
+    EXPECT_EQ(7u, boxes[2].mark);
+    for (const MessageBoxSeen& box : boxes) {
         EXPECT_EQ(owner.Get(), box.owner);
     }
     ASSERT_EQ(8u, calls.size());

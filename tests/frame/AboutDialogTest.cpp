@@ -21,6 +21,7 @@
 #include "HostApi.h"
 #include "Lifecycle.h"
 #include "resource.h"
+#include "WindowWatcher.h"
 
 namespace {
 
@@ -42,20 +43,6 @@ std::string Hex(const std::string& s) {
     return out;
 }
 
-struct DialogSearch {
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK FindDialog(HWND window, LPARAM param) {
-    char className[32] = "";
-    GetClassNameA(window, className, sizeof className);
-    if (std::strcmp(className, "#32770") == 0 && IsWindowVisible(window)) {
-        reinterpret_cast<DialogSearch*>(param)->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 // What the helper thread saw of the box before it acted.
 struct SeenBox {
     bool appeared = false;
@@ -63,41 +50,32 @@ struct SeenBox {
     std::string texts[3];  // controls 1002, 1004, 1003
     bool stillOpenAfterIgnored = false;
     HWND owner = nullptr;
+    std::string report;  // what the watcher waited for and saw
 };
 
-// Runs action on the box shown by this thread from a second thread, while the box
-// runs modally here; closes it by force if the action did not within 5 s.
+// Runs action on the box shown by this thread from the window watcher's thread,
+// while the box runs modally here; closes it by force if the action did not
+// within 5 s.
 class BoxDriver {
 public:
     using Action = std::function<void(HWND box, SeenBox& seen)>;
 
-    explicit BoxDriver(Action action) : action_(std::move(action)) {
-        const DWORD uiThread = GetCurrentThreadId();
-        thread_ = std::thread([this, uiThread] { Run(uiThread); });
-    }
-    ~BoxDriver() {
-        if (thread_.joinable()) {
-            thread_.join();
-        }
-    }
+    explicit BoxDriver(Action action)
+        : action_(std::move(action)), watcher_(AboutBoxOfThisThread(), [this](HWND box) { Drive(box); }) {}
     SeenBox Finish() {
-        thread_.join();
+        watcher_.Stop();
+        seen_.report = watcher_.Report();
         return seen_;
     }
 
 private:
-    void Run(DWORD uiThread) {
-        DialogSearch search;
-        for (int i = 0; i < 500 && !search.found; ++i) {
-            EnumThreadWindows(uiThread, FindDialog, reinterpret_cast<LPARAM>(&search));
-            if (!search.found) {
-                Sleep(10);
-            }
-        }
-        if (!search.found) {
-            return;
-        }
-        HWND box = search.found;
+    static WindowMatch AboutBoxOfThisThread() {
+        WindowMatch match;
+        match.item = IDC_ABOUT_PLUGIN_VERSION;
+        match.thread = GetCurrentThreadId();
+        return match;
+    }
+    void Drive(HWND box) {
         seen_.appeared = true;
         seen_.owner = GetWindow(box, GW_OWNER);
         const int ids[3] = {IDC_ABOUT_PLUGIN_VERSION, IDC_ABOUT_SETTINGS_VERSION, IDC_ABOUT_COPYRIGHT};
@@ -108,10 +86,7 @@ private:
             seen_.texts[i] = text;
         }
         action_(box, seen_);
-        for (int i = 0; i < 500 && IsWindow(box); ++i) {
-            Sleep(10);
-        }
-        seen_.closedInTime = !IsWindow(box);
+        seen_.closedInTime = WaitForWindows([box] { return !IsWindow(box); }, GetWindowThreadProcessId(box, nullptr));
         if (!seen_.closedInTime) {
             PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
         }
@@ -119,23 +94,25 @@ private:
 
     Action action_;
     SeenBox seen_;
-    std::thread thread_;
+    WindowWatcher watcher_;
 };
 
 // The control that has the keyboard focus in the box's thread, once the box has
 // set it; the box itself when none shows up.
 HWND FocusOf(HWND box) {
     const DWORD thread = GetWindowThreadProcessId(box, nullptr);
-    for (int i = 0; i < 200; ++i) {
+    HWND focus = box;
+    WaitForWindows([&] {
         GUITHREADINFO info = {};
         info.cbSize = sizeof info;
         if (GetGUIThreadInfo(thread, &info) && info.hwndFocus &&
             (info.hwndFocus == box || IsChild(box, info.hwndFocus))) {
-            return info.hwndFocus;
+            focus = info.hwndFocus;
+            return true;
         }
-        Sleep(10);
-    }
-    return box;
+        return false;
+    }, thread, 2000);
+    return focus;
 }
 
 void PressKey(HWND box, WPARAM key) {
@@ -173,7 +150,7 @@ TEST_F(AboutDialog, EveryWayOfClosingReturnsOne) {
              SendMessageA(box, WM_COMMAND, MAKEWPARAM(0, 0), 0);
              SendMessageA(box, WM_COMMAND, MAKEWPARAM(IDC_ABOUT_PLUGIN_VERSION, STN_CLICKED), 0);
              SendMessageA(box, WM_COMMAND, MAKEWPARAM(IDABORT, BN_CLICKED), 0);
-             Sleep(100);
+             // Sent, so handled by now; EndDialog would have hidden the box at once.
              seen.stillOpenAfterIgnored = IsWindow(box) && IsWindowVisible(box);
              PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
          }},
@@ -182,7 +159,7 @@ TEST_F(AboutDialog, EveryWayOfClosingReturnsOne) {
         BoxDriver driver(cases[i].action);
         const INT_PTR result = frame::VersionInfo(nullptr);
         const SeenBox seen = driver.Finish();
-        ASSERT_TRUE(seen.appeared) << "case " << i << ": " << cases[i].name;
+        ASSERT_TRUE(seen.appeared) << seen.report << "case " << i << ": " << cases[i].name;
         EXPECT_TRUE(seen.closedInTime) << "case " << i << ": " << cases[i].name;
         EXPECT_EQ(1, result) << "case " << i << ": " << cases[i].name;
         if (i == 5) {
@@ -201,7 +178,7 @@ TEST_F(AboutDialog, ShowsTheVersionsAndTheCopyrightLine) {
     EXPECT_EQ(1, frame::VersionInfo(owner));
     const SeenBox seen = driver.Finish();
     DestroyWindow(owner);
-    ASSERT_TRUE(seen.appeared);
+    ASSERT_TRUE(seen.appeared) << seen.report;
     EXPECT_EQ(owner, seen.owner);
     EXPECT_EQ("Pikuno Version 0.1", seen.texts[0]);
     EXPECT_EQ("Pikunoset Version 0.1", seen.texts[1]);
@@ -285,7 +262,7 @@ TEST_F(AboutLongTexts, TheBoxShowsTheCutTexts) {
     });
     EXPECT_EQ(1, frame::VersionInfo(nullptr));
     const SeenBox seen = driver.Finish();
-    ASSERT_TRUE(seen.appeared);
+    ASSERT_TRUE(seen.appeared) << seen.report;
     EXPECT_EQ(kDigits.substr(0, 127), seen.texts[0]);
     EXPECT_EQ(kDigits.substr(0, 127), seen.texts[1]);
     EXPECT_EQ(Repeat("あ", 63), seen.texts[2]) << Hex(seen.texts[2]);

@@ -11,7 +11,6 @@
 
 #include "BindingHostExports.h"
 #include "BindingTestSupport.h"
-#include "FrameMessageBoxWatcher.h"
 #include "HostApiList.h"
 
 namespace {
@@ -38,7 +37,7 @@ TEST(BindingHost, ExportsWhatThisBuildIsMeantTo) {
 
 #if !BINDING_HOST_COMPLETE
 TEST(BindingHost, LackingFunctionRefusesTheLoadWithOneBox) {
-    ExpectPluginLoadRefused();
+    ExpectRefusedPluginLoad();
     // The executable itself is never unloaded and the loader keeps no count of it:
     // the release of a host module is checked where it is a library of its own
     // (BindingOtherProcess).
@@ -61,9 +60,7 @@ Function Export(HMODULE module, const char* name) {
 }
 
 TEST(BindingHost, PluginLoadsAndAnswersThroughItsExports) {
-    FrameMessageBoxWatcher watcher(kBindErrorCaption);
-    HMODULE plugin = LoadLibraryA(BindingPluginPath().c_str());
-    EXPECT_TRUE(watcher.Stop().empty());
+    HMODULE plugin = LoadPluginWithoutBindErrorBox();
     ASSERT_NE(nullptr, plugin) << BindingPluginPath();
 
     const struct {

@@ -8,7 +8,6 @@
 #include <string>
 
 #include "BindingTestSupport.h"
-#include "FrameMessageBoxWatcher.h"
 
 namespace {
 
@@ -22,7 +21,7 @@ protected:
 
     // Loads the plug-in expecting the refusal: one error box, no library.
     void ExpectRefusedLoad() {
-        ExpectPluginLoadRefused();
+        ExpectRefusedPluginLoad();
         EXPECT_EQ(nullptr, GetModuleHandleA("Quenla.exe")) << "the host module was left loaded";
     }
 
@@ -51,9 +50,7 @@ TEST_F(BindingOtherProcess, HostLibraryLackingTheLastFunctionIsReleased) {
 
 TEST_F(BindingOtherProcess, CompleteHostLibraryIsHeldUntilUnload) {
     EnterFolder(BindingProgramDir() + "complete\\");
-    FrameMessageBoxWatcher watcher(kBindErrorCaption);
-    HMODULE plugin = LoadLibraryA(BindingPluginPath().c_str());
-    EXPECT_TRUE(watcher.Stop().empty());
+    HMODULE plugin = LoadPluginWithoutBindErrorBox();
     ASSERT_NE(nullptr, plugin);
     EXPECT_NE(nullptr, GetModuleHandleA("Quenla.exe"));
     EXPECT_TRUE(FreeLibrary(plugin));

@@ -1,12 +1,10 @@
 #include "BindingTestSupport.h"
 
-#include <windows.h>
-
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "FrameMessageBoxWatcher.h"
+#include "WindowWatcher.h"
 
 const char kBindErrorCaption[] = "\x83\x76\x83\x89\x83\x4f\x83\x43\x83\x93\x83\x47\x83\x89\x81\x5b";
 const char kBindErrorText[] =
@@ -25,16 +23,23 @@ std::string BindingPluginPath() {
     return dir.substr(0, dir.find_last_of('\\') + 1) + "Pikuno.dll";
 }
 
-void ExpectPluginLoadRefused() {
-    FrameMessageBoxWatcher watcher(kBindErrorCaption);
+void ExpectRefusedPluginLoad() {
+    MessageBoxCloser watcher(kBindErrorCaption);
     HMODULE plugin = LoadLibraryA(BindingPluginPath().c_str());
-    std::vector<WatchedMessageBox> boxes = watcher.Stop();
+    std::vector<MessageBoxSeen> boxes = watcher.Stop();
     EXPECT_EQ(nullptr, plugin);
-    ASSERT_EQ(1u, boxes.size());
+    ASSERT_EQ(1u, boxes.size()) << watcher.Report();
     EXPECT_EQ(std::string(kBindErrorText), boxes[0].text);
     EXPECT_EQ(std::vector<int>{IDOK}, boxes[0].buttons);
-    if (FrameMessageBoxWatcher::SystemIconsLoad()) {  // else no box can show an icon
+    if (SystemIconsLoad()) {  // else no box can show an icon
         EXPECT_TRUE(boxes[0].errorIcon);
     }
     EXPECT_EQ(nullptr, GetModuleHandleA(BindingPluginPath().c_str()));
+}
+
+HMODULE LoadPluginWithoutBindErrorBox() {
+    MessageBoxCloser watcher(kBindErrorCaption);
+    HMODULE plugin = LoadLibraryA(BindingPluginPath().c_str());
+    EXPECT_TRUE(watcher.Stop().empty()) << watcher.Report();
+    return plugin;
 }

@@ -1,6 +1,8 @@
 #pragma once
 // What the binding tests share: where the plug-in lies, and the load error box.
 
+#include <windows.h>
+
 #include <string>
 
 // The plug-in under test: bin\Pikuno.dll, one folder above the test program.
@@ -13,6 +15,8 @@ extern const char kBindErrorCaption[];
 // The text of the load error box for the plug-in "Pikuno".
 extern const char kBindErrorText[];
 
-// Loads the plug-in expecting the refusal (gtest checks): no library, and exactly
-// one error box, with its text, an OK button and the error icon.
-void ExpectPluginLoadRefused();
+// Loads the plug-in expecting the refusal: exactly one box, the bind error with OK
+// and the error icon (where icons load at all), and no library left loaded.
+void ExpectRefusedPluginLoad();
+// Loads the plug-in expecting no bind-error box; returns the library (or null).
+HMODULE LoadPluginWithoutBindErrorBox();

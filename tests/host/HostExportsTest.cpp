@@ -208,7 +208,8 @@ TEST_F(HostExportsTest, TimersAndHostCommandsGoThroughTheFolderWindow) {
         while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
             DispatchMessageA(&message);
         }
-        Sleep(5);
+        // Until the next message (the timer's) comes in.
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 1000, QS_ALLINPUT);
     }
     EXPECT_GE(gCalls, 2) << "the timer repeats";
     EXPECT_EQ(folder, gCalledWindow);

@@ -15,74 +15,13 @@
 #include "LoopbackPop3Peer.h"
 #include "Pop3Session.h"
 #include "Pop3SessionFixture.h"
+#include "WindowWatcher.h"
 
 namespace {
 
 using Server = LoopbackPop3Peer;
 
 const bool gWinsock = RegisterWinsockEnvironment();
-
-// Closes every "Kirvan" message box that appears while it lives, remembering
-// the texts, so that a box never blocks a test and unexpected boxes are seen.
-class KirvanBoxWatcher {
-public:
-    KirvanBoxWatcher() : thread_([this] { Watch(); }) {}
-    ~KirvanBoxWatcher() {
-        stop_ = true;
-        if (thread_.joinable()) {
-            thread_.join();
-        }
-    }
-    std::vector<std::string> Texts() {
-        stop_ = true;
-        if (thread_.joinable()) {
-            thread_.join();
-        }
-        return texts_;
-    }
-
-private:
-    static BOOL CALLBACK CollectStatic(HWND child, LPARAM param) {
-        char className[32] = {};
-        GetClassNameA(child, className, sizeof className);
-        char text[256] = {};
-        if (lstrcmpiA(className, "Static") == 0 && ansi::WindowText(child, text, sizeof text) > 0) {
-            *reinterpret_cast<std::string*>(param) += text;
-        }
-        return TRUE;
-    }
-    // Only this process's boxes: other test programs running at the same time show
-    // "Kirvan" boxes of their own, which are neither ours to count nor to close.
-    static HWND OwnKirvanBox() {
-        HWND box = nullptr;
-        while ((box = FindWindowExA(nullptr, box, nullptr, "Kirvan")) != nullptr) {
-            DWORD processId = 0;
-            GetWindowThreadProcessId(box, &processId);
-            if (processId == GetCurrentProcessId()) {
-                return box;
-            }
-        }
-        return nullptr;
-    }
-    void Watch() {
-        while (!stop_) {
-            HWND box = OwnKirvanBox();
-            if (box && box != lastBox_) {
-                std::string text;
-                EnumChildWindows(box, CollectStatic, reinterpret_cast<LPARAM>(&text));
-                texts_.push_back(text);
-                lastBox_ = box;
-                PostMessageA(box, WM_COMMAND, IDOK, 0);
-            }
-            Sleep(20);
-        }
-    }
-
-    std::atomic<bool> stop_{false};
-    HWND lastBox_ = nullptr;
-    std::vector<std::string> texts_;
-    std::thread thread_;
-};
 
 class Pop3Session : public Pop3SessionFixture {
 protected:
@@ -524,14 +463,14 @@ TEST_F(Pop3Session, ConnectFailuresAreSilent) {
         {"127.0.0.1", -1, 0},
         {nullptr, 110, 0},
     };
-    KirvanBoxWatcher boxes;
+    MessageBoxCloser boxes("Kirvan");
     for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
         gLookups.clear();
         EXPECT_FALSE(PopConnect(cases[i].server, cases[i].port)) << "case " << i;
         EXPECT_EQ(INVALID_SOCKET, gSessionSocket) << "case " << i;
         EXPECT_EQ(cases[i].lookups, gLookups.size()) << "case " << i;
     }
-    EXPECT_TRUE(boxes.Texts().empty());
+    EXPECT_TRUE(boxes.Stop().empty());
 }
 
 TEST_F(Pop3Session, NewConnectClosesAnEarlierSocket) {
@@ -564,9 +503,11 @@ TEST_F(Pop3Session, SocketCreateErrorShowsTheBox) {
     bool connected;
     std::vector<std::string> texts;
     {
-        KirvanBoxWatcher boxes;
+        MessageBoxCloser boxes("Kirvan");
         connected = PopConnect("127.0.0.1", port);
-        texts = boxes.Texts();
+        for (const MessageBoxSeen& box : boxes.Stop()) {
+            texts.push_back(box.text);
+        }
     }
     WSADATA data;
     ASSERT_EQ(0, WSAStartup(MAKEWORD(2, 2), &data));

@@ -129,12 +129,12 @@ void ReceiveFixture::RunScript(Server& server, std::vector<Server::Step> script,
     EXPECT_EQ("", server.Failure());
 }
 
-std::vector<KirvanBoxSeen> ReceiveFixture::RunClosingBoxes(const KirvanIni& kirvan, const AccountIni& account) {
+std::vector<MessageBoxSeen> ReceiveFixture::RunClosingBoxes(const KirvanIni& kirvan, const AccountIni& account) {
     WriteKirvan(kirvan);
     WriteAccount(account);
-    KirvanBoxCloser closer;
+    MessageBoxCloser closer("Kirvan");
     RunSelectiveReceive(window_, 0);
-    return closer.Boxes();
+    return closer.Stop();
 }
 
 KirvanIni ReceiveFixture::SizeFilter(int limit) {

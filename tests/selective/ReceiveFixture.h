@@ -70,7 +70,7 @@ protected:
                    KirvanIni kirvan = KirvanIni(), AccountIni account = AccountIni());
     // Runs the command with the settings as given (no server of ours), closing
     // and returning the "Kirvan" boxes it shows.
-    std::vector<KirvanBoxSeen> RunClosingBoxes(const KirvanIni& kirvan, const AccountIni& account);
+    std::vector<MessageBoxSeen> RunClosingBoxes(const KirvanIni& kirvan, const AccountIni& account);
     // Settings: the size filter with its limit, an account that dials first.
     static KirvanIni SizeFilter(int limit);
     static AccountIni DialUpAccount();

@@ -60,7 +60,7 @@ TEST_F(Scan, CommandsGoOutAheadOnlyWhenPipeliningIsOffered) {
         } else {
             EXPECT_TRUE(server.EarlyCommands().empty()) << server.EarlyCommands()[0];
         }
-        EXPECT_TRUE(driver.Seen().found);
+        EXPECT_TRUE(driver.Seen().found) << driver.Seen().report;
         EXPECT_EQ("UID-A\nUID-D\n", ReadUidl());
         EXPECT_EQ(1, TakeReceiveCommands());
     }
@@ -88,7 +88,7 @@ TEST_F(Scan, UidlOfEachMessageTheListingLacks) {
         DeleteFileA(UidlPath().c_str());
         gUidlList.RemoveAll();
         Server server;
-        KirvanBoxCloser boxes;
+        MessageBoxCloser boxes("Kirvan");
         RunScript(server,
                   Join({Login(), Listing(kFour), {Server::Expect("uidl\r\n"), Server::Reply(c.listingReply)},
                         Uidls(kFour, c.asked), Quit()}),
@@ -96,7 +96,7 @@ TEST_F(Scan, UidlOfEachMessageTheListingLacks) {
         EXPECT_EQ(kWireLogin + std::string("uidl\r\n") + UidlsWire(c.asked) + "quit\r\n", server.Received());
         EXPECT_EQ(c.uidlFile, ReadUidl());
         EXPECT_EQ(1, TakeReceiveCommands());
-        EXPECT_TRUE(boxes.Boxes().empty());
+        EXPECT_TRUE(boxes.Stop().empty());
     }
 }
 
@@ -110,15 +110,15 @@ TEST_F(Scan, ChoiceHoldsWhenTheServerDropsTheSessionAfterTheScan) {
     SelectionDialogDriver driver({1}, Press::kOk);
     KirvanIni kirvan;
     kirvan.deleteOnServer = 1;
-    KirvanBoxCloser boxes;
+    MessageBoxCloser boxes("Kirvan");
     RunScript(server, Join({Login(), Listing(kFour), UidlListing(kFour), Tops(kFour), {Server::Close()}}), kirvan,
               DialUpAccount());
-    ASSERT_TRUE(driver.Seen().found);
+    ASSERT_TRUE(driver.Seen().found) << driver.Seen().report;
     EXPECT_EQ(4u, driver.Seen().items.size());
     EXPECT_EQ("UID-A\nUID-C\nUID-D\n", ReadUidl());
     EXPECT_EQ(3, gUidlList.GetCount());
     EXPECT_EQ(1, TakeReceiveCommands()) << "the host's retrieval starts";
-    EXPECT_TRUE(boxes.Boxes().empty());
+    EXPECT_TRUE(boxes.Stop().empty());
     EXPECT_NE(nullptr, gDialUpConnection) << "the line stays up for the retrieval";
 }
 
@@ -178,15 +178,15 @@ TEST_F(Scan, BrokenScanShowsTheBoxAndEndsTheCommand) {
         };
         script.insert(script.end(), c.after.begin(), c.after.end());
         Server server;
-        SelectionDialogDriver driver({}, Press::kOk, 2500);  // must not appear
-        KirvanBoxCloser closer;
+        SelectionDialogDriver driver({}, Press::kOk);  // must not appear
+        MessageBoxCloser closer("Kirvan");
         RunScript(server, script, c.dialog ? KirvanIni() : SizeFilter(0), DialUpAccount());
-        std::vector<KirvanBoxSeen> boxes = closer.Boxes();
+        std::vector<MessageBoxSeen> boxes = closer.Stop();
         ASSERT_EQ(1u, boxes.size());
         EXPECT_EQ(kScanFailedText, boxes[0].text);
         EXPECT_EQ(window_, boxes[0].owner);
-        EXPECT_TRUE(boxes[0].onlyOk);
-        EXPECT_FALSE(driver.Seen().found || driver.Seen().closedUnrecognised) << "no half-filled list";
+        EXPECT_TRUE(boxes[0].OnlyOk());
+        EXPECT_FALSE(driver.Seen().found) << "no half-filled list";
         EXPECT_EQ("<absent>", ReadUidl());
         EXPECT_EQ(0, gUidlList.GetCount());
         EXPECT_EQ(0, TakeReceiveCommands()) << "no retrieval";
@@ -206,6 +206,7 @@ struct ProgressSeen {
     std::string count;
     std::string label;
     std::string button;
+    std::string caption;
     DWORD afterMs = 0;
 };
 
@@ -221,40 +222,37 @@ TEST_F(Scan, ProgressWindowAppearsAndItsCancelEndsTheCommand) {
     ProgressSeen seen;
     const DWORD start = GetTickCount();
     HWND owner = window_;
-    std::thread watcher([&seen, start, owner] {
-        HWND progress = nullptr;
-        for (int i = 0; i < 1000 && !progress; ++i) {
-            progress = FindOwnWindow(kScanProgressCaption);
-            if (!progress) {
-                Sleep(10);
-            }
-        }
-        if (!progress) {
-            return;
-        }
+    WindowMatch progressWindow;
+    progressWindow.item = IDC_SCAN_COUNT;
+    WindowWatcher watcher(progressWindow, [&seen, start, owner](HWND progress) {
         seen.found = true;
         seen.afterMs = GetTickCount() - start;
         seen.owner = GetWindow(progress, GW_OWNER);
         seen.ownerEnabled = IsWindowEnabled(owner) != FALSE;
-        Sleep(300);  // one repaint of the count at least
         char text[128] = {};
-        ansi::DialogItemText(progress, IDC_SCAN_COUNT, text, sizeof text);
+        // The count of the two headers the server answers, once it is shown.
+        WaitForWindows([&] {
+            ansi::DialogItemText(progress, IDC_SCAN_COUNT, text, sizeof text);
+            return std::strcmp(text, "2 / 4") == 0;
+        }, GetWindowThreadProcessId(progress, nullptr));
         seen.count = text;
         ansi::DialogItemText(progress, IDC_SCAN_TEXT, text, sizeof text);
         seen.label = text;
         ansi::DialogItemText(progress, IDCANCEL, text, sizeof text);
         seen.button = text;
+        seen.caption = ansi::WindowText(progress);
         PostMessageA(GetDlgItem(progress, IDCANCEL), BM_CLICK, 0, 0);
     });
-    SelectionDialogDriver driver({}, Press::kOk, 6000);  // must not appear
-    KirvanBoxCloser closer;
+    SelectionDialogDriver driver({}, Press::kOk);  // must not appear
+    MessageBoxCloser closer("Kirvan");
     Run(server, KirvanIni(), DialUpAccount());
-    std::vector<KirvanBoxSeen> boxes = closer.Boxes();
-    watcher.join();
+    std::vector<MessageBoxSeen> boxes = closer.Stop();
+    watcher.Stop();
     server.Finish();
 
     EXPECT_EQ("", server.Failure());
-    ASSERT_TRUE(seen.found);
+    ASSERT_TRUE(seen.found) << watcher.Report();
+    EXPECT_EQ(kScanProgressCaption, seen.caption);
     EXPECT_GE(seen.afterMs, 400u) << "not for a scan that ends at once";
     EXPECT_EQ(window_, seen.owner);
     EXPECT_FALSE(seen.ownerEnabled) << "no second command while the scan runs";
@@ -267,13 +265,13 @@ TEST_F(Scan, ProgressWindowAppearsAndItsCancelEndsTheCommand) {
     EXPECT_EQ(kWireLogin + std::string("uidl\r\n") + TopsWire(3) + "quit\r\n", server.Received());
     EXPECT_TRUE(server.ClientClosed());
     EXPECT_TRUE(boxes.empty());
-    EXPECT_FALSE(driver.Seen().found || driver.Seen().closedUnrecognised);
+    EXPECT_FALSE(driver.Seen().found);
     EXPECT_EQ("<absent>", ReadUidl());
     EXPECT_EQ(0, gUidlList.GetCount());
     EXPECT_EQ(0, TakeReceiveCommands());
     EXPECT_EQ(nullptr, gDialUpConnection);
     EXPECT_TRUE(IsWindowEnabled(window_));
-    EXPECT_EQ(nullptr, FindOwnWindow(kScanProgressCaption)) << "the progress window is gone";
+    EXPECT_EQ(nullptr, FindShownWindow(WindowCaptioned(kScanProgressCaption))) << "the progress window is gone";
 }
 
 TEST_F(Scan, ProgressTextsAreShiftJis) {

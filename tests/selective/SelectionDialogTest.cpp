@@ -258,7 +258,7 @@ TEST_F(SelectionDialog, ListFillsWithRedrawOffUnderTheWaitCursor) {
     {
         SelectionDialogDriver driver({}, Press::kCancel);
         RunSelectiveReceive(window_, 0);
-        EXPECT_TRUE(driver.Seen().found);
+        EXPECT_TRUE(driver.Seen().found) << driver.Seen().report;
     }
     UnhookWindowsHookEx(hook);
     server.Finish();
@@ -295,18 +295,9 @@ TEST_F(SelectionDialog, WithoutTheListControlNothingIsFetchedOrSetAside) {
     gMessageCount = 3;  // as if LIST had found three messages; no session is open
     gUidlList.RemoveAll();
 
-    std::thread presser([] {
-        HWND dialog = nullptr;
-        for (int i = 0; i < 2000 && !dialog; ++i) {
-            dialog = FindOwnWindow("bare");
-            Sleep(10);
-        }
-        if (dialog) {
-            PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-        }
-    });
+    WindowWatcher presser(WindowCaptioned("bare"), [](HWND dialog) { PostMessageA(dialog, WM_COMMAND, IDOK, 0); });
     INT_PTR result = DialogBoxIndirectParamA(GetModuleHandleA(nullptr), &bare.header, window_, SelectionDialogProc, 0);
-    presser.join();
+    presser.Stop();
     gMessageCount = 0;
     EXPECT_EQ(1, result) << "OK ends the dialog with 1";
     EXPECT_EQ(nullptr, gMessageList);

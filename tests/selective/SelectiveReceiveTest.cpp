@@ -59,7 +59,7 @@ TEST_F(SelectiveReceive, DialogOutcomes) {
         // Every UIDL is known before the dialog opens; OK sends nothing.
         EXPECT_EQ(kWireLogin + std::string("uidl\r\n") + TopsWire(3) + "quit\r\n", server.Received());
         EXPECT_TRUE(server.ClientClosed());
-        ASSERT_TRUE(seen.found);
+        ASSERT_TRUE(seen.found) << seen.report;
         EXPECT_EQ(window_, seen.owner);
         EXPECT_EQ(3u, seen.items.size());
         EXPECT_EQ(c.uidlFile, ReadUidl());
@@ -80,7 +80,8 @@ TEST_F(SelectiveReceive, DialogListsSubjectsAndSizesAsSent) {
     SelectionDialogDriver driver({}, Press::kCancel);
     RunScript(server, WholeScan(messages));
     const SelectionDialogSeen& seen = driver.Seen();
-    ASSERT_TRUE(seen.found);
+    ASSERT_TRUE(seen.found) << seen.report;
+    EXPECT_EQ(kSelectionDialogCaption, seen.caption);
 
     struct Expected {
         const char* subject;
@@ -114,7 +115,7 @@ TEST_F(SelectiveReceive, EmptyMailboxShowsAnEmptyListAndOkSetsNothingAside) {
     SelectionDialogDriver driver({}, Press::kOk);
     RunScript(server, Join({Login(), {Server::Expect("list\r\n"), Server::Reply("+OK 0 0\r\n.\r\n")}, Quit()}));
     EXPECT_EQ(std::string(kWireLogin) + "quit\r\n", server.Received());
-    ASSERT_TRUE(driver.Seen().found);
+    ASSERT_TRUE(driver.Seen().found) << driver.Seen().report;
     EXPECT_TRUE(driver.Seen().items.empty());
     EXPECT_EQ("<absent>", ReadUidl());
     EXPECT_EQ(1, TakeReceiveCommands());
@@ -124,7 +125,7 @@ TEST_F(SelectiveReceive, RefusedListShowsAnEmptyList) {
     Server server;
     SelectionDialogDriver driver({}, Press::kOk);
     RunScript(server, Join({Login(), {Server::Expect("list\r\n"), Server::Reply("-ERR not now\r\n")}, Quit()}));
-    ASSERT_TRUE(driver.Seen().found);
+    ASSERT_TRUE(driver.Seen().found) << driver.Seen().report;
     EXPECT_TRUE(driver.Seen().items.empty());
     EXPECT_EQ("<absent>", ReadUidl());
     EXPECT_EQ(1, TakeReceiveCommands());
@@ -163,15 +164,15 @@ TEST_F(SelectiveReceive, SizeFilter) {
         kirvan.filterType = c.filterType;
         kirvan.checkSize = c.checkSize;
         kirvan.filterSize = c.filterSize;
-        KirvanBoxCloser boxes;  // none expected; a stray dialog would be reported
+        MessageBoxCloser boxes("Kirvan");  // none expected; a stray dialog would be reported
         RunScript(server, Join({Login(), Listing(kThree), scanned ? UidlListing(kThree) : std::vector<Server::Step>{},
                                 Quit()}),
                   kirvan);
         EXPECT_EQ(kWireLogin + std::string(scanned ? "uidl\r\n" : "") + "quit\r\n", server.Received());
         EXPECT_EQ(c.uidlFile, ReadUidl());
         EXPECT_EQ(1, TakeReceiveCommands());
-        EXPECT_TRUE(boxes.Boxes().empty());
-        EXPECT_EQ(nullptr, FindOwnWindow(kSelectionDialogCaption));
+        EXPECT_TRUE(boxes.Stop().empty());
+        EXPECT_EQ(nullptr, FindShownWindow(WindowCaptioned(kSelectionDialogCaption)));
     }
 }
 
@@ -292,9 +293,9 @@ TEST_F(SelectiveReceive, SettingsThatEndTheCommandBeforeAnyConnection) {
         account.port = probe.Port();
         WriteAccount(account);
 
-        KirvanBoxCloser closer;
+        MessageBoxCloser closer("Kirvan");
         RunSelectiveReceive(window_, 0);
-        std::vector<KirvanBoxSeen> boxes = closer.Boxes();
+        std::vector<MessageBoxSeen> boxes = closer.Stop();
 
         EXPECT_FALSE(probe.ConnectAttempted());
         EXPECT_EQ(0, TakeReceiveCommands());
@@ -311,7 +312,7 @@ TEST_F(SelectiveReceive, SettingsThatEndTheCommandBeforeAnyConnection) {
         ASSERT_EQ(1u, boxes.size());
         EXPECT_EQ(c.box, boxes[0].text);
         EXPECT_EQ(window_, boxes[0].owner);
-        EXPECT_TRUE(boxes[0].onlyOk);
+        EXPECT_TRUE(boxes[0].OnlyOk());
         EXPECT_FALSE(boxes[0].hasIcon);
         EXPECT_EQ(c.dialResult != 0 ? 2 : 0, Ras()->callCount) << "dialled only when it should";
     }
@@ -349,7 +350,7 @@ TEST_F(SelectiveReceive, MessageTextsAreShiftJisBytesWithLineFeeds) {
 TEST_F(SelectiveReceive, LoginRefusedAfterADialHangsUpAtOnce) {
     Ras()->dialHandle = 0x5150;
     Server server;
-    KirvanBoxCloser closer;
+    MessageBoxCloser closer("Kirvan");
     RunScript(server,
               {
                   Server::Reply("+OK ready\r\n"),
@@ -358,7 +359,7 @@ TEST_F(SelectiveReceive, LoginRefusedAfterADialHangsUpAtOnce) {
                   Server::Expect("quit\r\n"), Server::Reply("+OK\r\n"), Server::AwaitClose(),
               },
               KirvanIni(), DialUpAccount());
-    EXPECT_TRUE(closer.Boxes().empty());
+    EXPECT_TRUE(closer.Stop().empty());
     EXPECT_EQ("user alice\r\npass s3cret\r\nquit\r\n", server.Received());
     EXPECT_EQ(0, TakeReceiveCommands());
     EXPECT_EQ(nullptr, gDialUpConnection);

@@ -11,6 +11,7 @@
 
 #include "AccountComboBox.h"
 #include "MailboxFolder.h"
+#include "SheetControls.h"
 
 namespace {
 
@@ -56,16 +57,7 @@ protected:
         }
         gList = nullptr;
     }
-    std::string Text(int index) const {
-        char text[256] = {};
-        COMBOBOXEXITEMA item = {};
-        item.mask = CBEIF_TEXT;
-        item.iItem = index;
-        item.pszText = text;
-        item.cchTextMax = sizeof text;
-        SendMessageA(control_, CBEM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-        return text;
-    }
+    std::string Text(int index) const { return ComboBoxExItemText(control_, index); }
 
     MailboxFolder mailbox_;
     AccountComboBox list_;

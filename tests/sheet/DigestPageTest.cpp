@@ -1,5 +1,5 @@
-// The digest page, driven through the real sheet: what it shows for Pikuno.ini,
-// how its controls enable one another, and what OK writes.
+// The digest page on a modeless sheet made on this thread (ModelessSheet): what it
+// shows for Pikuno.ini, how its controls enable one another, and what OK writes.
 
 #include <windows.h>
 #include <commctrl.h>
@@ -11,7 +11,7 @@
 
 #include "MailboxFolder.h"
 #include "PikunosetResources.h"
-#include "SheetTestDriver.h"
+#include "ModelessSheet.h"
 
 namespace {
 
@@ -31,17 +31,17 @@ std::vector<std::string> DigestLines(int divide, int mixed, int digest, int delT
 
 class DigestPageTest : public ::testing::Test {
 protected:
-    void Open() { ASSERT_TRUE(driver_.Start(mailbox_.Path().c_str(), "")); }
-    bool Checked(int id) const { return driver_.IsChecked(0, id); }
-    bool Enabled(int id) const { return driver_.IsEnabled(0, id); }
-    void Click(int id) const { driver_.Click(0, id); }
+    void Open() { ASSERT_TRUE(sheet_.Start(mailbox_.Path().c_str(), "")) << sheet_.Seen(); }
+    bool Checked(int id) const { return sheet_.IsChecked(0, id); }
+    bool Enabled(int id) const { return sheet_.IsEnabled(0, id); }
+    void Click(int id) { sheet_.Click(0, id); }
     int CloseWithOk() {
-        driver_.PressOk();
-        return driver_.WaitResult();
+        sheet_.PressOk();
+        return sheet_.WaitResult();
     }
 
     MailboxFolder mailbox_;
-    SheetTestDriver driver_;
+    ModelessSheet sheet_;
 };
 
 TEST_F(DigestPageTest, WithoutAFileShowsTheDefaultsWithSplittingOff) {
@@ -87,7 +87,7 @@ TEST_F(DigestPageTest, LabelsAndIcons) {
         {IDC_MIDOKU, "未読マーク(&P)"},
     };
     for (const Label& label : labels) {
-        EXPECT_EQ(std::string(label.text), driver_.Text(0, label.id)) << "control " << label.id;
+        EXPECT_EQ(std::string(label.text), sheet_.Text(0, label.id)) << "control " << label.id;
     }
 
     // Each mark button shows only its icon, in the colour of its mark.
@@ -95,8 +95,8 @@ TEST_F(DigestPageTest, LabelsAndIcons) {
                                 RGB(0, 0, 255),   RGB(255, 0, 255), RGB(128, 128, 128)};
     HDC screen = GetDC(nullptr);
     for (int k = 0; k < 7; ++k) {
-        HWND button = driver_.Control(0, kMarkButtons[k]);
-        EXPECT_EQ(std::string(), driver_.Text(0, kMarkButtons[k])) << "mark " << k + 1;
+        HWND button = sheet_.Control(0, kMarkButtons[k]);
+        EXPECT_EQ(std::string(), sheet_.Text(0, kMarkButtons[k])) << "mark " << k + 1;
         EXPECT_NE(0, GetWindowLongPtrA(button, GWL_STYLE) & BS_ICON) << "mark " << k + 1;
         HICON icon = reinterpret_cast<HICON>(SendMessageA(button, BM_GETIMAGE, IMAGE_ICON, 0));
         ASSERT_NE(nullptr, icon) << "mark " << k + 1;
@@ -121,11 +121,11 @@ TEST_F(DigestPageTest, LabelsAndIcons) {
 
     // The unread box shows its envelope beside the label (common controls 6).
     BUTTON_IMAGELIST picture = {};
-    ASSERT_TRUE(SendMessageA(driver_.Control(0, IDC_MIDOKU), BCM_GETIMAGELIST, 0, reinterpret_cast<LPARAM>(&picture)));
+    ASSERT_TRUE(SendMessageA(sheet_.Control(0, IDC_MIDOKU), BCM_GETIMAGELIST, 0, reinterpret_cast<LPARAM>(&picture)));
     EXPECT_NE(nullptr, picture.himl);
     EXPECT_EQ(1, ImageList_GetImageCount(picture.himl));
-    driver_.PressCancel();
-    EXPECT_EQ(2, driver_.WaitResult());
+    sheet_.PressCancel();
+    EXPECT_EQ(2, sheet_.WaitResult());
 }
 
 TEST_F(DigestPageTest, SplitSwitchEnablesTheRest) {
@@ -148,7 +148,7 @@ TEST_F(DigestPageTest, SplitSwitchEnablesTheRest) {
 
     // A look with everything on, for people.
     Click(IDC_MARK3);
-    driver_.SaveScreenshot("sheet_digest_page_on.bmp");
+    sheet_.SaveScreenshot("sheet_digest_page_on.bmp");
     EXPECT_EQ(1, CloseWithOk());
     EXPECT_EQ(DigestLines(1, 1, 1, 1, 3, 1, 1), mailbox_.Lines("Pikuno.ini"));
 }
@@ -238,18 +238,18 @@ TEST(DigestPageFile, ValuesFromTheFileAndBack) {
     for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
         MailboxFolder mailbox;
         mailbox.WriteFile("Pikuno.ini", cases[i].file);
-        SheetTestDriver driver;
-        ASSERT_TRUE(driver.Start(mailbox.Path().c_str(), "")) << "case " << i;
+        ModelessSheet sheet;
+        ASSERT_TRUE(sheet.Start(mailbox.Path().c_str(), "")) << "case " << i << "\n" << sheet.Seen();
         for (int k = 0; k < 3; ++k) {
-            EXPECT_EQ(k == cases[i].disposalChecked, driver.IsChecked(0, disposal[k])) << "case " << i << " disposal " << k;
+            EXPECT_EQ(k == cases[i].disposalChecked, sheet.IsChecked(0, disposal[k])) << "case " << i << " disposal " << k;
         }
         for (int k = 0; k < 8; ++k) {
-            EXPECT_EQ(k == cases[i].markChecked, driver.IsChecked(0, IDC_MARK_NONE + k)) << "case " << i << " mark " << k;
+            EXPECT_EQ(k == cases[i].markChecked, sheet.IsChecked(0, IDC_MARK_NONE + k)) << "case " << i << " mark " << k;
         }
-        EXPECT_EQ(cases[i].divideChecked, driver.IsChecked(0, IDC_DIVIDE)) << "case " << i;
-        EXPECT_EQ(cases[i].mixedChecked, driver.IsChecked(0, IDC_MULTIPART_MIXED)) << "case " << i;
-        driver.PressOk();
-        EXPECT_EQ(1, driver.WaitResult()) << "case " << i;
+        EXPECT_EQ(cases[i].divideChecked, sheet.IsChecked(0, IDC_DIVIDE)) << "case " << i;
+        EXPECT_EQ(cases[i].mixedChecked, sheet.IsChecked(0, IDC_MULTIPART_MIXED)) << "case " << i;
+        sheet.PressOk();
+        EXPECT_EQ(1, sheet.WaitResult()) << "case " << i;
         std::vector<std::string> lines = mailbox.Lines("Pikuno.ini");
         // Keys already in the file keep their place; compare the values by key.
         for (const std::string& expected : cases[i].written) {
@@ -278,8 +278,8 @@ TEST_F(DigestPageTest, CancelLeavesTheFileAlone) {
     Open();
     Click(IDC_DIVIDE);
     Click(IDC_MARK5);
-    driver_.PressCancel();
-    EXPECT_EQ(2, driver_.WaitResult());
+    sheet_.PressCancel();
+    EXPECT_EQ(2, sheet_.WaitResult());
     EXPECT_EQ(original, mailbox_.ReadFile("Pikuno.ini"));
 }
 
@@ -288,10 +288,10 @@ TEST_F(DigestPageTest, ComingBackShowsTheFieldsWithoutReadingAgain) {
     Open();
     Click(IDC_DIVIDE);
     Click(IDC_MARK6);
-    ASSERT_TRUE(driver_.SelectPage(1));
+    ASSERT_TRUE(sheet_.SelectPage(1));
     // A file changed behind the sheet is not read again.
     mailbox_.WriteFile("Pikuno.ini", "[Digest]\r\nDivide=0\r\nMark=1\r\n");
-    ASSERT_TRUE(driver_.SelectPage(0));
+    ASSERT_TRUE(sheet_.SelectPage(0));
     EXPECT_TRUE(Checked(IDC_DIVIDE));
     EXPECT_TRUE(Checked(IDC_MARK6));
     EXPECT_FALSE(Checked(IDC_MARK1));

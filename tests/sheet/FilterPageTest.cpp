@@ -50,22 +50,13 @@ class FilterPageTest : public ::testing::Test {
 protected:
     // Opens the sheet and goes to the filter page.
     void Open(const std::string& accountPath = "") {
-        ASSERT_TRUE(driver_.Start(mailbox_.Path().c_str(), accountPath.c_str()));
+        ASSERT_TRUE(driver_.Start(mailbox_.Path().c_str(), accountPath.c_str())) << driver_.Seen();
         ASSERT_TRUE(driver_.SelectPage(1));
     }
     HWND List() const { return driver_.Control(1, IDC_ACCOUNT_LIST); }
     int ItemCount() const { return static_cast<int>(SendMessageA(List(), CB_GETCOUNT, 0, 0)); }
     int Selected() const { return static_cast<int>(SendMessageA(List(), CB_GETCURSEL, 0, 0)); }
-    std::string ItemText(int index) const {
-        char text[1100] = {};
-        COMBOBOXEXITEMA item = {};
-        item.mask = CBEIF_TEXT;
-        item.iItem = index;
-        item.pszText = text;
-        item.cchTextMax = sizeof text;
-        SendMessageA(List(), CBEM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-        return text;
-    }
+    std::string ItemText(int index) const { return ComboBoxExItemText(List(), index); }
     std::string ItemName(int index) const {
         COMBOBOXEXITEMA item = {};
         item.mask = CBEIF_LPARAM | CBEIF_IMAGE | CBEIF_SELECTEDIMAGE;
@@ -89,6 +80,12 @@ protected:
     bool Enabled(int id) const { return driver_.IsEnabled(1, id); }
     void Click(int id) const { driver_.Click(1, id); }
     std::string Text(int id) const { return driver_.Text(1, id); }
+    // OK closes the sheet with 1 and leaves these lines in the account's file.
+    void ExpectOkWrites(const std::vector<std::string>& lines, const std::string& file = "Account1\\Kirvan.ini") {
+        driver_.PressOk();
+        EXPECT_EQ(1, driver_.WaitResult());
+        EXPECT_EQ(lines, mailbox_.Lines(file));
+    }
     // Closes the size message and checks where the focus went.
     // An account change goes on to show the new account, which replaces the text
     // and with it the selection; a disabled field cannot take the focus.
@@ -103,12 +100,13 @@ protected:
         HICON shown = reinterpret_cast<HICON>(SendDlgItemMessageA(box, 0x0440, STM_GETICON, 0, 0));
         EXPECT_EQ(LoadIconA(nullptr, IDI_WARNING), shown) << what;
         PostMessageA(box, WM_COMMAND, IDOK, 0);
-        EXPECT_TRUE(WaitFor([&] { return !IsWindow(box); })) << what;
+        EXPECT_TRUE(WaitForWindows([&] { return !IsWindow(box); }, driver_.HostThread())) << what;
         if (then == Then::Nothing) {
             return;
         }
         HWND field = driver_.Control(1, IDC_FILTER_SIZE);
-        EXPECT_TRUE(WaitFor([&] { return driver_.FocusWindow() == field; })) << what << ": focus";
+        EXPECT_TRUE(WaitForWindows([&] { return driver_.FocusWindow() == field; }, driver_.HostThread()))
+            << what << ": focus";
         if (then == Then::FocusOnly) {
             return;
         }
@@ -181,7 +179,7 @@ TEST(FilterPageSelection, FirstSelectedAccount) {
             path.replace(at, 2, mailbox.Path());
         }
         SheetTestDriver driver;
-        ASSERT_TRUE(driver.Start(mailbox.Path().c_str(), path.c_str())) << "case " << i;
+        ASSERT_TRUE(driver.Start(mailbox.Path().c_str(), path.c_str())) << "case " << i << "\n" << driver.Seen();
         ASSERT_TRUE(driver.SelectPage(1)) << "case " << i;
         HWND list = driver.Control(1, IDC_ACCOUNT_LIST);
         int selected = static_cast<int>(SendMessageA(list, CB_GETCURSEL, 0, 0));
@@ -220,9 +218,7 @@ TEST_F(FilterPageTest, ShowsTheAccountAndNeverWritesTheUserName) {
 
     // Whatever the field holds, the user name goes nowhere.
     driver_.SetText(1, IDC_USER_NAME, "mallory");
-    driver_.PressOk();
-    EXPECT_EQ(1, driver_.WaitResult());
-    EXPECT_EQ(KirvanLines("p@ss word", 1, 1, 1, 2048, 1), mailbox_.Lines("Account1\\Kirvan.ini"));
+    ExpectOkWrites(KirvanLines("p@ss word", 1, 1, 1, 2048, 1));
     EXPECT_EQ(accountIni, mailbox_.ReadFile("Account1\\Account.ini"));
     EXPECT_EQ(std::string::npos, mailbox_.ReadFile("Pikuno.ini").find("mallory"));
 }
@@ -370,9 +366,7 @@ TEST_F(FilterPageTest, OkSavesTheShownAccountAndTheDigestSettings) {
     Click(IDC_DELETE_ON_SERVER);
     driver_.SetText(1, IDC_FILTER_SIZE, " 0050 ");
     driver_.SetText(1, IDC_PASSWORD, "パスワード\\x");
-    driver_.PressOk();
-    EXPECT_EQ(1, driver_.WaitResult());
-    EXPECT_EQ(KirvanLines("パスワード\\x", 1, 1, 1, 50, 0), mailbox_.Lines(shown + "\\Kirvan.ini"));
+    ExpectOkWrites(KirvanLines("パスワード\\x", 1, 1, 1, 50, 0), shown + "\\Kirvan.ini");
     EXPECT_TRUE(mailbox_.Exists("Pikuno.ini"));
     EXPECT_EQ(1, (mailbox_.Exists("Account1\\Kirvan.ini") ? 1 : 0) + (mailbox_.Exists("Account2\\Kirvan.ini") ? 1 : 0))
         << "exactly one account file was written";
@@ -414,9 +408,7 @@ TEST_F(FilterPageTest, SizeFieldRefusesTabChangeAndOkUntilCorrected) {
     EXPECT_FALSE(mailbox_.Exists("Account1\\Kirvan.ini"));
 
     driver_.SetText(1, IDC_FILTER_SIZE, "2147483647");
-    driver_.PressOk();
-    EXPECT_EQ(1, driver_.WaitResult());
-    EXPECT_EQ(KirvanLines("", 1, 1, 1, 2147483647LL, 1), mailbox_.Lines("Account1\\Kirvan.ini"));
+    ExpectOkWrites(KirvanLines("", 1, 1, 1, 2147483647LL, 1));
 }
 
 TEST_F(FilterPageTest, RefusedSizeStillSavesTheAccountLeftAsFarAsTaken) {
@@ -435,7 +427,7 @@ TEST_F(FilterPageTest, RefusedSizeStillSavesTheAccountLeftAsFarAsTaken) {
     driver_.PostSelectAccount(1);
     ExpectSizeRefused("account change", Then::FocusOnly);
     // The change goes on: the new account is shown.
-    EXPECT_TRUE(WaitFor([&] { return Text(IDC_PASSWORD) == "old"; }));
+    EXPECT_TRUE(WaitForWindows([&] { return Text(IDC_PASSWORD) == "old"; }, driver_.HostThread()));
     EXPECT_EQ(1, Selected());
     EXPECT_EQ(KirvanLines("old", 1, 1, 1, 300, 0), mailbox_.Lines(left + "\\Kirvan.ini"));
     driver_.PressCancel();
@@ -450,18 +442,16 @@ TEST_F(FilterPageTest, RefusedSizeOnAClickStillRefreshesTheEnabling) {
     // The switch comes before the size: taken, so the page follows it.
     PostMessageA(driver_.Control(1, IDC_DO_FILTER), BM_CLICK, 0, 0);
     ExpectSizeRefused("click on the switch", Then::Nothing);
-    EXPECT_TRUE(WaitFor([&] { return !Enabled(IDC_PASSWORD); }));
+    EXPECT_TRUE(WaitForWindows([&] { return !Enabled(IDC_PASSWORD); }, driver_.HostThread()));
     EXPECT_FALSE(Enabled(IDC_FILTER_SIZE));
     // On again: refused again, and the field is back for correcting.
     PostMessageA(driver_.Control(1, IDC_DO_FILTER), BM_CLICK, 0, 0);
     ExpectSizeRefused("second click on the switch", Then::FocusAndSelection);
-    EXPECT_TRUE(WaitFor([&] { return Enabled(IDC_FILTER_SIZE); }));
+    EXPECT_TRUE(WaitForWindows([&] { return Enabled(IDC_FILTER_SIZE); }, driver_.HostThread()));
     driver_.SetText(1, IDC_FILTER_SIZE, "77");
-    driver_.PressOk();
-    EXPECT_EQ(1, driver_.WaitResult());
     std::vector<std::string> expected = {"[Property]", "DoFilter=1", "FilterType=1", "CheckSize=1",
                                          "FilterSize=77", "Delete=1", "[Server]", "pass="};
-    EXPECT_EQ(expected, mailbox_.Lines("Account1\\Kirvan.ini"));
+    ExpectOkWrites(expected);
 }
 
 TEST_F(FilterPageTest, SpinStepsFrom1000To1001) {
@@ -480,9 +470,7 @@ TEST_F(FilterPageTest, SpinStepsFrom1000To1001) {
     SendMessageA(driver_.Control(1, IDC_SIZE_SPIN), WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 1001), 0);
     SendMessageA(driver_.Control(1, IDC_SIZE_SPIN), UDM_SETPOS32, 0, 1002);
     EXPECT_EQ("1002", Text(IDC_FILTER_SIZE));
-    driver_.PressOk();
-    EXPECT_EQ(1, driver_.WaitResult());
-    EXPECT_EQ(KirvanLines("", 1, 1, 1, 1002, 1), mailbox_.Lines("Account1\\Kirvan.ini"));
+    ExpectOkWrites(KirvanLines("", 1, 1, 1, 1002, 1));
 }
 
 TEST_F(FilterPageTest, OutOfRangeValuesFromTheFile) {
@@ -497,12 +485,10 @@ TEST_F(FilterPageTest, OutOfRangeValuesFromTheFile) {
     EXPECT_TRUE(Checked(IDC_DELETE_ON_SERVER));
     // A negative size has no meaning: the field offers the sheet's default.
     EXPECT_EQ("1000", Text(IDC_FILTER_SIZE));
-    driver_.PressOk();
-    EXPECT_EQ(1, driver_.WaitResult());
     // Keys already in the file keep their place; [Server] comes after it.
     std::vector<std::string> expected = {"[Property]", "DoFilter=1", "FilterType=-1", "CheckSize=1",
                                          "FilterSize=1000", "Delete=1", "[Server]", "pass="};
-    EXPECT_EQ(expected, mailbox_.Lines("Account1\\Kirvan.ini"));
+    ExpectOkWrites(expected);
 }
 
 TEST_F(FilterPageTest, NoAccountsShowsTheDefaultsAndSavesNothing) {

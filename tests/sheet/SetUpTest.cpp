@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "AnsiText.h"
 #include "MailboxFolder.h"
 #include "PikunosetResources.h"
 #include "SheetTestDriver.h"
@@ -32,7 +33,7 @@ TEST(SetUp, ResultForEachWayOfClosing) {
     for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
         MailboxFolder mailbox;
         SheetTestDriver driver;
-        ASSERT_TRUE(driver.Start(mailbox.Path().c_str(), "")) << "case " << i;
+        ASSERT_TRUE(driver.Start(mailbox.Path().c_str(), "")) << "case " << i << "\n" << driver.Seen();
         switch (cases[i].close) {
         case Close::Ok: driver.PressOk(); break;
         case Close::Cancel: driver.PressCancel(); break;
@@ -47,7 +48,7 @@ TEST(SetUp, SheetLooksAsDescribed) {
     MailboxFolder mailbox;
     mailbox.AddAccount("Account1", "Home", "alice");
     SheetTestDriver driver;
-    ASSERT_TRUE(driver.Start(mailbox.Path().c_str(), (mailbox.Path() + "Account1\\").c_str()));
+    ASSERT_TRUE(driver.Start(mailbox.Path().c_str(), (mailbox.Path() + "Account1\\").c_str())) << driver.Seen();
     HWND sheet = driver.Sheet();
 
     // Owned by the window that was active on the calling thread, which is disabled
@@ -55,6 +56,7 @@ TEST(SetUp, SheetLooksAsDescribed) {
     EXPECT_EQ(driver.HostWindow(), GetWindow(sheet, GW_OWNER));
     EXPECT_FALSE(IsWindowEnabled(driver.HostWindow()));
 
+    EXPECT_EQ(std::string("Pikuno 設定"), ansi::WindowText(sheet));
     EXPECT_EQ(std::string("ダイジェストメールの設定"), TabText(sheet, 0));
     EXPECT_EQ(std::string("フィルター設定"), TabText(sheet, 1));
     // Page 1 on top; page 2 not created before its first visit.
@@ -87,7 +89,7 @@ TEST(SetUp, SheetLooksAsDescribed) {
 
 TEST(SetUp, NullArgumentsShowTheDefaultsAndWriteNothing) {
     SheetTestDriver driver;
-    ASSERT_TRUE(driver.Start(nullptr, nullptr));
+    ASSERT_TRUE(driver.Start(nullptr, nullptr)) << driver.Seen();
     EXPECT_FALSE(driver.IsChecked(0, IDC_DIVIDE));
     EXPECT_TRUE(driver.IsChecked(0, IDC_MULTIPART_MIXED));
     ASSERT_TRUE(driver.SelectPage(1));

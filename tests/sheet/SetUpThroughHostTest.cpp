@@ -23,13 +23,6 @@ namespace {
 
 const char kSheetCaption[] = "Pikuno 設定";
 
-std::string ProgramFolder() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string folder = path;
-    return folder.substr(0, folder.find_last_of('\\') + 1);
-}
-
 // The sheet of that process only: other test programs may show one at the same time.
 struct SheetSearch {
     DWORD processId;
@@ -104,16 +97,16 @@ HostRun RunHost(MailboxFolder& mailbox, const std::string& folder, bool clickSpl
         return run;
     }
     HWND sheet = nullptr;
-    run.sheetSeen = WaitFor([&] {
+    run.sheetSeen = WaitForWindows([&] {
         sheet = FindSheetOfProcess(host.Id());
         return sheet != nullptr || WaitForSingleObject(host.Handle(), 0) == WAIT_OBJECT_0;
-    }, 30000) && sheet != nullptr;
+    }, 0, 30000, host.Id()) && sheet != nullptr;
     if (run.sheetSeen) {
         HWND page = nullptr;
-        WaitFor([&] {
+        WaitForWindows([&] {
             page = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
             return page != nullptr;
-        });
+        }, 0, 5000, host.Id());
         HMODULE module = reinterpret_cast<HMODULE>(GetWindowLongPtrA(page, GWLP_HINSTANCE));
         char path[MAX_PATH] = {};
         if (GetModuleFileNameExA(host.Handle(), module, path, sizeof path)) {

@@ -10,27 +10,6 @@ const char kSelectionDialogCaption[] = "ﾀﾞｲｱﾛｸﾞ";
 
 namespace {
 
-struct FindData {
-    const char* caption;
-    HWND found;
-};
-
-BOOL CALLBACK FindOwn(HWND window, LPARAM param) {
-    FindData* data = reinterpret_cast<FindData*>(param);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    if (process != GetCurrentProcessId() || !IsWindowVisible(window)) {
-        return TRUE;
-    }
-    char caption[256] = {};
-    ansi::WindowText(window, caption, sizeof caption);
-    if (std::strcmp(caption, data->caption) == 0) {
-        data->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 std::string ItemText(HWND list, int index, int subItem) {
     char buffer[1024];
     std::memset(buffer, 0xcc, sizeof buffer);
@@ -48,36 +27,7 @@ std::string ItemText(HWND list, int index, int subItem) {
     return std::string(buffer, static_cast<std::size_t>(length));
 }
 
-struct FindItemData {
-    int id;
-    HWND found;
-};
-
-BOOL CALLBACK FindOwnWithItem(HWND window, LPARAM param) {
-    FindItemData* data = reinterpret_cast<FindItemData*>(param);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    if (process == GetCurrentProcessId() && IsWindowVisible(window) && GetDlgItem(window, data->id)) {
-        data->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// A visible top-level window of this process with a child of that id; null when none.
-HWND FindOwnWindowWithItem(int id) {
-    FindItemData data = {id, nullptr};
-    EnumWindows(FindOwnWithItem, reinterpret_cast<LPARAM>(&data));
-    return data.found;
-}
-
 }  // namespace
-
-HWND FindOwnWindow(const char* caption) {
-    FindData data = {caption, nullptr};
-    EnumWindows(FindOwn, reinterpret_cast<LPARAM>(&data));
-    return data.found;
-}
 
 std::vector<SelectionItemSeen> ReadSelectionList(HWND list) {
     std::vector<SelectionItemSeen> items;
@@ -98,46 +48,32 @@ std::vector<SelectionItemSeen> ReadSelectionList(HWND list) {
     return items;
 }
 
-SelectionDialogDriver::SelectionDialogDriver(std::vector<int> tick, Press press, DWORD timeoutMs)
-    : tick_(std::move(tick)), press_(press), timeoutMs_(timeoutMs), thread_([this] { Run(); }) {}
-
-SelectionDialogDriver::~SelectionDialogDriver() {
-    if (thread_.joinable()) {
-        thread_.join();
-    }
-}
+SelectionDialogDriver::SelectionDialogDriver(std::vector<int> tick, Press press)
+    : tick_(std::move(tick)),
+      press_(press),
+      watcher_([] {
+          WindowMatch match;
+          match.item = kSelectionListId;
+          return match;
+      }(), [this](HWND dialog) { Drive(dialog); }) {}
 
 const SelectionDialogSeen& SelectionDialogDriver::Seen() {
-    if (thread_.joinable()) {
-        thread_.join();
-    }
+    watcher_.Stop();
+    seen_.report = watcher_.Report();
     return seen_;
 }
 
-void SelectionDialogDriver::Run() {
-    HWND dialog = nullptr;
-    for (DWORD waited = 0; !dialog && waited < timeoutMs_; waited += 10) {
-        dialog = FindOwnWindow(kSelectionDialogCaption);
-        if (!dialog) {
-            Sleep(10);
-        }
-    }
-    if (!dialog) {
-        // A selection dialog that is up but was not recognised by its caption would
-        // keep the command, and the test with it, waiting for ever: close it, so
-        // that the test fails on what it sees instead of hanging.
-        HWND stray = FindOwnWindowWithItem(1001);
-        if (stray) {
-            seen_.closedUnrecognised = true;
-            std::fprintf(stderr, "SelectionDialogDriver: a window holding the message list is up, but not under "
-                                 "the caption \"%s\"; cancelled it\n", kSelectionDialogCaption);
-            PostMessageA(stray, WM_COMMAND, IDCANCEL, 0);
-        }
+void SelectionDialogDriver::Drive(HWND dialog) {
+    if (seen_.found) {
+        // A second list dialog: not what any test expects; cancel it so the command ends.
+        std::fprintf(stderr, "SelectionDialogDriver: a second selection dialog came up; cancelled it\n");
+        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
         return;
     }
     seen_.found = true;
+    seen_.caption = ansi::WindowText(dialog);
     seen_.owner = GetWindow(dialog, GW_OWNER);
-    HWND list = GetDlgItem(dialog, 1001);
+    HWND list = GetDlgItem(dialog, kSelectionListId);
     seen_.items = ReadSelectionList(list);
     DWORD extended = static_cast<DWORD>(SendMessageA(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
     seen_.checkBoxStyle = (extended & LVS_EX_CHECKBOXES) != 0;
@@ -173,51 +109,5 @@ void SelectionDialogDriver::Run() {
     case Press::kClose:
         PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
         break;
-    }
-}
-
-KirvanBoxCloser::KirvanBoxCloser() : thread_([this] { Watch(); }) {}
-
-KirvanBoxCloser::~KirvanBoxCloser() {
-    stop_ = true;
-    if (thread_.joinable()) {
-        thread_.join();
-    }
-}
-
-std::vector<KirvanBoxSeen> KirvanBoxCloser::Boxes() {
-    stop_ = true;
-    if (thread_.joinable()) {
-        thread_.join();
-    }
-    return boxes_;
-}
-
-void KirvanBoxCloser::Watch() {
-    HWND last = nullptr;
-    while (!stop_) {
-        HWND box = FindOwnWindow("Kirvan");
-        if (box && box != last) {
-            KirvanBoxSeen seen;
-            // The message text of a message box is its static control 0xFFFF.
-            char text[1024] = {};
-            ansi::DialogItemText(box, 0xFFFF, text, sizeof text);
-            seen.text = text;
-            seen.owner = GetWindow(box, GW_OWNER);
-            seen.onlyOk = GetDlgItem(box, IDOK) != nullptr;
-            for (int other : {IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES, IDNO}) {
-                HWND button = GetDlgItem(box, other);
-                if (button && IsWindowVisible(button)) {
-                    seen.onlyOk = false;
-                }
-            }
-            HWND icon = GetDlgItem(box, 0x0440);  // the icon control of a message box
-            seen.hasIcon = icon && IsWindowVisible(icon) &&
-                           SendMessageA(icon, STM_GETICON, 0, 0) != 0;
-            boxes_.push_back(seen);
-            last = box;
-            PostMessageA(box, WM_COMMAND, IDOK, 0);
-        }
-        Sleep(10);
     }
 }

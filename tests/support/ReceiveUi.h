@@ -1,16 +1,14 @@
 #pragma once
-// Drivers for the selective receive's modal windows, for tests that run the
-// command on their own thread: a thread that waits for the selection dialog,
-// reads its list, ticks items and presses a button, and a thread that reads and
-// closes every "Kirvan" message box. Both use messages only.
+// The selective receive's selection dialog, for tests that run the command on their
+// own thread: a driver (on the one WindowWatcher) that takes the dialog holding the
+// message list, reads it, ticks items and presses a button, by messages only.
 
 #include <windows.h>
 
-#include <atomic>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "WindowWatcher.h"
 
 struct SelectionItemSeen {
     std::string subject;  // column 0, bytes as LVM_GETITEMTEXTA returns them
@@ -20,10 +18,8 @@ struct SelectionItemSeen {
 };
 
 struct SelectionDialogSeen {
-    bool found = false;
-    // Not found by its caption, but a window holding the message list was up and
-    // was cancelled, so that the command could end.
-    bool closedUnrecognised = false;
+    bool found = false;  // a dialog holding the message list came up
+    std::string caption;  // its caption, read as UTF-16 and turned into ANSI
     HWND owner = nullptr;
     std::vector<SelectionItemSeen> items;
     std::vector<std::string> columns;  // headings
@@ -31,61 +27,33 @@ struct SelectionDialogSeen {
     bool checkBoxStyle = false;
     bool stateImageListSet = false;
     int stateImageCount = 0;
+    std::string report;  // what the watcher waited for and saw, for failure messages
 };
 
 class SelectionDialogDriver {
 public:
     enum class Press { kOk, kCancel, kClose };
 
-    // Starts waiting for a visible "ﾀﾞｲｱﾛｸﾞ" window of this process. tick holds
-    // 0-based item indexes to give state image 2 before pressing.
-    SelectionDialogDriver(std::vector<int> tick, Press press, DWORD timeoutMs = 20000);
-    ~SelectionDialogDriver();
-    SelectionDialogDriver(const SelectionDialogDriver&) = delete;
-    SelectionDialogDriver& operator=(const SelectionDialogDriver&) = delete;
+    // Takes the first dialog of this process holding the message list (item 1001).
+    // tick holds 0-based item indexes to give state image 2 before pressing.
+    SelectionDialogDriver(std::vector<int> tick, Press press);
 
-    // Waits for the driver to finish; valid afterwards.
+    // Stops watching (call it once the command has returned); valid afterwards.
     const SelectionDialogSeen& Seen();
 
 private:
-    void Run();
+    void Drive(HWND dialog);
 
     std::vector<int> tick_;
     Press press_;
-    DWORD timeoutMs_;
     SelectionDialogSeen seen_;
-    std::thread thread_;
+    WindowWatcher watcher_;
 };
 
 // The dialog caption in the ANSI code page.
 extern const char kSelectionDialogCaption[];
+// The identifier of the message list in the dialog.
+const int kSelectionListId = 1001;
 
 // Reads the list of a selection dialog (used by the driver and the benchmark).
 std::vector<SelectionItemSeen> ReadSelectionList(HWND list);
-// Finds a visible top-level window of this process with the caption; null when none.
-HWND FindOwnWindow(const char* caption);
-
-struct KirvanBoxSeen {
-    std::string text;
-    HWND owner = nullptr;
-    bool onlyOk = false;  // an OK button and no other
-    bool hasIcon = false;
-};
-
-class KirvanBoxCloser {
-public:
-    KirvanBoxCloser();
-    ~KirvanBoxCloser();
-    KirvanBoxCloser(const KirvanBoxCloser&) = delete;
-    KirvanBoxCloser& operator=(const KirvanBoxCloser&) = delete;
-
-    // Stops watching and returns every box seen.
-    std::vector<KirvanBoxSeen> Boxes();
-
-private:
-    void Watch();
-
-    std::atomic<bool> stop_{false};
-    std::vector<KirvanBoxSeen> boxes_;
-    std::thread thread_;
-};

@@ -2,47 +2,39 @@
 
 #include <commctrl.h>
 
+#include <atomic>
+
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
 #include "PikunosetResources.h"
 #include "AnsiText.h"
+#include "WindowEvents.h"
 
 namespace {
 
 typedef int(WINAPI* SetUpFn)(const char* mailboxDir, const char* accountPath);
 
-const char kSheetCaption[] = "Pikuno 設定";
 const char kHostClass[] = "PikunoSheetTestHost";
 
-struct FindContext {
-    const char* caption;
-    const char* className;
-    HWND found;
-};
+// The window the host thread last gave the focus to, as its CBT hook saw it (one
+// host thread at a time in a test program).
+std::atomic<HWND> gLastFocused{nullptr};
 
-BOOL CALLBACK FindWindowOfThread(HWND window, LPARAM lParam) {
-    FindContext* context = reinterpret_cast<FindContext*>(lParam);
-    char text[256] = {};
-    char className[64] = {};
-    ansi::WindowText(window, text, sizeof text);
-    GetClassNameA(window, className, sizeof className);
-    if (IsWindowVisible(window) && strcmp(text, context->caption) == 0 &&
-        (!context->className || strcmp(className, context->className) == 0)) {
-        context->found = window;
-        return FALSE;
+LRESULT CALLBACK RecordFocus(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_SETFOCUS && wParam) {
+        gLastFocused = reinterpret_cast<HWND>(wParam);
     }
-    return TRUE;
+    return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-HWND FindThreadWindow(DWORD threadId, const char* caption, const char* className) {
-    FindContext context = {caption, className, nullptr};
-    EnumThreadWindows(threadId, FindWindowOfThread, reinterpret_cast<LPARAM>(&context));
-    return context.found;
-}
+// The property sheet's tab control (its identifier in every sheet).
+const int kSheetTabId = 0x3020;
 
-std::string ModuleFolder() {
+}  // namespace
+
+std::string ProgramFolder() {
     char path[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, path, sizeof path);
     std::string folder = path;
@@ -50,39 +42,15 @@ std::string ModuleFolder() {
     return slash == std::string::npos ? std::string() : folder.substr(0, slash + 1);
 }
 
-// Without a window manager (Xvfb), Wine waits up to two seconds for each managed
-// top-level window to be unmapped. Unmanaged windows need no such wait; the option
-// is read when the display driver starts, so it is set for this program before
-// its first window (and applies from then on).
-void RunWindowsUnmanagedUnderWine() {
-    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    if (!ntdll || !GetProcAddress(ntdll, "wine_get_version")) {
-        return;
-    }
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, sizeof path);
-    const char* name = strrchr(path, '\\');
-    name = name ? name + 1 : path;
-    std::string key = std::string("Software\\Wine\\AppDefaults\\") + name + "\\X11 Driver";
-    HKEY handle = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr) ==
-        ERROR_SUCCESS) {
-        RegSetValueExA(handle, "Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>("N"), 2);
-        RegCloseKey(handle);
-    }
-}
-
-}  // namespace
-
 SheetTestDriver::~SheetTestDriver() {
     if (thread_) {
         if (!Finished()) {
             // Close anything the test left open: message boxes first, then the sheet.
             for (int i = 0; i < 5 && !Finished(); ++i) {
-                HWND box = FindThreadWindow(threadId_, "Pikunoset", "#32770");
+                HWND box = FindShownWindow(MessageBoxTitled("Pikunoset", threadId_));
                 if (box) {
                     PostMessageA(box, WM_COMMAND, IDOK, 0);
-                    Sleep(100);
+                    WaitGone(box, 1000);
                 }
                 if (sheet_) {
                     PostMessageA(sheet_, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
@@ -111,6 +79,8 @@ DWORD WINAPI SheetTestDriver::HostThreadProc(void* self) {
     driver->host_ = CreateWindowA(kHostClass, "Quenla", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 400, 300,
                                   nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     SetActiveWindow(driver->host_);
+    gLastFocused = nullptr;
+    HHOOK focusHook = SetWindowsHookExA(WH_CBT, RecordFocus, nullptr, GetCurrentThreadId());
     SetEvent(driver->hostReady_);
 
     SetUpFn setUp = reinterpret_cast<SetUpFn>(reinterpret_cast<void*>(GetProcAddress(driver->library_, "SetUp")));
@@ -121,14 +91,15 @@ DWORD WINAPI SheetTestDriver::HostThreadProc(void* self) {
             driver->result_ = setUp(driver->mailbox_.c_str(), driver->accountPath_.c_str());
         }
     }
+    if (focusHook) {
+        UnhookWindowsHookEx(focusHook);
+    }
     DestroyWindow(driver->host_);
     return 0;
 }
 
 bool SheetTestDriver::Start(const char* mailboxDir, const char* accountPath) {
-    static bool unmanaged = (RunWindowsUnmanagedUnderWine(), true);
-    (void)unmanaged;
-    library_ = LoadLibraryA((ModuleFolder() + "Pikunoset.dll").c_str());
+    library_ = LoadLibraryA((ProgramFolder() + "Pikunoset.dll").c_str());
     if (!library_) {
         return false;
     }
@@ -141,15 +112,22 @@ bool SheetTestDriver::Start(const char* mailboxDir, const char* accountPath) {
         return false;
     }
     WaitForSingleObject(hostReady_, 10000);
-    bool found = WaitFor([&] {
-        sheet_ = FindThreadWindow(threadId_, kSheetCaption, "#32770");
+    WindowMatch sheet;
+    sheet.item = kSheetTabId;
+    sheet.thread = threadId_;
+    WaitForWindows([&] {
+        sheet_ = FindShownWindow(sheet);
         return sheet_ != nullptr || Finished();
-    }, 10000);
-    if (!found || !sheet_) {
+    }, threadId_, 10000);
+    if (!sheet_) {
+        seen_ = "no " + sheet.Describe() + "; windows of this process:\n";
+        for (HWND window : ShownTopLevelWindows()) {
+            seen_ += "  " + DescribeWindow(window) + "\n";
+        }
         return false;
     }
     // The first page is created with the sheet; wait until it is up.
-    return WaitFor([&] { return CurrentPage() != nullptr; });
+    return WaitForWindows([&] { return CurrentPage() != nullptr; }, threadId_);
 }
 
 HWND SheetTestDriver::Page(int index) const {
@@ -172,23 +150,6 @@ void SheetTestDriver::PostSelectPage(int index) {
 
 void SheetTestDriver::Click(int page, int id) const {
     SendMessageA(Control(page, id), BM_CLICK, 0, 0);
-}
-
-bool SheetTestDriver::IsChecked(int page, int id) const {
-    return SendMessageA(Control(page, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
-
-bool SheetTestDriver::IsEnabled(int page, int id) const {
-    HWND control = Control(page, id);
-    return control && IsWindowEnabled(control);
-}
-
-std::string SheetTestDriver::Text(int page, int id) const {
-    HWND control = Control(page, id);
-    int length = GetWindowTextLengthA(control);
-    std::vector<char> buffer(static_cast<size_t>(length) + 2, '\0');
-    ansi::WindowText(control, buffer.data(), static_cast<int>(buffer.size()));
-    return buffer.data();
 }
 
 void SheetTestDriver::SetText(int page, int id, const char* text) const {
@@ -232,10 +193,10 @@ int SheetTestDriver::WaitResult(DWORD milliseconds) {
 
 HWND SheetTestDriver::WaitMessageBox(const char* title, DWORD milliseconds) const {
     HWND box = nullptr;
-    WaitFor([&] {
-        box = FindThreadWindow(threadId_, title, "#32770");
+    WaitForWindows([&] {
+        box = FindShownWindow(MessageBoxTitled(title, threadId_));
         return box != nullptr;
-    }, milliseconds);
+    }, threadId_, milliseconds);
     return box;
 }
 
@@ -247,25 +208,27 @@ std::string SheetTestDriver::MessageBoxText(HWND box) {
 }
 
 HWND SheetTestDriver::FocusWindow() const {
-    GUITHREADINFO info = {};
-    info.cbSize = sizeof info;
-    if (!GetGUIThreadInfo(threadId_, &info)) {
-        return nullptr;
-    }
-    return info.hwndFocus;
+    return gLastFocused.load();
 }
 
 bool SheetTestDriver::SaveScreenshot(const char* path) const {
+    return SaveWindowPicture(sheet_, path);
+}
+
+bool SaveWindowPicture(HWND window, const char* path) {
     RECT rect;
-    if (!GetWindowRect(sheet_, &rect)) {
+    if (!GetWindowRect(window, &rect)) {
         return false;
     }
     // A copy of the screen: on top for the moment, so that another test program's
     // window at the same place does not hide it (PrintWindow leaves out the
     // controls under Wine).
-    SetWindowPos(sheet_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    RedrawWindow(sheet_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    Sleep(300);
+    SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    // Once the window's thread answers, it has handled what the redraw asked of it.
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
+    GdiFlush();
     int width = rect.right - rect.left;
     int height = rect.bottom - rect.top;
     HDC screen = GetDC(nullptr);
@@ -281,7 +244,7 @@ bool SheetTestDriver::SaveScreenshot(const char* path) const {
     HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = SelectObject(memory, bitmap);
     BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
-    SetWindowPos(sheet_, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     SelectObject(memory, old);
     DWORD rowSize = ((static_cast<DWORD>(width) * 3 + 3) & ~3u);
     DWORD imageSize = rowSize * static_cast<DWORD>(height);

@@ -8,24 +8,29 @@
 
 #include <string>
 
-class SheetTestDriver {
+#include "SheetControls.h"
+#include "WindowWatcher.h"
+
+class SheetTestDriver : public SheetControls {
 public:
     SheetTestDriver() = default;
-    ~SheetTestDriver();  // closes whatever is still open and unloads the library
+    ~SheetTestDriver() override;  // closes whatever is still open and unloads the library
     SheetTestDriver(const SheetTestDriver&) = delete;
     SheetTestDriver& operator=(const SheetTestDriver&) = delete;
 
     // Loads Pikunoset.dll from the test program's folder, calls SetUp(mailbox,
-    // accountPath) on the host thread and waits for the sheet. False on failure
-    // (SetUp may then have returned already: see Result).
+    // accountPath) on the host thread and waits for the sheet (a dialog of that
+    // thread holding a property sheet's tab control). False on failure (SetUp may
+    // then have returned already: see Result); Seen() then says what was there.
     bool Start(const char* mailboxDir, const char* accountPath);
 
     HWND Sheet() const { return sheet_; }
+    // The windows of this process when the sheet was looked for, for failure messages.
+    const std::string& Seen() const { return seen_; }
     HWND HostWindow() const { return host_; }
     DWORD HostThread() const { return threadId_; }
-    HWND Page(int index) const;       // null until the page was first shown
+    HWND Page(int index) const override;
     HWND CurrentPage() const;
-    HWND Control(int page, int id) const { return GetDlgItem(Page(page), id); }
 
     // Makes page index the top page and waits for it; false when refused.
     bool SelectPage(int index);
@@ -33,9 +38,6 @@ public:
     void PostSelectPage(int index);
 
     void Click(int page, int id) const;
-    bool IsChecked(int page, int id) const;
-    bool IsEnabled(int page, int id) const;
-    std::string Text(int page, int id) const;
     void SetText(int page, int id, const char* text) const;
     // Selects item in the account list and tells the page, as the list does.
     void SelectAccount(int item) const;
@@ -51,7 +53,9 @@ public:
     // A message box of the host thread titled title; null when none came in time.
     HWND WaitMessageBox(const char* title, DWORD milliseconds = 5000) const;
     static std::string MessageBoxText(HWND box);
-    // The window with the keyboard focus on the host thread.
+    // The window the host thread last gave the keyboard focus to (SetFocus, seen by
+    // a CBT hook): a window another test program brings to the front meanwhile
+    // takes the focus from this thread, but not this answer.
     HWND FocusWindow() const;
 
     // Saves the sheet's current picture as a BMP file (for looking at, not asserting).
@@ -71,17 +75,13 @@ private:
     std::string mailbox_;
     std::string accountPath_;
     bool nullArguments_ = false;
+    std::string seen_;
 };
 
-// Polls condition every 10 ms for up to milliseconds; true once it holds.
-template <typename Condition>
-bool WaitFor(Condition condition, DWORD milliseconds = 5000) {
-    DWORD start = GetTickCount();
-    while (!condition()) {
-        if (GetTickCount() - start > milliseconds) {
-            return false;
-        }
-        Sleep(10);
-    }
-    return true;
-}
+// Saves what the screen shows of window as a BMP file (for looking at, not
+// asserting); on top for the moment, so that another program's window at the same
+// place does not hide it (PrintWindow leaves out the controls under Wine).
+bool SaveWindowPicture(HWND window, const char* path);
+
+// The folder of the running test program, ending in a backslash.
+std::string ProgramFolder();
