@@ -2,7 +2,7 @@
 // program) that keep tests out of the i686 run or make them read texts through the
 // W calls. In that mode each probe expects the fault, so that the day a newer Wine
 // has fixed it, the probe fails and says which exclusion or workaround can go
-// (tests/CMakeLists.txt, PIKUNO_I686_LEFT_OUT; tests/support/AnsiText.h). Everywhere
+// (tests/CMakeLists.txt, PIKUNO_I686_LEFT_OUT; common/AnsiText.h). Everywhere
 // else (the x86_64 build, Windows) the same probes expect what Windows does.
 #include <windows.h>
 #include <commctrl.h>
