@@ -22,6 +22,12 @@ const bool gWinsock = RegisterWinsockEnvironment();
 
 const char kOwnerClass[] = "PikunoReceiveTestOwner";
 
+// Whether "rasapi32.dll" as the product loads it is the stand-in beside the program:
+// without WINEDLLOVERRIDES=rasapi32=n,b (ctest sets it) Wine loads its own, whose
+// RasDialA fails, and every dial-up case ends in the dial-up failure box before a
+// server is ever reached.
+bool gRasStandInLoaded = false;
+
 }  // namespace
 
 void ReceiveFixture::SetUpTestSuite() {
@@ -39,6 +45,11 @@ void ReceiveFixture::SetUpTestSuite() {
     RegisterClassA(&windowClass);
 
     ASSERT_NE(nullptr, ProgramRasStandInState());
+    HMODULE ras = LoadLibraryA("rasapi32.dll");
+    gRasStandInLoaded = ras && GetProcAddress(ras, "RasStandInMarker");
+    if (ras) {
+        FreeLibrary(ras);
+    }
 }
 
 void ReceiveFixture::SetUp() {
@@ -146,6 +157,7 @@ KirvanIni ReceiveFixture::SizeFilter(int limit) {
 }
 
 AccountIni ReceiveFixture::DialUpAccount() {
+    EXPECT_TRUE(gRasStandInLoaded) << "rasapi32.dll is not the stand-in: run with WINEDLLOVERRIDES=rasapi32=n,b";
     AccountIni account;
     account.useRas = 1;
     account.rasProvider = "Office line";

@@ -71,7 +71,8 @@ protected:
     // Runs the command with the settings as given (no server of ours), closing
     // and returning the "Kirvan" boxes it shows.
     std::vector<MessageBoxSeen> RunClosingBoxes(const KirvanIni& kirvan, const AccountIni& account);
-    // Settings: the size filter with its limit, an account that dials first.
+    // Settings: the size filter with its limit, an account that dials first (a
+    // failure when the dial-up stand-in is not the library the product loads).
     static KirvanIni SizeFilter(int limit);
     static AccountIni DialUpAccount();
 

@@ -27,7 +27,13 @@ using Press = SelectionDialogDriver::Press;
 
 const std::vector<ScriptedMessage> kFour = FirstMessages(4);
 
-class Scan : public ReceiveFixture {};
+struct ProgressRun;
+
+class Scan : public ReceiveFixture {
+protected:
+    // One dial-up command cancelled from its progress window (below).
+    ProgressRun CancelAtTheProgressWindow();
+};
 
 // ---- pipelining ---------------------------------------------------------------
 
@@ -210,18 +216,35 @@ struct ProgressSeen {
     DWORD afterMs = 0;
 };
 
-TEST_F(Scan, ProgressWindowAppearsAndItsCancelEndsTheCommand) {
+// One dial-up command whose server answers the first two headers and then keeps
+// the user waiting, cancelled from the progress window once it counts "2 / 4".
+struct ProgressRun {
+    ProgressSeen seen;
+    std::string watcherReport;
+    std::string serverFailure;
+    std::string received;
+    bool clientClosed = false;
+    std::vector<MessageBoxSeen> boxes;
+    bool selectionDialogFound = false;
+    bool progressWindowLeft = true;  // a progress window still shown afterwards
+};
+
+ProgressRun Scan::CancelAtTheProgressWindow() {
+    ProgressRun run;
     Ras()->dialHandle = 0x7171;
     Server server;
-    // The server answers the first two headers, then keeps the user waiting.
-    ASSERT_TRUE(server.Start(Join({Login(), Listing(kFour), UidlListing(kFour),
-                                   {Server::Expect("top 1 0\r\n"), Server::Reply(kFour[0].topReply),
-                                    Server::Expect("top 2 0\r\n"), Server::Reply(kFour[1].topReply),
-                                    Server::Expect("top 3 0\r\n"), Server::AwaitClose()}}),
-                             15000));
-    ProgressSeen seen;
+    if (!server.Start(Join({Login(), Listing(kFour), UidlListing(kFour),
+                            {Server::Expect("top 1 0\r\n"), Server::Reply(kFour[0].topReply),
+                             Server::Expect("top 2 0\r\n"), Server::Reply(kFour[1].topReply),
+                             Server::Expect("top 3 0\r\n"), Server::AwaitClose()}}),
+                      15000)) {
+        ADD_FAILURE() << "no loopback peer";
+        return run;
+    }
+    ProgressSeen& seen = run.seen;
     const DWORD start = GetTickCount();
     HWND owner = window_;
+    // Found by its controls: its caption is one of the texts checked.
     WindowMatch progressWindow;
     progressWindow.item = IDC_SCAN_COUNT;
     WindowWatcher watcher(progressWindow, [&seen, start, owner](HWND progress) {
@@ -246,32 +269,52 @@ TEST_F(Scan, ProgressWindowAppearsAndItsCancelEndsTheCommand) {
     SelectionDialogDriver driver({}, Press::kOk);  // must not appear
     MessageBoxCloser closer("Kirvan");
     Run(server, KirvanIni(), DialUpAccount());
-    std::vector<MessageBoxSeen> boxes = closer.Stop();
+    run.boxes = closer.Stop();
     watcher.Stop();
     server.Finish();
+    run.watcherReport = watcher.Report();
+    run.serverFailure = server.Failure();
+    run.received = server.Received();
+    run.clientClosed = server.ClientClosed();
+    run.selectionDialogFound = driver.Seen().found;
+    run.progressWindowLeft = FindShownWindow(progressWindow) != nullptr;
+    return run;
+}
 
-    EXPECT_EQ("", server.Failure());
-    ASSERT_TRUE(seen.found) << watcher.Report();
-    EXPECT_EQ(kScanProgressCaption, seen.caption);
+TEST_F(Scan, ProgressWindowAppearsAndItsCancelEndsTheCommand) {
+    ProgressRun run = CancelAtTheProgressWindow();
+    const ProgressSeen& seen = run.seen;
+    EXPECT_EQ("", run.serverFailure);
+    ASSERT_TRUE(seen.found) << run.watcherReport;
     EXPECT_GE(seen.afterMs, 400u) << "not for a scan that ends at once";
     EXPECT_EQ(window_, seen.owner);
     EXPECT_FALSE(seen.ownerEnabled) << "no second command while the scan runs";
     EXPECT_EQ("2 / 4", seen.count);
-    EXPECT_EQ("\x83\x54\x81\x5B\x83\x6F\x81\x5B\x82\xCC\x83\x81\x81\x5B\x83\x8B\x88\xEA\x97\x97\x82\xF0\x93\xC7"
-              "\x82\xDD\x8D\x9E\x82\xF1\x82\xC5\x82\xA2\x82\xDC\x82\xB7...",
-              seen.label);  // "サーバーのメール一覧を読み込んでいます..."
-    EXPECT_EQ("\xB7\xAC\xDD\xBE\xD9", seen.button);  // "ｷｬﾝｾﾙ"
     // Cancel: quit, nothing set aside, no retrieval, the line dropped.
-    EXPECT_EQ(kWireLogin + std::string("uidl\r\n") + TopsWire(3) + "quit\r\n", server.Received());
-    EXPECT_TRUE(server.ClientClosed());
-    EXPECT_TRUE(boxes.empty());
-    EXPECT_FALSE(driver.Seen().found);
+    EXPECT_EQ(kWireLogin + std::string("uidl\r\n") + TopsWire(3) + "quit\r\n", run.received);
+    EXPECT_TRUE(run.clientClosed);
+    EXPECT_TRUE(run.boxes.empty());
+    EXPECT_FALSE(run.selectionDialogFound);
     EXPECT_EQ("<absent>", ReadUidl());
     EXPECT_EQ(0, gUidlList.GetCount());
     EXPECT_EQ(0, TakeReceiveCommands());
     EXPECT_EQ(nullptr, gDialUpConnection);
+    ASSERT_EQ(3, Ras()->callCount);
+    EXPECT_EQ(kRasCallHangUp, Ras()->calls[2].kind);
+    EXPECT_EQ(0x7171u, Ras()->calls[2].handleIn) << "the line dialled is the one hung up";
     EXPECT_TRUE(IsWindowEnabled(window_));
-    EXPECT_EQ(nullptr, FindShownWindow(WindowCaptioned(kScanProgressCaption))) << "the progress window is gone";
+    EXPECT_FALSE(run.progressWindowLeft) << "the progress window is gone";
+}
+
+TEST_F(Scan, ProgressWindowShowsItsTexts) {
+    ProgressRun run = CancelAtTheProgressWindow();
+    const ProgressSeen& seen = run.seen;
+    ASSERT_TRUE(seen.found) << run.watcherReport;
+    EXPECT_EQ(kScanProgressCaption, seen.caption);
+    EXPECT_EQ("\x83\x54\x81\x5B\x83\x6F\x81\x5B\x82\xCC\x83\x81\x81\x5B\x83\x8B\x88\xEA\x97\x97\x82\xF0\x93\xC7"
+              "\x82\xDD\x8D\x9E\x82\xF1\x82\xC5\x82\xA2\x82\xDC\x82\xB7...",
+              seen.label);  // "サーバーのメール一覧を読み込んでいます..."
+    EXPECT_EQ("\xB7\xAC\xDD\xBE\xD9", seen.button);  // "ｷｬﾝｾﾙ"
 }
 
 TEST_F(Scan, ProgressTextsAreShiftJis) {
