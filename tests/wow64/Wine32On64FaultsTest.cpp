@@ -96,10 +96,9 @@ TEST_F(Wine32On64Faults, WindowTextSetWithTheACall) {
 
 // A dialog made with an A call from a template, whose caption the template holds
 // in UTF-16 as every resource dialog does, gets a garbled caption all the same:
-// Wine hands it on through CreateWindowExA. The W call keeps it. Tests that find
-// the selection dialog or the scan's progress window by their captions are left
-// out of the i686 run for it; the driver that waits for the dialog never finds it,
-// the modal dialog stays open and the test program never ends.
+// Wine hands it on through CreateWindowExA. The W call keeps it. The tests find
+// the selection dialog and the scan's progress window by their controls; the cases
+// that check their captions are left out of the i686 run for it.
 INT_PTR CALLBACK ProbeDialogProc(HWND, UINT, WPARAM, LPARAM) {
     return FALSE;
 }
