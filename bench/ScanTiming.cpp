@@ -33,12 +33,13 @@
 #include "FakeHost.h"
 #include "FileBytes.h"
 #include "HostApi.h"
-#include "WinsockEnvironment.h"
 #include "Pop3Session.h"
 #include "ReceiveUi.h"
 #include "SelectiveReceive.h"
 #include "TempFolder.h"
 #include "UidlList.h"
+#include "WindowEvents.h"
+#include "WinsockEnvironment.h"
 
 namespace {
 
@@ -110,24 +111,15 @@ struct Round {
     std::vector<std::string> boxes;
 };
 
-// A visible top-level window of this process other than the ones named: the
-// scan's progress window, when one is up.
-struct OtherWindow {
-    HWND except1;
-    HWND except2;
-    HWND found;
-};
-
-BOOL CALLBACK FindOtherWindow(HWND window, LPARAM param) {
-    OtherWindow* data = reinterpret_cast<OtherWindow*>(param);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    if (process != GetCurrentProcessId() || !IsWindowVisible(window) || window == data->except1 ||
-        window == data->except2) {
-        return TRUE;
+// A shown top-level window of this process other than owner: the scan's progress
+// window, when one is up.
+HWND OtherShownWindow(HWND owner) {
+    for (HWND window : ShownTopLevelWindows()) {
+        if (window != owner) {
+            return window;
+        }
     }
-    data->found = window;
-    return FALSE;
+    return nullptr;
 }
 
 // Watches for the selection dialog from a second thread: notes when it is
@@ -140,12 +132,11 @@ void Watch(HWND owner, HANDLE windowThread, double start, double cpuStart, Round
         dialog = FindShownWindow(WindowCaptioned(kSelectionDialogCaption));
         if (!dialog) {
             if (!progress) {
-                OtherWindow other = {owner, nullptr, nullptr};
-                EnumWindows(FindOtherWindow, reinterpret_cast<LPARAM>(&other));
+                HWND other = OtherShownWindow(owner);
                 char caption[64] = {};
-                if (other.found && GetWindowTextA(other.found, caption, sizeof caption) >= 0 &&
+                if (other && GetWindowTextA(other, caption, sizeof caption) >= 0 &&
                     std::strcmp(caption, "Kirvan") != 0) {
-                    progress = other.found;
+                    progress = other;
                     round->progressShown = bench::WallSeconds() - start;
                 }
             } else if (round->progressHidden == 0 && (!IsWindow(progress) || !IsWindowVisible(progress))) {
