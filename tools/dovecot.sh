@@ -141,28 +141,21 @@ cmd_start() {
 }
 
 cmd_adduser() {
-    local dir user password tmp
+    local dir user password
     dir=$(absolute "$1")
     user=$2
     password=$3
     check_user_and_password "$user" "$password"
-    touch "$dir/users"
-    tmp="$dir/users.tmp"
-    grep -v "^$user:" "$dir/users" >"$tmp" || true
-    printf '%s:{PLAIN}%s\n' "$user" "$password" >>"$tmp"
-    chmod 644 "$tmp"
-    mv "$tmp" "$dir/users"
+    set_user_line "$dir" "$user" "$user:{PLAIN}$password" 644
     prepare_user_dirs "$dir" "$user"
 }
 
 cmd_addmail() {
-    local dir user seq_file seq file
+    local dir user seq_file seq
     dir=$(absolute "$1")
     user=$2
     shift 2
-    for file in "$@"; do
-        [ -f "$file" ] || die "no such file: $file"
-    done
+    require_files "$@"
     prepare_user_dirs "$dir" "$user"
     seq_file="$dir/mail/$user/.pikuno-seq"
     seq=$(cat "$seq_file" 2>/dev/null || echo 0)

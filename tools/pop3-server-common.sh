@@ -29,6 +29,30 @@ check_user_and_password() {
     esac
 }
 
+# Sets user's line of <dir>/users to line, replacing an earlier one (the file is
+# made when missing); mode, when given, is the file's permission bits.
+set_user_line() {
+    local dir user line mode tmp
+    dir=$1
+    user=$2
+    line=$3
+    mode=${4:-}
+    touch "$dir/users"
+    tmp="$dir/users.tmp"
+    grep -v "^$user:" "$dir/users" >"$tmp" || true
+    printf '%s\n' "$line" >>"$tmp"
+    [ -z "$mode" ] || chmod "$mode" "$tmp"
+    mv "$tmp" "$dir/users"
+}
+
+# Dies unless every argument names a file.
+require_files() {
+    local file
+    for file in "$@"; do
+        [ -f "$file" ] || die "no such file: $file"
+    done
+}
+
 free_port() {
     if command -v python3 >/dev/null 2>&1; then
         python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'

@@ -188,29 +188,23 @@ cmd_start() {
 }
 
 cmd_adduser() {
-    local dir user password tmp
+    local dir user password
     dir=$(absolute "$1")
     user=$2
     password=$3
     check_user_and_password "$user" "$password"
     [ -n "$password" ] || die "popa3d refuses empty passwords"
-    touch "$dir/users"
-    tmp="$dir/users.tmp"
-    grep -v "^$user:" "$dir/users" >"$tmp" || true
-    printf '%s:%s\n' "$user" "$password" >>"$tmp"
-    mv "$tmp" "$dir/users"
+    set_user_line "$dir" "$user" "$user:$password"
     write_accounts "$dir"
     prepare_mailbox "$dir" "$user"
 }
 
 cmd_addmail() {
-    local dir user file seq_file seq
+    local dir user seq_file seq
     dir=$(absolute "$1")
     user=$2
     shift 2
-    for file in "$@"; do
-        [ -f "$file" ] || die "no such file: $file"
-    done
+    require_files "$@"
     prepare_mailbox "$dir" "$user"
     seq_file="$dir/seq-$user"
     seq=$(cat "$seq_file" 2>/dev/null || echo 0)
