@@ -10,6 +10,7 @@
 #include "FakeHost.h"
 #include "FileBytes.h"
 #include "MailFile.h"
+#include "ProgramFolder.h"
 
 // Digests written by Python's email package (data/make_digests.py, which also
 // copies Python's own email test messages) and the enclosed messages Python's
@@ -19,10 +20,7 @@
 namespace {
 
 std::string DataDir() {
-    char module[MAX_PATH];
-    DWORD length = GetModuleFileNameA(nullptr, module, sizeof module);
-    std::string dir(module, length);
-    return dir.substr(0, dir.rfind('\\') + 1) + "digest_data\\";
+    return ProgramFolder() + "digest_data\\";
 }
 
 std::string LfOnly(const std::string& text) {

@@ -20,17 +20,11 @@
 #include "BoundedText.h"
 #include "HostApi.h"
 #include "Lifecycle.h"
+#include "ProgramFolder.h"
 #include "resource.h"
 #include "WindowWatcher.h"
 
 namespace {
-
-std::string BinDir() {
-    char path[MAX_PATH] = "";
-    GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string dir = path;
-    return dir.substr(0, dir.find_last_of('\\') + 1);
-}
 
 // Bytes as a readable hex dump for failure messages.
 std::string Hex(const std::string& s) {
@@ -203,7 +197,7 @@ TEST_F(AboutDialog, CannotBeCreatedGivesMinusOne) {
 class AboutLongTexts : public ::testing::Test {
 protected:
     void SetUp() override {
-        library = LoadLibraryA((BinDir() + "about_long_texts.dll").c_str());
+        library = LoadLibraryA((ProgramFolder() + "about_long_texts.dll").c_str());
         ASSERT_TRUE(library) << GetLastError();
         savedModule = gPluginModule;
         gPluginModule = library;
@@ -272,7 +266,7 @@ TEST_F(AboutLongTexts, TheBoxShowsTheCutTexts) {
 class PluginResources : public ::testing::Test {
 protected:
     void SetUp() override {
-        plugin = LoadLibraryExA((BinDir() + "Pikuno.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        plugin = LoadLibraryExA((ProgramFolder() + "Pikuno.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
         ASSERT_TRUE(plugin) << GetLastError();
     }
     void TearDown() override {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "BindingTestSupport.h"
+#include "ProgramFolder.h"
 
 namespace {
 
@@ -29,13 +30,13 @@ protected:
 };
 
 TEST_F(BindingOtherProcess, NoHostAnywhere) {
-    EnterFolder(BindingProgramDir());
-    ASSERT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((BindingProgramDir() + "Quenla.exe").c_str()));
+    EnterFolder(ProgramFolder());
+    ASSERT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((ProgramFolder() + "Quenla.exe").c_str()));
     ExpectRefusedLoad();
 }
 
 TEST_F(BindingOtherProcess, HostLibraryLackingTheLastFunctionIsReleased) {
-    const std::string folder = BindingProgramDir() + "lacking_last\\";
+    const std::string folder = ProgramFolder() + "lacking_last\\";
     // The stand-in itself loads and lacks exactly the last function.
     HMODULE host = LoadLibraryA((folder + "Quenla.exe").c_str());
     ASSERT_NE(nullptr, host);
@@ -49,7 +50,7 @@ TEST_F(BindingOtherProcess, HostLibraryLackingTheLastFunctionIsReleased) {
 }
 
 TEST_F(BindingOtherProcess, CompleteHostLibraryIsHeldUntilUnload) {
-    EnterFolder(BindingProgramDir() + "complete\\");
+    EnterFolder(ProgramFolder() + "complete\\");
     HMODULE plugin = LoadPluginWithoutBindErrorBox();
     ASSERT_NE(nullptr, plugin);
     EXPECT_NE(nullptr, GetModuleHandleA("Quenla.exe"));

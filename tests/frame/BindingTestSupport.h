@@ -7,8 +7,6 @@
 
 // The plug-in under test: bin\Pikuno.dll, one folder above the test program.
 std::string BindingPluginPath();
-// The folder of the running test program, ending in a backslash.
-std::string BindingProgramDir();
 
 // "プラグインエラー", written out as Shift_JIS bytes.
 extern const char kBindErrorCaption[];

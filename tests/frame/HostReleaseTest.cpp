@@ -1,4 +1,5 @@
 #include "HostApi.h"
+#include "ProgramFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -43,10 +44,7 @@ TEST(HostRelease, KeptOnlyOnWindows95AndUnknownPlatforms) {
 
 // This system is of the NT family: the module is released and the handle cleared.
 TEST(HostRelease, ReleaseHostApiFreesTheModuleAndClearsTheTable) {
-    char path[MAX_PATH] = "";
-    GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string library = path;
-    library = library.substr(0, library.find_last_of('\\') + 1) + "settings_libs\\one\\Pikunoset.dll";
+    std::string library = ProgramFolder() + "settings_libs\\one\\Pikunoset.dll";
     HMODULE module = LoadLibraryA(library.c_str());
     ASSERT_NE(nullptr, module) << library;
     gHostModule = module;

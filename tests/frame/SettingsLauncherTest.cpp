@@ -6,6 +6,7 @@
 
 #include "FakeHost.h"
 #include "Lifecycle.h"
+#include "ProgramFolder.h"
 #include "SplitQueue.h"
 #include "TempFolder.h"
 
@@ -16,21 +17,14 @@ const HWND kWindow = reinterpret_cast<HWND>(static_cast<INT_PTR>(0x2468));
 // The builds of the stand-in settings library, beside this test program.
 enum class Library { None, ReturnsOne, ReturnsTwo, WithoutSetUp };
 
-std::string TestProgramDir() {
-    char path[MAX_PATH] = "";
-    GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string dir = path;
-    return dir.substr(0, dir.find_last_of('\\') + 1);
-}
-
 std::string LibraryBuild(Library library) {
     switch (library) {
     case Library::ReturnsOne:
-        return TestProgramDir() + "settings_libs\\one\\Pikunoset.dll";
+        return ProgramFolder() + "settings_libs\\one\\Pikunoset.dll";
     case Library::ReturnsTwo:
-        return TestProgramDir() + "settings_libs\\two\\Pikunoset.dll";
+        return ProgramFolder() + "settings_libs\\two\\Pikunoset.dll";
     case Library::WithoutSetUp:
-        return TestProgramDir() + "settings_libs\\nosetup\\Pikunoset.dll";
+        return ProgramFolder() + "settings_libs\\nosetup\\Pikunoset.dll";
     default:
         return std::string();
     }

@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "ProgramFolder.h"
+
 namespace {
 
 std::string PluginPath() {
-    char path[MAX_PATH] = "";
-    GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string dir = path;
-    dir = dir.substr(0, dir.find_last_of('\\'));  // bin\frame
+    std::string dir = ProgramFolder();  // bin\frame\ (the plug-in is in bin\)
+    dir.pop_back();
     return dir.substr(0, dir.find_last_of('\\') + 1) + "Pikuno.dll";
 }
 

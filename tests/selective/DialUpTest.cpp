@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "ProgramFolder.h"
 #include "RasStandInState.h"
 
 namespace {
@@ -20,16 +21,6 @@ HRASCONN MakeHandle(uintptr_t value) {
 
 uint64_t HandleValue(HRASCONN handle) {
     return reinterpret_cast<uintptr_t>(handle);
-}
-
-std::string ProgramFolder() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, sizeof path);
-    char* slash = std::strrchr(path, '\\');
-    if (slash) {
-        slash[1] = '\0';
-    }
-    return path;
 }
 
 class DialUpTest : public ::testing::Test {

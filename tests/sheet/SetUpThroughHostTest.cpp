@@ -15,6 +15,7 @@
 #include "AnsiText.h"
 #include "MailboxFolder.h"
 #include "PikunosetResources.h"
+#include "ProgramFolder.h"
 #include "QuenlaProcess.h"
 #include "SampleMail.h"
 #include "SheetTestDriver.h"

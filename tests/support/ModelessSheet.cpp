@@ -9,6 +9,7 @@
 #include "CommonControlsContext.h"
 #include "LibraryState.h"
 #include "PikunosetResources.h"
+#include "ProgramFolder.h"
 #include "SheetTestDriver.h"
 
 namespace {

@@ -5,14 +5,9 @@
 #include <cstring>
 #include <map>
 
-namespace {
+#include "ProgramFolder.h"
 
-std::string ProgramFolder() {
-    char path[MAX_PATH] = "";
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder = path;
-    return folder.substr(0, folder.rfind('\\') + 1);
-}
+namespace {
 
 // Quoted the way CommandLineToArgvW reads it back: backslashes before a quote (and
 // before the closing quote) are doubled.

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "PikunosetResources.h"
+#include "ProgramFolder.h"
 #include "AnsiText.h"
 #include "WindowEvents.h"
 
@@ -33,14 +34,6 @@ LRESULT CALLBACK RecordFocus(int code, WPARAM wParam, LPARAM lParam) {
 const int kSheetTabId = 0x3020;
 
 }  // namespace
-
-std::string ProgramFolder() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string folder = path;
-    size_t slash = folder.find_last_of("\\/");
-    return slash == std::string::npos ? std::string() : folder.substr(0, slash + 1);
-}
 
 SheetTestDriver::~SheetTestDriver() {
     if (thread_) {

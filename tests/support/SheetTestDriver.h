@@ -83,5 +83,3 @@ private:
 // place does not hide it (PrintWindow leaves out the controls under Wine).
 bool SaveWindowPicture(HWND window, const char* path);
 
-// The folder of the running test program, ending in a backslash.
-std::string ProgramFolder();

@@ -11,6 +11,8 @@
 
 #include <string>
 
+#include "ProgramFolder.h"
+
 namespace {
 
 // A 32-bit program under Wine's 64-bit loader: the mode of these faults.
@@ -282,11 +284,7 @@ TEST_F(Wine32On64Faults, MemoryDeviceContexts) {
 // program: the settings pages with edit fields and the host's mail view cannot be
 // shown on i686. The edit control runs in a program of its own (EditProbe.cpp).
 TEST_F(Wine32On64Faults, EditControlHoldsText) {
-    char path[MAX_PATH] = {};
-    DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    ASSERT_GT(length, 0u);
-    std::string program(path, length);
-    program = program.substr(0, program.find_last_of('\\') + 1) + "wine32on64_edit_probe.exe";
+    const std::string program = ProgramFolder() + "wine32on64_edit_probe.exe";
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
