@@ -54,7 +54,6 @@ public:
     bool SendRepeated(char byte, std::size_t count);
     // Drops the connection.
     void Close();
-    bool Closed() const { return socket_ == INVALID_SOCKET; }
 
     // Every byte the client sent, and how many of them lines and waits consumed.
     const std::string& Received() const { return received_; }
