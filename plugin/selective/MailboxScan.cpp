@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "BoundedText.h"
+#include "HeaderFields.h"
 #include "Pop3Reply.h"
 #include "Pop3Session.h"
 #include "SubjectExtract.h"
@@ -63,6 +64,21 @@ char* CopyText(const char* text) {
     char* copy = static_cast<char*>(std::malloc(size));
     if (copy) {
         std::memcpy(copy, text, size);
+    }
+    return copy;
+}
+
+// The header of a TOP reply, before the subject extraction splits the reply.
+char* CopyHeaderBlock(const char* reply) {
+    if (!reply) {
+        return nullptr;
+    }
+    std::size_t length = 0;
+    const char* block = HeaderBlockOfReply(reply, std::strlen(reply), &length);
+    char* copy = static_cast<char*>(std::malloc(length + 1));
+    if (copy) {
+        std::memcpy(copy, block, length);
+        copy[length] = '\0';
     }
     return copy;
 }
@@ -171,6 +187,7 @@ ScanOutcome ScanMailbox(bool subjects, const bool* needUidl, bool pipelining) {
             ++done;
             break;
         case Command::kTop:
+            gScanTable[command.n - 1].header = CopyHeaderBlock(gResponseBuffer);
             gScanTable[command.n - 1].subject = ExtractSubjectFromReply(gResponseBuffer);
             ++done;
             break;
@@ -199,6 +216,7 @@ char* ScannedSubject(int32_t n) {
 void ScanRelease() {
     for (int32_t i = 0; gScanTable && i < gScanCount; ++i) {
         std::free(gScanTable[i].uidl);
+        std::free(gScanTable[i].header);
         ReleaseSubject(gScanTable[i].subject ? gScanTable[i].subject : const_cast<char*>(kNoSubject));
     }
     std::free(gScanTable);

@@ -31,10 +31,21 @@ enum class ScanOutcome {
     kBroken,     // the connection broke or timed out before the scan was whole
 };
 
-// What the scan learnt, message n at index n - 1; valid until ScanRelease.
+// Where a message stands before anything is shown: not yet received by the
+// host, set aside by an earlier command (the host's uidl file and our own record
+// name it), or received (the host's uidl file names it and nothing set it aside).
+enum class MessageKind : int32_t { kNew = 0, kSetAside = 1, kReceived = 2 };
+
+// What the scan learnt, message n at index n - 1; valid until ScanRelease. A
+// table fresh from calloc is all kNew with nothing learnt.
 struct ScannedMessage {
     char* uidl;     // malloc'ed; null when the server gave none
     char* subject;  // from ExtractSubjectFromReply; null when not scanned
+    // malloc'ed header block, NUL-terminated, as the server sent it (the TOP
+    // reply less its status line, up to the empty line); for a message shown
+    // from the record, the fields the record kept. Null when not scanned.
+    char* header;
+    MessageKind kind;
 };
 
 // gMessageCount entries, or null when nothing was scanned.

@@ -92,6 +92,13 @@ TEST_F(MailboxScan, RepliesSplitAndMergedAtEveryBoundaryOfAWindow) {
             EXPECT_STREQ(kUidls[n - 1], ScannedUidl(n)) << "message " << n;
             EXPECT_STREQ(kSubjects[n - 1], ScannedSubject(n)) << "message " << n;
         }
+        // The header as sent, dot-stuffing and all, up to the empty line.
+        static const char* const kHeaders[] = {"Subject: one\r\n..dotted\r\n", "From: x\r\nSubject: two\r\n",
+                                               "Subject: three\r\n.\r\n"};
+        for (int n = 1; n <= 3; ++n) {
+            ASSERT_NE(nullptr, gScanTable[n - 1].header) << "message " << n;
+            EXPECT_STREQ(kHeaders[n - 1], gScanTable[n - 1].header) << "message " << n;
+        }
         ScanRelease();
         PopReleaseBuffers();
         if (HasFailure()) {
