@@ -199,6 +199,16 @@ std::vector<Server::Step> ReceiveFixture::Tops(const std::vector<ScriptedMessage
     return steps;
 }
 
+std::vector<Server::Step> ReceiveFixture::Tops(const std::vector<ScriptedMessage>& messages,
+                                               const std::vector<int>& numbers) {
+    std::vector<Server::Step> steps;
+    for (int n : numbers) {
+        steps.push_back(Server::Expect("top " + std::to_string(n) + " 0\r\n"));
+        steps.push_back(Server::Reply(messages[n - 1].topReply));
+    }
+    return steps;
+}
+
 std::vector<Server::Step> ReceiveFixture::Uidls(const std::vector<ScriptedMessage>& messages,
                                                 const std::vector<int>& numbers) {
     std::vector<Server::Step> steps;
@@ -226,6 +236,14 @@ const char kWireLogin[] = "user alice\r\npass s3cret\r\ncapa\r\nlist\r\n";
 std::string TopsWire(std::size_t count) {
     std::string wire;
     for (std::size_t n = 1; n <= count; ++n) {
+        wire += "top " + std::to_string(n) + " 0\r\n";
+    }
+    return wire;
+}
+
+std::string TopsWire(const std::vector<int>& numbers) {
+    std::string wire;
+    for (int n : numbers) {
         wire += "top " + std::to_string(n) + " 0\r\n";
     }
     return wire;

@@ -17,6 +17,7 @@
 #include "ReceiveFixture.h"
 #include "ReceiveUi.h"
 #include "Retrieval.h"
+#include "SetAsideRecord.h"
 #include "UidlList.h"
 
 namespace {
@@ -158,7 +159,8 @@ TEST_F(SelectiveReceive, SizeFilter) {
         DeleteFileA(UidlPath().c_str());
         gUidlList.RemoveAll();
         Server server;
-        // The listing only when a message is above the limit.
+        // The listing only when a message is above the limit, and the header of
+        // each one set aside, for the record.
         bool scanned = c.filterType == 1 && c.checkSize == 1 && !c.setAside.empty();
         KirvanIni kirvan;
         kirvan.filterType = c.filterType;
@@ -166,9 +168,10 @@ TEST_F(SelectiveReceive, SizeFilter) {
         kirvan.filterSize = c.filterSize;
         MessageBoxCloser boxes("Kirvan");  // none expected; a stray dialog would be reported
         RunScript(server, Join({Login(), Listing(kThree), scanned ? UidlListing(kThree) : std::vector<Server::Step>{},
-                                Quit()}),
+                                Tops(kThree, c.setAside), Quit()}),
                   kirvan);
-        EXPECT_EQ(kWireLogin + std::string(scanned ? "uidl\r\n" : "") + "quit\r\n", server.Received());
+        EXPECT_EQ(kWireLogin + std::string(scanned ? "uidl\r\n" : "") + TopsWire(c.setAside) + "quit\r\n",
+                  server.Received());
         EXPECT_EQ(c.uidlFile, ReadUidl());
         EXPECT_EQ(1, TakeReceiveCommands());
         EXPECT_TRUE(boxes.Stop().empty());
@@ -178,76 +181,15 @@ TEST_F(SelectiveReceive, SizeFilter) {
 
 TEST_F(SelectiveReceive, SameUidlSetAsideTwiceIsAppendedOnce) {
     const std::vector<ScriptedMessage> messages = {
-        {9000, "SAME", ""},
-        {9000, "SAME", ""},
-        {9000, "OTHER", ""},
+        {9000, "SAME", TopReply("Subject: one\r\n")},
+        {9000, "SAME", TopReply("Subject: two\r\n")},
+        {9000, "OTHER", TopReply("Subject: three\r\n")},
     };
     Server server;
-    RunScript(server, Join({Login(), Listing(messages), UidlListing(messages), Quit()}), SizeFilter(100));
+    RunScript(server, Join({Login(), Listing(messages), UidlListing(messages), Tops(messages, {1, 2, 3}), Quit()}),
+              SizeFilter(100));
     EXPECT_EQ("SAME\nOTHER\n", ReadUidl());
     EXPECT_EQ(2, gUidlList.GetCount());
-}
-
-// ---- the uidl file -------------------------------------------------------------
-
-struct UidlFileCase {
-    const char* before;  // nullptr: no file
-    const char* after;
-};
-
-TEST_F(SelectiveReceive, NewLinesGoBehindWhatTheFileHolds) {
-    const UidlFileCase cases[] = {
-        {nullptr, "UID-C\n"},
-        {"", "UID-C\n"},
-        {"OLD1\nOLD2\n", "OLD1\nOLD2\nUID-C\n"},
-        {"OLD1\nOLD2", "OLD1\nOLD2\nUID-C\n"},  // unfinished last line: mended, not joined
-        {"OLD1\r\n", "OLD1\r\nUID-C\n"},
-        {"OLD1\r", "OLD1\r\nUID-C\n"},
-        {"\n", "\nUID-C\n"},
-    };
-    int index = 0;
-    for (const UidlFileCase& c : cases) {
-        SCOPED_TRACE(testing::Message() << "case " << index++);
-        DeleteFileA(UidlPath().c_str());
-        if (c.before) {
-            ASSERT_TRUE(WriteUidl(c.before));
-        }
-        gUidlList.RemoveAll();
-        gUidlList.Add("UID-C");
-        AppendUidlFile(window_);
-        EXPECT_EQ(c.after, ReadUidl());
-    }
-}
-
-TEST_F(SelectiveReceive, EmptyListLeavesTheFileUntouched) {
-    ASSERT_TRUE(WriteUidl("OLD"));
-    AppendUidlFile(window_);
-    EXPECT_EQ("OLD", ReadUidl());
-    DeleteFileA(UidlPath().c_str());
-    AppendUidlFile(window_);
-    EXPECT_EQ("<absent>", ReadUidl()) << "not even created";
-}
-
-TEST_F(SelectiveReceive, FileOpenForWritingOnlyIsStillAppendedTo) {
-    ASSERT_TRUE(WriteUidl("OLD\n"));
-    // Someone holds the file and shares it for writing but not for reading.
-    HANDLE other = CreateFileA(UidlPath().c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, other);
-    gUidlList.Add("U1");
-    gUidlList.Add("U2");
-    AppendUidlFile(window_);
-    CloseHandle(other);
-    EXPECT_EQ("OLD\nU1\nU2\n", ReadUidl());
-}
-
-TEST_F(SelectiveReceive, UidlThatCannotBeOpenedStillStartsTheRetrieval) {
-    ASSERT_TRUE(CreateDirectoryA(UidlPath().c_str(), nullptr));  // "uidl" is a folder
-    Server server;
-    RunScript(server, Join({Login(), Listing(kThree), UidlListing(kThree), Quit()}), SizeFilter(5000));
-    RemoveDirectoryA(UidlPath().c_str());
-    EXPECT_EQ(1, TakeReceiveCommands());
-    EXPECT_EQ(1, gUidlList.GetCount());
 }
 
 // ---- settings that stop the command -----------------------------------------------
@@ -457,7 +399,8 @@ TEST_F(SelectiveReceive, RecFilterAsksForDeletionUntilTheRetrievalEnds) {
         KirvanIni kirvan = SizeFilter(c.filterSize);
         kirvan.deleteOnServer = c.deleteOnServer;
         RunScript(server, Join({Login(), Listing(kThree),
-                                c.filterSize == 5000 ? UidlListing(kThree) : std::vector<Server::Step>{}, Quit()}),
+                                c.filterSize == 5000 ? UidlListing(kThree) : std::vector<Server::Step>{},
+                                c.filterSize == 5000 ? Tops(kThree, {3}) : std::vector<Server::Step>{}, Quit()}),
                   kirvan);
         EXPECT_EQ(1, TakeReceiveCommands());
         EXPECT_EQ(c.expected, frame::RecFilter("C:\\mail\\00000001.qnl"));
@@ -467,6 +410,7 @@ TEST_F(SelectiveReceive, RecFilterAsksForDeletionUntilTheRetrievalEnds) {
         EXPECT_EQ(0, gUidlList.GetCount());
         EXPECT_EQ(0, gDeleteOnServer);
         DeleteFileA(UidlPath().c_str());
+        DeleteFileA((AccountDir() + kSetAsideRecordName).c_str());
     }
 }
 
@@ -483,18 +427,14 @@ LPCSTR WINAPI GetAccountThatRunsOutOfMemory(HWND window) {
 }
 
 TEST_F(SelectiveReceive, CommandThatRunsOutOfMemoryLeavesTheRetrievalAlone) {
-    // The first calls read the account's files before the session; the last
-    // names the uidl file, after the size filter has set a message aside and the
-    // delete-on-server flag is on: a failure there must not leave that state for
-    // the host's next retrieval, nor start one.
-    const std::size_t failingCalls[] = {1, 4};
+    // The first call reads the settings; the last names our record of set-aside
+    // messages, once the delete-on-server flag is on: a failure there must not
+    // leave that state for the host's next retrieval, nor start one. Every call
+    // comes before the session, so nothing connects: the server need not listen.
+    const std::size_t failingCalls[] = {1, 5};
     for (std::size_t failing : failingCalls) {
         SCOPED_TRACE(testing::Message() << "failing account call " << failing);
-        // Before the session nothing connects: the server need not even listen.
         Server server;
-        if (failing == 4) {
-            ASSERT_TRUE(server.Start(Join({Login(), Listing(kThree), UidlListing(kThree), Quit()})));
-        }
         KirvanIni kirvan = SizeFilter(5000);
         kirvan.deleteOnServer = 1;
         FakeHost::calls.clear();
@@ -503,9 +443,6 @@ TEST_F(SelectiveReceive, CommandThatRunsOutOfMemoryLeavesTheRetrievalAlone) {
         gHostApi.VhxGetAccount = GetAccountThatRunsOutOfMemory;
         Run(server, kirvan);
         gHostApi.VhxGetAccount = gRealGetAccount;
-        if (failing == 4) {
-            server.Finish();
-        }
         EXPECT_EQ(failing, FakeHost::WindowsOf("GetAccount").size()) << "the command went on after the failure";
         EXPECT_EQ(0, TakeReceiveCommands());
         EXPECT_EQ(0, gUidlList.GetCount());
@@ -519,7 +456,7 @@ TEST_F(SelectiveReceive, CommandThatRunsOutOfMemoryLeavesTheRetrievalAlone) {
     Server server;
     KirvanIni kirvan = SizeFilter(5000);
     kirvan.deleteOnServer = 1;
-    RunScript(server, Join({Login(), Listing(kThree), UidlListing(kThree), Quit()}), kirvan);
+    RunScript(server, Join({Login(), Listing(kThree), UidlListing(kThree), Tops(kThree, {3}), Quit()}), kirvan);
     EXPECT_EQ(1, TakeReceiveCommands());
     EXPECT_EQ(1, frame::RecFilter("C:\\mail\\00000001.qnl"));
     frame::EndRetrieval(window_);
