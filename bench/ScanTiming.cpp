@@ -42,6 +42,7 @@
 #include "Pop3Session.h"
 #include "ReceiveUi.h"
 #include "SelectiveReceive.h"
+#include "SetAsideRecord.h"
 #include "TempFolder.h"
 #include "UidlList.h"
 #include "WindowEvents.h"
@@ -58,6 +59,10 @@ struct Options {
     int rounds = 1;
     std::string user = "alice";
     std::string password = "secret";
+    // Copied into the account before each round: the host's uidl file and our
+    // record, for the repeat scans of a mailbox received before.
+    std::string uidlFile;
+    std::string recordFile;
 };
 
 bool ParseOptions(int argc, char** argv, Options* options) {
@@ -74,6 +79,10 @@ bool ParseOptions(int argc, char** argv, Options* options) {
             options->user = value;
         } else if (name == "--password") {
             options->password = value;
+        } else if (name == "--uidl-file") {
+            options->uidlFile = value;
+        } else if (name == "--record-file") {
+            options->recordFile = value;
         } else {
             return false;
         }
@@ -205,6 +214,11 @@ bool RunRound(const Options& options, HWND owner, Round* round) {
         std::printf("cannot write the settings in %s\n", dir.Path().c_str());
         return false;
     }
+    if ((!options.uidlFile.empty() && !dir.WriteFile("uidl", ReadFileBytes(options.uidlFile))) ||
+        (!options.recordFile.empty() && !dir.WriteFile(kSetAsideRecordName, ReadFileBytes(options.recordFile)))) {
+        std::printf("cannot copy the uidl file or the record into %s\n", dir.Path().c_str());
+        return false;
+    }
     gUidlList.RemoveAll();
     HANDLE windowThread = nullptr;
     DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &windowThread, 0, FALSE,
@@ -256,7 +270,8 @@ void Print(const Options& options, int number, const Round& r) {
 int main(int argc, char** argv) {
     Options options;
     if (!ParseOptions(argc, argv, &options)) {
-        std::printf("usage: timing_receive.exe --port N [--label TEXT] [--rounds R] [--user U] [--password P]\n");
+        std::printf("usage: timing_receive.exe --port N [--label TEXT] [--rounds R] [--user U] [--password P]"
+                    " [--uidl-file F] [--record-file F]\n");
         return 2;
     }
     ScopedWinsock winsock;
