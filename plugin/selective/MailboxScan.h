@@ -15,8 +15,8 @@
 #include "MessageKind.h"
 
 // Bytes of commands in flight at most while pipelining (the commands sent whose
-// replies have not all been read). Chosen by measurement (bench_scan_window,
-// see kScanWindowBytesDefault's note in MailboxScan.cpp).
+// replies have not all been read). Chosen by measurement (the figures are
+// beside its definition in MailboxScan.cpp).
 extern const int kScanWindowBytesDefault;
 
 // For measurements and tests: the window in bytes used from now on; one
