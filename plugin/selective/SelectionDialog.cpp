@@ -1,5 +1,6 @@
 #include "SelectionDialog.h"
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -475,6 +476,8 @@ char* ExtractSubject() {
 void CollectUnticked(HWND dialog) {
     // Nothing goes to the server here: the UIDLs were scanned before the dialog
     // opened, so the choice holds even when the session has been dropped since.
+    // In message order whatever the list's order, as the uidl file always had them.
+    std::vector<int32_t> unticked;
     const int count = ItemCount();
     for (int i = 0; i < count; ++i) {
         if (StateImage(i) != kStateUnticked) {
@@ -482,8 +485,12 @@ void CollectUnticked(HWND dialog) {
         }
         const LPARAM number = ItemNumber(i);
         if (number > 0) {
-            gUidlList.AddUnique(ScannedUidl(static_cast<int32_t>(number)));
+            unticked.push_back(static_cast<int32_t>(number));
         }
+    }
+    std::sort(unticked.begin(), unticked.end());
+    for (int32_t number : unticked) {
+        gUidlList.AddUnique(ScannedUidl(number));
     }
     EndDialog(dialog, IDOK);
 }
