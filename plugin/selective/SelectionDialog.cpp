@@ -161,8 +161,14 @@ int ItemCount() {
     return gMessageList ? static_cast<int>(SendMessageW(gMessageList, LVM_GETITEMCOUNT, 0, 0)) : 0;
 }
 
+void ShowSummary(HWND dialog, int32_t receive, int64_t bytes, int32_t leave) {
+    const std::wstring text = SelectionSummaryText(receive, bytes, leave, State().hidden);
+    SetDlgItemTextW(dialog, IDC_SELECTION_SUMMARY, text.c_str());
+}
+
+// Counts the ticks the list holds now.
 void UpdateSummary(HWND dialog) {
-    SelectionState& state = State();
+    const SelectionState& state = State();
     int32_t receive = 0;
     int32_t leave = 0;
     int64_t bytes = 0;
@@ -176,7 +182,7 @@ void UpdateSummary(HWND dialog) {
             ++leave;
         }
     }
-    SetDlgItemTextW(dialog, IDC_SELECTION_SUMMARY, SelectionSummaryText(receive, bytes, leave, state.hidden).c_str());
+    ShowSummary(dialog, receive, bytes, leave);
 }
 
 // Space: every selected row takes the opposite of the focused row's tick (of
@@ -465,7 +471,8 @@ void FillMessageList() {
             SendMessageW(gMessageList, LVM_SETITEMTEXTW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&text));
         }
     }
-    UpdateSummary(GetParent(gMessageList));
+    // Every item starts unticked: nothing to count in the control.
+    ShowSummary(GetParent(gMessageList), 0, 0, ItemCount());
 }
 
 char* ExtractSubject() {

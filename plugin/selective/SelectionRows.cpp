@@ -65,6 +65,11 @@ std::vector<SelectionRow> BuildSelectionRows() {
         return rows;
     }
     rows.reserve(static_cast<std::size_t>(gMessageCount));
+    // Read once: asked for every row, the system reads the zone from the
+    // registry each time (a quarter of a second for 2,000 rows under Wine).
+    TIME_ZONE_INFORMATION zoneData = {};
+    const TIME_ZONE_INFORMATION* zone =
+        GetTimeZoneInformation(&zoneData) != TIME_ZONE_ID_INVALID ? &zoneData : nullptr;
     for (int32_t n = 1; n <= gMessageCount; ++n) {
         const ScannedMessage& message = gScanTable[n - 1];
         if (message.kind == MessageKind::kReceived) {
@@ -80,7 +85,7 @@ std::vector<SelectionRow> BuildSelectionRows() {
         row.sender = Wide(columns.sender);
         row.dated = columns.dated;
         row.utcSeconds = columns.utcSeconds;
-        row.date = columns.dated ? LocalDateText(columns.utcSeconds) : Wide(columns.dateText);
+        row.date = columns.dated ? LocalDateText(columns.utcSeconds, zone) : Wide(columns.dateText);
         rows.push_back(std::move(row));
     }
     return rows;
@@ -114,7 +119,7 @@ std::wstring SelectionCellText(const SelectionRow& row, int column) {
     }
 }
 
-std::wstring LocalDateText(int64_t utcSeconds) {
+std::wstring LocalDateText(int64_t utcSeconds, const TIME_ZONE_INFORMATION* zone) {
     const CivilTime civil = CivilFromUtcSeconds(utcSeconds);
     SYSTEMTIME utc = {};
     utc.wYear = static_cast<WORD>(civil.year);
@@ -124,7 +129,7 @@ std::wstring LocalDateText(int64_t utcSeconds) {
     utc.wMinute = static_cast<WORD>(civil.minute);
     utc.wSecond = static_cast<WORD>(civil.second);
     SYSTEMTIME local = utc;
-    if (!SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) {
+    if (!SystemTimeToTzSpecificLocalTime(const_cast<TIME_ZONE_INFORMATION*>(zone), &utc, &local)) {
         local = utc;  // no zone to convert with: UTC is still the right day and time somewhere
     }
     char text[32];

@@ -44,8 +44,9 @@ int32_t CountReceivedMessages();
 // The text of a column of a row (the Size column in decimal, no separators).
 std::wstring SelectionCellText(const SelectionRow& row, int column);
 
-// A UTC time as local yyyy/mm/dd hh:mm (SystemTimeToTzSpecificLocalTime).
-std::wstring LocalDateText(int64_t utcSeconds);
+// A UTC time as local yyyy/mm/dd hh:mm (SystemTimeToTzSpecificLocalTime) in
+// zone, or in the system's present zone when zone is null.
+std::wstring LocalDateText(int64_t utcSeconds, const TIME_ZONE_INFORMATION* zone);
 
 // Negative, zero or positive as a sorts before, with or after b by column:
 // text for subject, sender and status, the time for the date (unreadable dates
