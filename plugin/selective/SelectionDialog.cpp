@@ -108,8 +108,17 @@ void AddStateIcon(HIMAGELIST images, int resourceId) {
     ImageList_ReplaceIcon(images, -1, icon.Get());
 }
 
+// The text's width in the list's font; when the list cannot measure it, the
+// dialog font's average character width (four dialog units) per character.
 int TextWidth(const wchar_t* text) {
-    return static_cast<int>(SendMessageW(gMessageList, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(text)));
+    const int measured =
+        static_cast<int>(SendMessageW(gMessageList, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(text)));
+    if (measured > 0) {
+        return measured;
+    }
+    RECT character = {0, 0, 4, 8};
+    MapDialogRect(GetParent(gMessageList), &character);
+    return lstrlenW(text) * static_cast<int>(character.right);
 }
 
 // Widths that fit the list's client area: the short columns as wide as their

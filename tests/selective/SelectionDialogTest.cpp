@@ -407,8 +407,8 @@ TEST_F(SelectionDialog, SizeAndColumnWidthsAreKept) {
             GetWindowRect(dialog, &window);
             defaultWidth = window.right - window.left;
             RECT listRect;
-            GetClientRect(list, &listRect);
-            defaultListWidth = listRect.right;
+            GetWindowRect(list, &listRect);
+            defaultListWidth = listRect.right - listRect.left;
             SetWindowPos(dialog, nullptr, 0, 0, defaultWidth + 200, window.bottom - window.top + 100,
                          SWP_NOMOVE | SWP_NOZORDER);
             SendMessageW(list, LVM_SETCOLUMNWIDTH, 0, 333);
@@ -428,8 +428,8 @@ TEST_F(SelectionDialog, SizeAndColumnWidthsAreKept) {
         GetWindowRect(dialog, &window);
         width = window.right - window.left;
         RECT listRect;
-        GetClientRect(list, &listRect);
-        listWidth = listRect.right;
+        GetWindowRect(list, &listRect);
+        listWidth = listRect.right - listRect.left;
         SetWindowPos(dialog, nullptr, 0, 0, 10, 10, SWP_NOMOVE | SWP_NOZORDER);
     });
     RunScript(again, WholeScan(FirstMessages(2)));

@@ -83,24 +83,25 @@ std::wstring LocalMinute(WORD year, WORD month, WORD day, WORD hour, WORD minute
     return text;
 }
 
+const std::vector<ScriptedMessage> kColumnMessages = {
+    {4321, "U1", TopReply("From: a@example.jp\r\nSubject: =?ISO-2022-JP?B?GyRCJUYlOSVIGyhC?=\r\n"
+                          "Date: Tue, 8 Dec 2026 07:00:00 +0900\r\n")},
+    {12345, "U2", TopReply("Subject: =?UTF-8?B?8J+OiSDpq5nmqYs=?=\r\n =?UTF-8?Q?_=E3=81=95=E3=82=93?=\r\n"
+                           "From: =?UTF-8?B?6auZ5qmL?= <t@example.jp>\r\nDate: someday\r\n")},
+    {7, "U3", TopReply("From: b@example.jp\r\nTo: c@example.jp\r\n")},
+    {0, "U4", TopReply("Subject:\r\n")},
+    {99, "U5", "-ERR no such message\r\n"},
+};
+
 // Every column read back with the W messages: the texts as UTF-16 (characters
-// Shift_JIS lacks included), the headings, the display order, widths that fit.
+// Shift_JIS lacks included), the headings, the display order, the line under
+// the list.
 TEST_F(SelectiveReceive, DialogListsEveryColumnAsSent) {
-    const std::vector<ScriptedMessage> messages = {
-        {4321, "U1", TopReply("From: a@example.jp\r\nSubject: =?ISO-2022-JP?B?GyRCJUYlOSVIGyhC?=\r\n"
-                              "Date: Tue, 8 Dec 2026 07:00:00 +0900\r\n")},
-        {12345, "U2", TopReply("Subject: =?UTF-8?B?8J+OiSDpq5nmqYs=?=\r\n =?UTF-8?Q?_=E3=81=95=E3=82=93?=\r\n"
-                               "From: =?UTF-8?B?6auZ5qmL?= <t@example.jp>\r\nDate: someday\r\n")},
-        {7, "U3", TopReply("From: b@example.jp\r\nTo: c@example.jp\r\n")},
-        {0, "U4", TopReply("Subject:\r\n")},
-        {99, "U5", "-ERR no such message\r\n"},
-    };
     Server server;
     SelectionDialogDriver driver({}, Press::kCancel);
-    RunScript(server, WholeScan(messages));
+    RunScript(server, WholeScan(kColumnMessages));
     const SelectionDialogSeen& seen = driver.Seen();
     ASSERT_TRUE(seen.found) << seen.report;
-    EXPECT_EQ(kSelectionDialogCaption, seen.caption);
 
     const std::wstring cells[][5] = {
         // Subject, Size, From, Date, Status
@@ -121,21 +122,32 @@ TEST_F(SelectiveReceive, DialogListsEveryColumnAsSent) {
         EXPECT_EQ(1, seen.items[i].stateImage) << "item " << i << " starts unticked";
     }
     EXPECT_EQ("\x83\x65\x83\x58\x83\x67", seen.items[0].subject) << "column 0 in the ANSI code page";
-    EXPECT_TRUE(seen.checkBoxStyle);
-    EXPECT_TRUE(seen.stateImageListSet);
-    EXPECT_EQ(2, seen.stateImageCount);
     const std::vector<std::string> headings = {"Subject", "Size", "From", "Date", "Status"};
     EXPECT_EQ(headings, seen.columns);
     EXPECT_EQ((std::vector<int>{4, 2, 0, 3, 1}), seen.columnOrder) << "Status, From, Subject, Date, Size";
+    EXPECT_EQ(std::wstring(L"\u53d7\u4fe1\u3059\u308b: 0 \u901a (0 \u30d0\u30a4\u30c8)\u3000"
+                           L"\u30b5\u30fc\u30d0\u30fc\u306b\u6b8b\u3059: 5 \u901a"),
+              seen.summary);
+}
+
+// The caption, the check boxes with their two pictures, and columns as wide as
+// their texts that together fit the list at the dialog's size.
+TEST_F(SelectiveReceive, DialogLooksAsDescribed) {
+    Server server;
+    SelectionDialogDriver driver({}, Press::kCancel);
+    RunScript(server, WholeScan(kColumnMessages));
+    const SelectionDialogSeen& seen = driver.Seen();
+    ASSERT_TRUE(seen.found) << seen.report;
+    EXPECT_EQ(kSelectionDialogCaption, seen.caption);
+    EXPECT_TRUE(seen.checkBoxStyle);
+    EXPECT_TRUE(seen.stateImageListSet);
+    EXPECT_EQ(2, seen.stateImageCount);
     int total = 0;
     for (std::size_t c = 0; c < seen.columnWidths.size(); ++c) {
         EXPECT_GE(seen.columnWidths[c], 30) << "column " << c;
         total += seen.columnWidths[c];
     }
     EXPECT_LE(total, seen.listClientWidth) << "nothing scrolled out of view";
-    EXPECT_EQ(std::wstring(L"\u53d7\u4fe1\u3059\u308b: 0 \u901a (0 \u30d0\u30a4\u30c8)\u3000"
-                           L"\u30b5\u30fc\u30d0\u30fc\u306b\u6b8b\u3059: 5 \u901a"),
-              seen.summary);
 }
 
 TEST_F(SelectiveReceive, EmptyMailboxShowsAnEmptyListAndOkSetsNothingAside) {
