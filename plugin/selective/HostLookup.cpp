@@ -1,3 +1,8 @@
+// WSAAsyncGetHostByName is a Winsock 1.1 call that every Windows offers; newer
+// SDKs only warn about it.
+#ifndef _WINSOCK_DEPRECATED_NO_WARNINGS
+#define _WINSOCK_DEPRECATED_NO_WARNINGS
+#endif
 #include "HostLookup.h"
 
 #include <cstdlib>

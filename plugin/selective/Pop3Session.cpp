@@ -56,7 +56,7 @@ void CloseSessionSocket() {
     gSocketEvent.Reset();
 }
 
-enum class Wait { kSocket, kTimedOut, kCancelled };
+enum class Wait { kReady, kTimedOut, kCancelled };  // kReady: the socket or the lookup has news
 
 // Milliseconds until deadline (a GetTickCount value); 0 once it has passed.
 DWORD TimeLeft(DWORD deadline) {
@@ -111,7 +111,7 @@ Wait WaitForSocket(DWORD deadline, WSANETWORKEVENTS* seen = nullptr) {
         if (seen) {
             *seen = events;
         }
-        return Wait::kSocket;
+        return Wait::kReady;
     }
 }
 
@@ -125,7 +125,7 @@ Wait WaitForLookup(HostLookup& lookup, DWORD deadline) {
             return Wait::kCancelled;
         }
         if (lookup.Answered()) {
-            return Wait::kSocket;
+            return Wait::kReady;
         }
         DWORD left = TimeLeft(deadline);
         if (left == 0) {
@@ -237,7 +237,7 @@ bool ResolveServer(const char* server, in_addr* address) {
         return false;
     }
     // A lookup not answered in time is cancelled when it goes out of scope.
-    return WaitForLookup(lookup, GetTickCount() + gReceiveTimeoutMs) == Wait::kSocket && lookup.Address(address);
+    return WaitForLookup(lookup, GetTickCount() + gReceiveTimeoutMs) == Wait::kReady && lookup.Address(address);
 }
 
 // Connects the socket, which does not block: the handshake is waited for like
@@ -253,7 +253,7 @@ bool ConnectSocket(const sockaddr_in& peer) {
     const DWORD deadline = GetTickCount() + gReceiveTimeoutMs;
     for (;;) {
         WSANETWORKEVENTS events;
-        if (WaitForSocket(deadline, &events) != Wait::kSocket) {
+        if (WaitForSocket(deadline, &events) != Wait::kReady) {
             return false;
         }
         if (events.lNetworkEvents & FD_CONNECT) {
@@ -302,7 +302,7 @@ bool PopSendBytes(const char* bytes, std::size_t length) {
             continue;
         }
         // The server's buffers are full: wait until it has read some.
-        if (sent == 0 || WSAGetLastError() != WSAEWOULDBLOCK || WaitForSocket(deadline) != Wait::kSocket) {
+        if (sent == 0 || WSAGetLastError() != WSAEWOULDBLOCK || WaitForSocket(deadline) != Wait::kReady) {
             return false;
         }
     }

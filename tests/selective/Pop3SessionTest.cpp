@@ -595,6 +595,7 @@ TEST_F(Pop3Connect, LookupAndConnectWaitLikeAReply) {
                                     c.target == kDroppingPort ? dropping.Port() : server.Port());
         const DWORD took = GetTickCount() - start;
         PopSetMessagePump(nullptr, nullptr);
+        std::printf("case %u ended after %lu ms\n", static_cast<unsigned>(i), static_cast<unsigned long>(took));
         EXPECT_EQ(c.connected, connected) << "case " << i;
         EXPECT_EQ(c.connected, gSessionSocket != INVALID_SOCKET) << "case " << i;
         EXPECT_EQ(c.cancelled, PopCancelled()) << "case " << i;
