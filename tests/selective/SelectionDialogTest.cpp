@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -13,6 +14,7 @@
 
 #include "FakeHost.h"
 #include "HostApi.h"
+#include "MailboxScan.h"
 #include "Pop3Session.h"
 #include "ReceiveFixture.h"
 #include "ReceiveUi.h"
@@ -441,6 +443,63 @@ TEST_F(SelectionDialog, SizeAndColumnWidthsAreKept) {
     EXPECT_EQ(defaultWidth, static_cast<int>(GetPrivateProfileIntA("Selection", "Width", 0, ini.c_str())))
         << "never smaller than the defined size";
     FakeHost::mailbox = mailbox;
+}
+
+// A scan whose table then says what the host has, as the record's reading
+// leaves it: new, set aside and received messages. Received ones are not listed
+// and are counted under the list; set aside ones say so in their own column; OK
+// sets aside every unticked listed one.
+TEST_F(SelectionDialog, ListsWhatTheHostHasNotReceived) {
+    const MessageKind kinds[] = {MessageKind::kReceived, MessageKind::kNew, MessageKind::kSetAside,
+                                 MessageKind::kReceived, MessageKind::kNew};
+    std::vector<ScriptedMessage> messages;
+    for (int i = 0; i < 5; ++i) {
+        messages.push_back({1000 * (i + 1), "U" + std::to_string(i + 1),
+                            TopReply("Subject: message " + std::to_string(i + 1) + "\r\n")});
+    }
+    Server server;
+    ASSERT_TRUE(server.Start(WholeScan(messages)));
+    ASSERT_TRUE(PopConnect("127.0.0.1", server.Port()));
+    PopReadResponse(false);
+    ASSERT_TRUE(PopLogin("alice", "s3cret"));
+    const bool pipelining = PopCapa();
+    PopList();
+    ASSERT_EQ(ScanOutcome::kComplete, ScanMailbox(true, nullptr, pipelining));
+    PopQuit();
+    server.Finish();
+    EXPECT_EQ("", server.Failure());
+    for (int i = 0; i < 5; ++i) {
+        gScanTable[i].kind = kinds[i];
+    }
+
+    gUidlList.RemoveAll();
+    SelectionDialogDriver driver({1}, Press::kOk);
+    ShowSelectionDialog(window_);
+    const SelectionDialogSeen& seen = driver.Seen();
+    ScanRelease();
+    ASSERT_TRUE(seen.found) << seen.report;
+
+    struct Row {
+        LPARAM number;
+        const wchar_t* subject;
+        const wchar_t* status;
+    } const rows[] = {
+        {2, L"message 2", L""},
+        {3, L"message 3", L"\u524d\u56de\u4fdd\u7559"},
+        {5, L"message 5", L""},
+    };
+    ASSERT_EQ(3u, seen.items.size());
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(rows[i].number, seen.items[i].param) << "row " << i;
+        EXPECT_TRUE(seen.items[i].cells[0] == rows[i].subject) << "row " << i;
+        EXPECT_TRUE(seen.items[i].cells[4] == rows[i].status) << "row " << i;
+    }
+    EXPECT_TRUE(seen.summary ==
+                std::wstring(L"\u53d7\u4fe1\u3059\u308b: 0 \u901a (0 \u30d0\u30a4\u30c8)\u3000"
+                             L"\u30b5\u30fc\u30d0\u30fc\u306b\u6b8b\u3059: 3 \u901a\u3000"
+                             L"\u53d7\u4fe1\u6e08\u307f 2 \u901a\u306f\u8868\u793a\u3057\u3066\u3044\u307e\u305b\u3093"));
+    // Row 1 (message 3, set aside earlier) ticked: messages 2 and 5 stay.
+    EXPECT_EQ((std::vector<std::string>{"U2", "U5"}), UidlListTexts());
 }
 
 // A dialog procedure run on a template without the list control.
