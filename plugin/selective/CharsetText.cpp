@@ -55,6 +55,40 @@ std::size_t Utf8Sequence(const unsigned char* p, std::size_t left, uint32_t* cod
     return length;
 }
 
+// The bytes of a malformed sequence that one U+FFFD stands for: its lead byte
+// and the continuation bytes that could still have completed it (the
+// "maximal subpart" of the Unicode standard, as browsers decode).
+std::size_t MalformedLength(const unsigned char* p, std::size_t left) {
+    const unsigned char c = p[0];
+    std::size_t length;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (c >= 0xC2 && c <= 0xDF) {
+        length = 2;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        length = 3;
+        low = c == 0xE0 ? 0xA0 : 0x80;
+        high = c == 0xED ? 0x9F : 0xBF;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        length = 4;
+        low = c == 0xF0 ? 0x90 : 0x80;
+        high = c == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 1;
+    }
+    std::size_t taken = 1;
+    while (taken < length && taken < left) {
+        const unsigned char next = p[taken];
+        if (next < low || next > high) {
+            break;
+        }
+        low = 0x80;
+        high = 0xBF;
+        ++taken;
+    }
+    return taken;
+}
+
 void AppendCodePoint(uint32_t codePoint, std::u16string* out) {
     if (codePoint < 0x10000) {
         out->push_back(static_cast<char16_t>(codePoint));
@@ -148,7 +182,7 @@ void AppendUtf8(const char* bytes, std::size_t length, std::u16string* out) {
         const std::size_t step = Utf8Sequence(p + i, length - i, &codePoint);
         if (step == 0) {
             out->push_back(kReplacement);
-            ++i;
+            i += MalformedLength(p + i, length - i);
             continue;
         }
         AppendCodePoint(codePoint, out);

@@ -20,7 +20,8 @@ bool AppendCharsetText(const MimeCharset& charset, const char* bytes, std::size_
 // surrogates, nothing above U+10FFFF).
 bool IsValidUtf8(const char* bytes, std::size_t length);
 
-// Appends UTF-8 as UTF-16; each byte of a malformed sequence becomes U+FFFD.
+// Appends UTF-8 as UTF-16; a malformed sequence becomes one U+FFFD for each of
+// its maximal subparts (a lead byte with the continuation bytes that fit it).
 void AppendUtf8(const char* bytes, std::size_t length, std::u16string* out);
 
 // Raw header bytes, outside any encoded word: ISO-2022-JP when they hold an

@@ -54,6 +54,9 @@ add("no closing ?=: only its own bytes stay", "Subject: =?UTF-8?B?44GC " + b("�
 add("a blank inside the payload: not a word", "Subject: =?UTF-8?Q?bad word?= " + b("い", "UTF-8") + "\r\n", "=?UTF-8?Q?bad word?= い")
 add("B payload outside the alphabet", "Subject: =?UTF-8?B?4@GC?=" + b("う", "UTF-8") + "\r\n", "=?UTF-8?B?4@GC?=う")
 add("encoding letter other than B or Q", "Subject: =?UTF-8?X?44GC?=\r\n", "=?UTF-8?X?44GC?=")
+bad = b"\xe3\x81A\xed\xa0\x80\xf0\x9f\x8e\xc0\xafB"
+add("malformed UTF-8 in a word: one U+FFFD per broken piece",
+    "Subject: =?UTF-8?B?" + base64.b64encode(bad).decode() + "?=\r\n", bad.decode("utf-8", "replace"))
 add("raw UTF-8 bytes", "Subject: 会議 ✓\r\n", "会議 ✓")
 add("raw Shift_JIS bytes", b"Subject: " + "表示テスト".encode("cp932") + b"\r\n", "表示テスト")
 add("raw ISO-2022-JP", b"Subject: " + "お問い合わせ".encode("iso2022_jp") + b"\r\n", "お問い合わせ")
