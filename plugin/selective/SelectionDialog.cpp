@@ -44,6 +44,7 @@ struct SelectionState {
     WNDPROC listProc = nullptr;
     DialogResizer resizer;
     SIZE minimum = {0, 0};
+    bool savedWidth[kSelectionColumnCount] = {};  // the user's width, kept as it is
     char iniPath[kPathBufferSize] = "";
 
     const SelectionRow* Row(LPARAM number) const {
@@ -121,20 +122,27 @@ int TextWidth(const wchar_t* text) {
     return lstrlenW(text) * static_cast<int>(character.right);
 }
 
-// Widths that fit the list's client area: the short columns as wide as their
-// longest text, the rest shared by sender (two fifths) and subject.
-void DefaultColumnWidths(int widths[kSelectionColumnCount]) {
-    const int padding = 16;
+// Widths that fit the list's client area: the short columns as wide as the
+// longest text they hold (the rows when known), the rest shared by sender (a
+// third) and subject. The check box takes its place in the subject's column.
+void FitColumnWidths(const std::vector<SelectionRow>* rows, int widths[kSelectionColumnCount]) {
+    const int padding = 12;
     RECT client;
     GetClientRect(gMessageList, &client);
     const int room = client.right - GetSystemMetrics(SM_CXVSCROLL);
     auto wider = [](int a, int b) { return a > b ? a : b; };
-    widths[kColumnStatus] = wider(TextWidth(kSetAsideStatusText), TextWidth(L"Status")) + padding;
+    bool anySetAside = rows == nullptr;
+    int size = TextWidth(rows ? L"0" : L"00000000");
+    for (std::size_t i = 0; rows && i < rows->size(); ++i) {
+        anySetAside = anySetAside || (*rows)[i].setAside;
+        size = wider(size, TextWidth(SelectionCellText((*rows)[i], kColumnSize).c_str()));
+    }
+    widths[kColumnStatus] = wider(anySetAside ? TextWidth(kSetAsideStatusText) : 0, TextWidth(L"Status")) + padding;
     widths[kColumnDate] = wider(TextWidth(L"0000/00/00 00:00"), TextWidth(L"Date")) + padding;
-    widths[kColumnSize] = wider(TextWidth(L"00000000"), TextWidth(L"Size")) + padding;
+    widths[kColumnSize] = wider(size, TextWidth(L"Size")) + padding;
     int rest = room - widths[kColumnStatus] - widths[kColumnDate] - widths[kColumnSize];
-    rest = wider(rest, 2 * 40);
-    widths[kColumnFrom] = rest * 2 / 5;
+    rest = wider(rest, 3 * 30);
+    widths[kColumnFrom] = rest / 3;
     widths[kColumnSubject] = rest - widths[kColumnFrom];
 }
 
@@ -228,12 +236,11 @@ void SelectAllRows() {
 }
 
 LRESULT HandleListMessage(HWND list, UINT message, WPARAM wParam, LPARAM lParam) {
-    const bool control = GetKeyState(VK_CONTROL) < 0;
     if (message == WM_KEYDOWN && wParam == VK_SPACE) {
         TickSelectedRows();
         return 0;
     }
-    if (message == WM_KEYDOWN && wParam == 'A' && control) {
+    if (message == WM_KEYDOWN && wParam == 'A' && GetKeyState(VK_CONTROL) < 0) {
         SelectAllRows();
         return 0;
     }
@@ -271,14 +278,14 @@ void SortBy(int column) {
     SendMessageW(gMessageList, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&state), reinterpret_cast<LPARAM>(CompareItems));
 }
 
-LRESULT CustomDraw(const NMLVCUSTOMDRAW* draw) {
+LRESULT CustomDraw(NMLVCUSTOMDRAW* draw) {
     if (draw->nmcd.dwDrawStage == CDDS_PREPAINT) {
         return CDRF_NOTIFYITEMDRAW;
     }
     if (draw->nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
         const SelectionRow* row = State().Row(static_cast<LPARAM>(draw->nmcd.lItemlParam));
         if (row && row->setAside) {
-            const_cast<NMLVCUSTOMDRAW*>(draw)->clrText = kSetAsideTextColour;
+            draw->clrText = kSetAsideTextColour;
             return CDRF_NEWFONT;
         }
     }
@@ -286,7 +293,7 @@ LRESULT CustomDraw(const NMLVCUSTOMDRAW* draw) {
 }
 
 // Notifications of the list; true when handled, with the result in *result.
-bool HandleListNotify(HWND dialog, const NMHDR* header, LRESULT* result) {
+bool HandleListNotify(HWND dialog, NMHDR* header, LRESULT* result) {
     switch (header->code) {
     case LVN_COLUMNCLICK:
         SortBy(reinterpret_cast<const NMLISTVIEW*>(header)->iSubItem);
@@ -300,7 +307,7 @@ bool HandleListNotify(HWND dialog, const NMHDR* header, LRESULT* result) {
         return false;
     }
     case NM_CUSTOMDRAW:
-        *result = CustomDraw(reinterpret_cast<const NMLVCUSTOMDRAW*>(header));
+        *result = CustomDraw(reinterpret_cast<NMLVCUSTOMDRAW*>(header));
         return true;
     default:
         return false;
@@ -366,7 +373,7 @@ INT_PTR HandleSelectionMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM 
         }
         return FALSE;
     case WM_NOTIFY: {
-        const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
+        NMHDR* header = reinterpret_cast<NMHDR*>(lParam);
         LRESULT result = 0;
         if (gMessageList && header->hwndFrom == gMessageList && HandleListNotify(dialog, header, &result)) {
             SetWindowLongPtrW(dialog, DWLP_MSGRESULT, result);
@@ -437,11 +444,15 @@ bool InitMessageList(HWND dialog) {
         replaced.Release();  // the list's own now, not ours to destroy
     }
 
+    // Saved widths where the user left some; the others fitted to the rows once
+    // they are in (FillMessageList).
     int widths[kSelectionColumnCount];
-    DefaultColumnWidths(widths);
-    const SelectionLayout saved = ReadSelectionLayout(State().iniPath);
+    FitColumnWidths(nullptr, widths);
+    SelectionState& state = State();
+    const SelectionLayout saved = ReadSelectionLayout(state.iniPath);
     for (int i = 0; i < kSelectionColumnCount; ++i) {
-        InsertColumn(i, saved.columns[i] > 0 ? saved.columns[i] : widths[i]);
+        state.savedWidth[i] = saved.columns[i] > 0;
+        InsertColumn(i, state.savedWidth[i] ? saved.columns[i] : widths[i]);
     }
     SendMessageW(gMessageList, LVM_SETCOLUMNORDERARRAY, kSelectionColumnCount,
                  reinterpret_cast<LPARAM>(kSelectionColumnOrder));
@@ -478,6 +489,13 @@ void FillMessageList() {
             text.iSubItem = column;
             text.pszText = const_cast<wchar_t*>(cell.c_str());
             SendMessageW(gMessageList, LVM_SETITEMTEXTW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&text));
+        }
+    }
+    int widths[kSelectionColumnCount];
+    FitColumnWidths(&state.rows, widths);
+    for (int column = 0; column < kSelectionColumnCount; ++column) {
+        if (!state.savedWidth[column]) {
+            SendMessageW(gMessageList, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column), MAKELPARAM(widths[column], 0));
         }
     }
     // Every item starts unticked: nothing to count in the control.

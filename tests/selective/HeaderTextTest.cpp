@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -16,15 +15,18 @@ namespace {
 
 // Code units as "U+XXXX" words, so that a failure shows what differs.
 std::string Units(const std::u16string& text) {
+    static const char kHex[] = "0123456789ABCDEF";
     std::string out;
-    char unit[8];
     for (char16_t c : text) {
         if (c >= 0x20 && c < 0x7F) {
             out.push_back(static_cast<char>(c));
             continue;
         }
-        std::snprintf(unit, sizeof unit, "<%04X>", static_cast<unsigned>(c));
-        out += unit;
+        out += '<';
+        for (int shift = 12; shift >= 0; shift -= 4) {
+            out += kHex[(c >> shift) & 0xF];
+        }
+        out += '>';
     }
     return out;
 }
@@ -77,11 +79,9 @@ struct DateCase {
 
 std::string UtcText(int64_t seconds) {
     const CivilTime t = CivilFromUtcSeconds(seconds);
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", static_cast<int>(t.year),
-                  static_cast<int>(t.month), static_cast<int>(t.day), static_cast<int>(t.hour),
-                  static_cast<int>(t.minute), static_cast<int>(t.second));
-    return text;
+    auto two = [](int32_t value) { return std::to_string(value / 10) + std::to_string(value % 10); };
+    return std::to_string(t.year) + "-" + two(t.month) + "-" + two(t.day) + " " + two(t.hour) + ":" +
+           two(t.minute) + ":" + two(t.second);
 }
 
 TEST(MailDate, ReadAsUtc) {

@@ -78,9 +78,9 @@ std::wstring LocalMinute(WORD year, WORD month, WORD day, WORD hour, WORD minute
     utc.wMinute = minute;
     SYSTEMTIME local = {};
     EXPECT_TRUE(SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local));
-    wchar_t text[32];
-    wsprintfW(text, L"%04u/%02u/%02u %02u:%02u", local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute);
-    return text;
+    auto two = [](WORD value) { return std::to_wstring(value / 10) + std::to_wstring(value % 10); };
+    return std::to_wstring(local.wYear) + L"/" + two(local.wMonth) + L"/" + two(local.wDay) + L" " +
+           two(local.wHour) + L":" + two(local.wMinute);
 }
 
 const std::vector<ScriptedMessage> kColumnMessages = {
