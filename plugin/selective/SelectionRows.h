@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-// Columns of the list by index; they are shown in the order From... see
-// kSelectionColumnOrder.
+// Columns of the list by index (what anything reading the list by index finds);
+// kSelectionColumnOrder gives the order they are shown in.
 enum SelectionColumn : int {
     kColumnSubject = 0,
     kColumnSize = 1,
