@@ -12,6 +12,7 @@
 
 #include "BoundedText.h"
 #include "TempFolder.h"
+#include "WinHandles.h"
 
 namespace {
 
@@ -91,12 +92,12 @@ TEST_F(SettingsFilesTest, NewFilesListSectionsAndKeysInWriteOrder) {
     filter.CheckSize = 1;
     filter.FilterSize = 5000;
     filter.Delete = 0;
-    WriteFilterSettings(Path("Kirvan.ini").c_str(), filter);
+    EXPECT_TRUE(WriteFilterSettings(Path("Kirvan.ini").c_str(), filter));
     EXPECT_EQ("[Server]\npass=secret\n[Property]\nDoFilter=1\nFilterType=1\nCheckSize=1\nFilterSize=5000\nDelete=0\n",
               Lines(Read("Kirvan.ini")));
 
     DigestSettings digest = {1, 0, 1, 2, 5, 0, 3};
-    WriteDigestSettings(Path("Pikuno.ini").c_str(), digest);
+    EXPECT_TRUE(WriteDigestSettings(Path("Pikuno.ini").c_str(), digest));
     EXPECT_EQ("[Digest]\nDivide=1\nMultipartMixed=0\nMultipartDigest=1\nDelType=2\nMark=5\nMidoku=0\nAskDelete=1\n",
               Lines(Read("Pikuno.ini")));
 }
@@ -219,9 +220,65 @@ TEST(SettingsFilePaths, BothFormsAndTheirLimit) {
 TEST_F(SettingsFilesTest, AnEmptyPathIsNeverReadOrWritten) {
     // An empty path would make the profile functions use a file in the Windows folder.
     DigestSettings digest = {1, 1, 1, 1, 1, 1, 1};
-    WriteDigestSettings("", digest);
+    EXPECT_FALSE(WriteDigestSettings("", digest));
+    EXPECT_FALSE(WriteFilterSettings("", DefaultFilterSettings(FilterDefaults::Sheet)));
     EXPECT_EQ(0, ReadDigestSettings("").Divide);
     EXPECT_EQ(0, ReadFilterSettings("", FilterDefaults::Plugin).DoFilter);
+}
+
+// A file the system cannot write: held open by another program without write
+// sharing (what a read-only file is on Windows; Wine lets root write a read-only
+// file), or a directory standing where the file belongs. The writers say so, and
+// the file keeps what it held.
+TEST_F(SettingsFilesTest, WritesThatFailAreReported) {
+    enum class Fault { HeldOpen, Directory, MissingFolder };
+    const struct {
+        const char* name;
+        Fault fault;
+        bool digest;  // Pikuno.ini, else Kirvan.ini
+    } cases[] = {
+        {"Pikuno.ini", Fault::HeldOpen, true},       {"Kirvan.ini", Fault::HeldOpen, false},
+        {"Pikuno.ini", Fault::Directory, true},      {"Kirvan.ini", Fault::Directory, false},
+        {"Pikuno.ini", Fault::MissingFolder, true},  {"Kirvan.ini", Fault::MissingFolder, false},
+    };
+    const std::string before = "[Digest]\r\nDivide=0\r\n[Property]\r\nDoFilter=0\r\n";
+    FilterSettings filter = DefaultFilterSettings(FilterDefaults::Sheet);
+    filter.DoFilter = 1;
+    DigestSettings digest = DefaultDigestSettings();
+    digest.Divide = 1;
+    for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+        TempFolder folder;
+        std::string path = folder.Path() + cases[i].name;
+        UniqueFileHandle holder;
+        switch (cases[i].fault) {
+        case Fault::HeldOpen:
+            ASSERT_TRUE(folder.WriteFile(cases[i].name, before)) << "case " << i;
+            holder.Reset(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+            ASSERT_TRUE(holder.IsValid()) << "case " << i;
+            break;
+        case Fault::Directory:
+            folder.MakeFolder(cases[i].name);
+            break;
+        case Fault::MissingFolder:
+            path = folder.Path() + "no-such-folder\\" + cases[i].name;
+            break;
+        }
+        bool written = cases[i].digest ? WriteDigestSettings(path.c_str(), digest)
+                                       : WriteFilterSettings(path.c_str(), filter);
+        EXPECT_FALSE(written) << "case " << i;
+        if (cases[i].fault == Fault::HeldOpen) {
+            holder.Reset();
+            EXPECT_EQ(before, folder.ReadFile(cases[i].name)) << "case " << i;
+            // Released, the same file takes the write.
+            written = cases[i].digest ? WriteDigestSettings(path.c_str(), digest)
+                                      : WriteFilterSettings(path.c_str(), filter);
+            EXPECT_TRUE(written) << "case " << i;
+            EXPECT_EQ(1, cases[i].digest ? ReadDigestSettings(path.c_str()).Divide
+                                         : ReadFilterSettings(path.c_str(), FilterDefaults::Plugin).DoFilter)
+                << "case " << i;
+        }
+    }
 }
 
 }  // namespace
