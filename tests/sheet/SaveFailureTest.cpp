@@ -82,9 +82,16 @@ std::string ExpectedText(const std::string& path) {
 
 // Waits for the save failure box of the sheet's thread, checks it names path,
 // closes it and waits until it is gone.
-void ExpectSaveFailureBox(const SheetTestDriver& driver, const std::string& path, const std::string& where) {
+void ExpectSaveFailureBox(const SheetTestDriver& driver, const std::string& path, const std::string& where,
+                          const char* picture = nullptr) {
     HWND box = driver.WaitMessageBox("Pikunoset");
     ASSERT_NE(nullptr, box) << where << ": no box";
+    if (picture) {
+        // Once the box's thread pumps again, the box has painted its text.
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutA(box, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
+        SaveWindowPicture(box, picture);
+    }
     MessageBoxSeen seen = ReadMessageBox(box);
     EXPECT_EQ(ExpectedText(path), seen.text) << where;
     EXPECT_NE(std::string::npos, seen.text.find(path)) << where << ": the box names the file";
@@ -119,7 +126,7 @@ TEST(SaveFailure, PikunoIniThatCannotBeWrittenKeepsTheSheetOpen) {
         ASSERT_TRUE(driver.Start(mailbox.Path().c_str(), "")) << where << "\n" << driver.Seen();
         driver.Click(0, IDC_DIVIDE);
         driver.PressOk();
-        ExpectSaveFailureBox(driver, path, where);
+        ExpectSaveFailureBox(driver, path, where, i == 0 ? "sheet_save_failure_box.bmp" : nullptr);
         // The sheet is still open on the digest page, and nothing was written.
         EXPECT_FALSE(driver.Finished()) << where;
         EXPECT_TRUE(IsWindow(driver.Sheet())) << where;
