@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <string>
-#include <vector>
 
 #include "HostApiList.h"
 #include "HostContext.h"
@@ -92,39 +90,6 @@ TEST_F(HostExportsTest, ImportRecordsMarkAndUnreadWhereTestsReadThem) {
     EXPECT_FALSE(VhxImportFile((box.Path() + "absent.tmp").c_str(), "Account2\\inbox.box", 0));
     EXPECT_FALSE(VhxImportFile((box.Path() + "part.tmp").c_str(), "Account9\\inbox.box", 0));
     EXPECT_FALSE(VhxImportFile(nullptr, "Account2\\inbox.box", 0));
-}
-
-std::size_t IndexLines(const std::string& index) {
-    std::size_t lines = 0;
-    for (char c : index) {
-        lines += c == '\n';
-    }
-    return lines;
-}
-
-TEST_F(HostExportsTest, ImportRefusesEveryMailPastTheCountGiven) {
-    box.WriteFile("part.tmp", "Subject: part\r\n\r\ntext\r\n");
-    const std::string part = box.Path() + "part.tmp";
-    const struct {
-        int before;  // --refuse-import-after, -1 when not given
-        std::vector<BOOL> answers;
-    } cases[] = {{-1, {TRUE, TRUE, TRUE}}, {0, {FALSE, FALSE, FALSE}}, {2, {TRUE, TRUE, FALSE}}};
-    for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
-        const std::size_t linesBefore = IndexLines(box.ReadFile("Account2\\inbox.box\\folder.idx"));
-        gHost.importsBeforeRefusal = cases[i].before;
-        gHost.importsTaken = 0;
-        for (std::size_t n = 0; n < cases[i].answers.size(); ++n) {
-            EXPECT_EQ(cases[i].answers[n], VhxImportFile(part.c_str(), "Account2\\inbox.box", 0))
-                << "case " << i << " import " << n;
-        }
-        // A refused mail is not stored: the index lists only those taken.
-        std::string stored = box.ReadFile("Account2\\inbox.box\\folder.idx");
-        std::size_t taken = 0;
-        for (BOOL answer : cases[i].answers) {
-            taken += answer ? 1 : 0;
-        }
-        EXPECT_EQ(linesBefore + taken, IndexLines(stored)) << "case " << i << "\n" << stored;
-    }
 }
 
 TEST_F(HostExportsTest, SelectEntrySequence) {

@@ -12,7 +12,7 @@
 
 #include "BoundedText.h"
 #include "TempFolder.h"
-#include "WinHandles.h"
+#include "UnwritableFile.h"
 
 namespace {
 
@@ -226,58 +226,43 @@ TEST_F(SettingsFilesTest, AnEmptyPathIsNeverReadOrWritten) {
     EXPECT_EQ(0, ReadFilterSettings("", FilterDefaults::Plugin).DoFilter);
 }
 
-// A file the system cannot write: held open by another program without write
-// sharing (what a read-only file is on Windows; Wine lets root write a read-only
-// file), or a directory standing where the file belongs. The writers say so, and
-// the file keeps what it held.
+// A file the system cannot write: the writers say so, at the first key, and the
+// file keeps what it held until it is freed.
 TEST_F(SettingsFilesTest, WritesThatFailAreReported) {
     enum class Fault { HeldOpen, Directory, MissingFolder };
     const struct {
         const char* name;
         Fault fault;
-        bool digest;  // Pikuno.ini, else Kirvan.ini
     } cases[] = {
-        {"Pikuno.ini", Fault::HeldOpen, true},       {"Kirvan.ini", Fault::HeldOpen, false},
-        {"Pikuno.ini", Fault::Directory, true},      {"Kirvan.ini", Fault::Directory, false},
-        {"Pikuno.ini", Fault::MissingFolder, true},  {"Kirvan.ini", Fault::MissingFolder, false},
+        {"Pikuno.ini", Fault::HeldOpen},      {"Kirvan.ini", Fault::HeldOpen},
+        {"Pikuno.ini", Fault::Directory},     {"Kirvan.ini", Fault::Directory},
+        {"Pikuno.ini", Fault::MissingFolder}, {"Kirvan.ini", Fault::MissingFolder},
     };
-    const std::string before = "[Digest]\r\nDivide=0\r\n[Property]\r\nDoFilter=0\r\n";
     FilterSettings filter = DefaultFilterSettings(FilterDefaults::Sheet);
     filter.DoFilter = 1;
     DigestSettings digest = DefaultDigestSettings();
     digest.Divide = 1;
     for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
-        TempFolder folder;
-        std::string path = folder.Path() + cases[i].name;
-        UniqueFileHandle holder;
-        switch (cases[i].fault) {
-        case Fault::HeldOpen:
-            ASSERT_TRUE(folder.WriteFile(cases[i].name, before)) << "case " << i;
-            holder.Reset(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr));
-            ASSERT_TRUE(holder.IsValid()) << "case " << i;
-            break;
-        case Fault::Directory:
-            folder.MakeFolder(cases[i].name);
-            break;
-        case Fault::MissingFolder:
-            path = folder.Path() + "no-such-folder\\" + cases[i].name;
-            break;
+        const bool isDigest = std::strcmp(cases[i].name, "Pikuno.ini") == 0;
+        std::string path = cases[i].fault == Fault::MissingFolder ? Path("no-such-folder\\") + cases[i].name
+                                                                  : Path(cases[i].name);
+        auto write = [&] {
+            return isDigest ? WriteDigestSettings(path.c_str(), digest) : WriteFilterSettings(path.c_str(), filter);
+        };
+        if (cases[i].fault == Fault::MissingFolder) {
+            EXPECT_FALSE(write()) << "case " << i;
+            continue;
         }
-        bool written = cases[i].digest ? WriteDigestSettings(path.c_str(), digest)
-                                       : WriteFilterSettings(path.c_str(), filter);
-        EXPECT_FALSE(written) << "case " << i;
-        if (cases[i].fault == Fault::HeldOpen) {
-            holder.Reset();
-            EXPECT_EQ(before, folder.ReadFile(cases[i].name)) << "case " << i;
-            // Released, the same file takes the write.
-            written = cases[i].digest ? WriteDigestSettings(path.c_str(), digest)
-                                      : WriteFilterSettings(path.c_str(), filter);
-            EXPECT_TRUE(written) << "case " << i;
-            EXPECT_EQ(1, cases[i].digest ? ReadDigestSettings(path.c_str()).Divide
-                                         : ReadFilterSettings(path.c_str(), FilterDefaults::Plugin).DoFilter)
-                << "case " << i;
-        }
+        UnwritableFile file(path, cases[i].fault == Fault::HeldOpen ? WriteFault::HeldOpen : WriteFault::Directory);
+        ASSERT_TRUE(file.Made()) << "case " << i;
+        EXPECT_FALSE(write()) << "case " << i;
+        EXPECT_TRUE(file.Unchanged()) << "case " << i;
+        // Freed, the same path takes the write.
+        file.Release();
+        EXPECT_TRUE(write()) << "case " << i;
+        EXPECT_EQ(1, isDigest ? ReadDigestSettings(path.c_str()).Divide
+                              : ReadFilterSettings(path.c_str(), FilterDefaults::Plugin).DoFilter)
+            << "case " << i;
     }
 }
 
