@@ -9,19 +9,16 @@
 
 #include <gtest/gtest.h>
 
-#include "BoundedText.h"
 #include "MailboxFolder.h"
 #include "PikunosetResources.h"
-#include "SaveFailureBox.h"
 #include "SheetTestDriver.h"
 #include "UnwritableFile.h"
 
 namespace {
 
 std::string ExpectedText(const std::string& path) {
-    char text[1024];
-    text::Format(text, sizeof text, kSaveFailureFormat, path.c_str());
-    return text;
+    return "設定をファイルに保存できませんでした。\r\n" + path +
+           "\r\n\r\nファイルが読み取り専用になっていないか、ほかのプログラムが使用していないかを確認してください。";
 }
 
 // Waits for the save failure box of the sheet's thread, checks it names path,
