@@ -16,4 +16,6 @@ struct SelectionLayout {
 // Keys Width, Height, Column0 to Column4; a missing file or key reads as 0, and
 // so does a value outside 1 to 10000.
 SelectionLayout ReadSelectionLayout(const char* pikunoIniPath);
+// A file that cannot be written keeps what it held: the next dialog opens as
+// the one before, and nothing else depends on it, so nobody is told.
 void WriteSelectionLayout(const char* pikunoIniPath, const SelectionLayout& layout);

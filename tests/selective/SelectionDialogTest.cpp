@@ -20,6 +20,7 @@
 #include "ReceiveUi.h"
 #include "SelectiveReceive.h"
 #include "UidlList.h"
+#include "UnwritableFile.h"
 
 namespace {
 
@@ -442,6 +443,26 @@ TEST_F(SelectionDialog, SizeAndColumnWidthsAreKept) {
     EXPECT_EQ(333, driver.Seen().columnWidths[0]);
     EXPECT_EQ(defaultWidth, static_cast<int>(GetPrivateProfileIntA("Selection", "Width", 0, ini.c_str())))
         << "never smaller than the defined size";
+    FakeHost::mailbox = mailbox;
+}
+
+// Pikuno.ini that cannot be written when the dialog closes: the layout is not
+// kept, and the choice goes through as made.
+TEST_F(SelectionDialog, LayoutThatCannotBeWrittenLeavesTheChoiceAlone) {
+    const std::string mailbox = FakeHost::mailbox;
+    FakeHost::mailbox = dir_.Path();
+    for (WriteFault fault : {WriteFault::HeldOpen, WriteFault::Directory}) {
+        SCOPED_TRACE(fault == WriteFault::HeldOpen ? "held open" : "a directory");
+        UnwritableFile ini(dir_.Path() + "Pikuno.ini", fault);
+        ASSERT_TRUE(ini.Made());
+        gUidlList.RemoveAll();
+        Server server;
+        SelectionDialogDriver driver({0}, Press::kOk);
+        RunScript(server, WholeScan(FirstMessages(3)));
+        ASSERT_TRUE(driver.Seen().found) << driver.Seen().report;
+        EXPECT_EQ((std::vector<std::string>{"UID-B", "UID-C"}), UidlListTexts());
+        EXPECT_TRUE(ini.Unchanged());
+    }
     FakeHost::mailbox = mailbox;
 }
 
