@@ -5,6 +5,7 @@
 std::string FakeHost::mailbox;
 std::string FakeHost::account;
 std::string FakeHost::currentFolder;
+bool FakeHost::busy = false;
 std::function<void()> FakeHost::importHook;
 std::vector<HostCall> FakeHost::calls;
 int FakeHost::mailboxCalls = 0;
@@ -34,6 +35,11 @@ int WINAPI FakeRegistCallback(VhxCommandCallback callback, LPARAM value) {
     call.value = value;
     call.id = id;
     return id;
+}
+
+BOOL WINAPI FakeIsBusy() {
+    Record("IsBusy");
+    return FakeHost::busy ? TRUE : FALSE;
 }
 
 LPCSTR WINAPI FakeGetMailbox() {
@@ -95,12 +101,14 @@ FakeHost::FakeHost(const std::string& mailboxAnswer) {
     mailbox = mailboxAnswer;
     account = mailboxAnswer + "Account1\\";
     currentFolder = mailboxAnswer + "Account1\\inbox.box";
+    busy = false;
     SetSelection({});
     importHook = nullptr;
     calls.clear();
     mailboxCalls = 0;
     gHostApi = HostApi();
     gHostApi.VhxRegistCallback = FakeRegistCallback;
+    gHostApi.VhxIsBusy = FakeIsBusy;
     gHostApi.VhxGetMailbox = FakeGetMailbox;
     gHostApi.VhxGetAccount = FakeGetAccount;
     gHostApi.VhxFolderGetCurrentFolder = FakeFolderGetCurrentFolder;
