@@ -19,6 +19,7 @@
 #include "ReceiveUi.h"
 #include "Retrieval.h"
 #include "UidlList.h"
+#include "UnwritableFile.h"
 #include "WinHandles.h"
 
 namespace {
@@ -237,37 +238,23 @@ TEST_F(SelectiveReceive, FileOpenForWritingOnlyIsStillAppendedTo) {
 // retrieved, since the host would fetch (and with Delete 1 delete on the server)
 // the very mails the user chose to keep.
 TEST_F(SelectiveReceive, UidlThatCannotBeWrittenRetrievesNothing) {
-    struct Case {
-        const char* name;
-        bool folder;     // "uidl" is a folder
-        DWORD holdShare;  // held open by another program with this sharing
-    } const cases[] = {
-        {"uidl is a folder", true, 0},
-        {"held open without write sharing", false, FILE_SHARE_READ},
-        {"held open without any sharing", false, 0},
-    };
+    const WriteFault faults[] = {WriteFault::Directory, WriteFault::HeldOpen};
     int index = 0;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "case " << index++ << ": " << c.name);
+    for (WriteFault fault : faults) {
+        const char* name = fault == WriteFault::Directory ? "a folder" : "held open without write sharing";
+        SCOPED_TRACE(testing::Message() << "case " << index++ << ": " << name);
         std::memset(Ras(), 0, sizeof *Ras());
         Ras()->dialHandle = 0x2424;
         gUidlList.RemoveAll();
-        UniqueFileHandle holder;
-        if (c.folder) {
-            ASSERT_TRUE(CreateDirectoryA(UidlPath().c_str(), nullptr));
-        } else {
-            ASSERT_TRUE(WriteUidl("OLD\n"));
-            holder.Reset(CreateFileA(UidlPath().c_str(), GENERIC_READ, c.holdShare, nullptr, OPEN_EXISTING,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr));
-            ASSERT_TRUE(holder.IsValid());
-        }
+        UnwritableFile uidl(UidlPath(), fault);
+        ASSERT_TRUE(uidl.Made());
         KirvanIni kirvan = SizeFilter(5000);
         kirvan.deleteOnServer = 1;
         Server server;
         MessageBoxCloser closer("Kirvan");
         RunScript(server, Join({Login(), Listing(kThree), UidlListing(kThree), Quit()}), kirvan, DialUpAccount());
         std::vector<MessageBoxSeen> boxes = closer.Stop();
-        holder.Reset();
+        EXPECT_TRUE(uidl.Unchanged());
         ASSERT_EQ(1u, boxes.size());
         EXPECT_EQ(kUidlWriteFailedText, boxes[0].text);
         EXPECT_EQ(window_, boxes[0].owner);
@@ -278,9 +265,6 @@ TEST_F(SelectiveReceive, UidlThatCannotBeWrittenRetrievesNothing) {
         EXPECT_EQ(nullptr, gDialUpConnection);
         ASSERT_EQ(3, Ras()->callCount);
         EXPECT_EQ(kRasCallHangUp, Ras()->calls[2].kind) << "the line dialled is hung up";
-        EXPECT_EQ(c.folder ? "<absent>" : "OLD\n", ReadUidl());
-        RemoveDirectoryA(UidlPath().c_str());
-        DeleteFileA(UidlPath().c_str());
     }
 }
 

@@ -7,6 +7,7 @@ std::string FakeHost::account;
 std::string FakeHost::currentFolder;
 bool FakeHost::busy = false;
 std::function<void()> FakeHost::importHook;
+std::vector<BOOL> FakeHost::importAnswers;
 std::vector<HostCall> FakeHost::calls;
 int FakeHost::mailboxCalls = 0;
 
@@ -80,7 +81,8 @@ BOOL WINAPI FakeImportFile(LPCSTR file, LPCSTR folder, DWORD flags) {
     if (FakeHost::importHook) {
         FakeHost::importHook();
     }
-    return TRUE;
+    const std::size_t index = FakeHost::CallsOf("ImportFile").size() - 1;
+    return index < FakeHost::importAnswers.size() ? FakeHost::importAnswers[index] : TRUE;
 }
 
 BOOL WINAPI FakeMoveMail(LPCSTR entry, LPCSTR folder) {
@@ -104,6 +106,7 @@ FakeHost::FakeHost(const std::string& mailboxAnswer) {
     busy = false;
     SetSelection({});
     importHook = nullptr;
+    importAnswers.clear();
     calls.clear();
     mailboxCalls = 0;
     gHostApi = HostApi();
@@ -123,6 +126,7 @@ FakeHost::~FakeHost() {
     calls.clear();
     SetSelection({});
     importHook = nullptr;
+    importAnswers.clear();
 }
 
 void FakeHost::SetSelection(const std::vector<std::string>& entries, bool repeatLast) {
