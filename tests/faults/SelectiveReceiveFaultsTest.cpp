@@ -9,7 +9,7 @@
 
 #include "FaultHost.h"
 #include "LoopbackPop3Peer.h"
-#include "WinHandles.h"
+#include "UnwritableFile.h"
 
 namespace {
 
@@ -118,12 +118,9 @@ TEST(SelectiveReceiveFaults, UidlHeldWithoutWriteSharingRetrievesNothing) {
             }
         },
         2, 20000));
-    std::string uidlPath = mailbox + "Account1\\uidl";
-    WriteFileBytes(uidlPath, "uid-old\n");
     // Another program holds the file and lets others read it, not write it.
-    UniqueFileHandle holder(CreateFileA(uidlPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-    ASSERT_TRUE(holder.IsValid());
+    UnwritableFile uidl(mailbox + "Account1\\uidl", WriteFault::HeldOpen);
+    ASSERT_TRUE(uidl.Made());
     WriteFileBytes(mailbox + "Account1\\Account.ini",
                            "[Property]\r\nPOP3Server=127.0.0.1\r\nPOP3Port=" + std::to_string(server.Port()) +
                                "\r\nAccount=u\r\nPassword=p\r\nNotDelete=1\r\n");
@@ -136,15 +133,12 @@ TEST(SelectiveReceiveFaults, UidlHeldWithoutWriteSharingRetrievesNothing) {
         mailbox, {"account Account1", "box Kirvan ok", "menu 選択受信", "expect-done", "wait 1500", "exit"}, {},
         180000);
     server.Stop();
-    holder.Reset();
     EXPECT_FALSE(run.timedOut) << run.report;
     EXPECT_EQ(0u, run.exitCode) << run.report;
     EXPECT_NE(std::string::npos, run.report.find("Kirvan")) << run.report;
     EXPECT_EQ(std::string::npos, run.report.find("receive: Account1")) << run.report;
     EXPECT_EQ(0, hostSessions.load()) << "no retrieval";
     EXPECT_EQ(0, deletions.load()) << "nothing deleted on the server";
-    std::string uidl;
-    ReadFileBytes(uidlPath, &uidl);
-    EXPECT_EQ("uid-old\n", uidl);
+    EXPECT_TRUE(uidl.Unchanged());
     EXPECT_EQ(0u, faults::MailFiles(mailbox, "Account1\\inbox.box").size()) << run.report;
 }
