@@ -8,6 +8,7 @@
 #include "DialUp.h"
 #include "HostApi.h"
 #include "MailboxScan.h"
+#include "ModulePin.h"
 #include "Pop3Session.h"
 #include "ScanProgress.h"
 #include "SelectionDialog.h"
@@ -23,6 +24,9 @@ const char kKeepMailOnServerText[] =
 const char kNoDialUpEntryText[] =
     "ダイアルアップのエントリが見つかりません\nオプションのダイアルアップ接続先をチェックしてください。";
 const char kDialUpFailedText[] = "ダイアルアップに失敗しました";
+const char kUidlWriteFailedText[] =
+    "受信しないメールを記録できませんでした（uidlファイルに書き込めません）。\n受信を中止しました。";
+const char kHostBusyText[] = "Quenlaが受信中のため、選択受信を開始できません。\n受信が終わってから実行してください。";
 
 namespace {
 
@@ -47,6 +51,10 @@ bool AccountFilePath(HWND window, const char* name, char* buffer) {
     return BuildAccountFilePath(buffer, kPathBufferSize, accountDir, name);
 }
 
+bool HostIsBusy() {
+    return gHostApi.VhxIsBusy && gHostApi.VhxIsBusy() != FALSE;
+}
+
 // Passwords do not outlive their use on the stack.
 struct PasswordScrub {
     FilterSettings& settings;
@@ -60,6 +68,7 @@ LRESULT WINAPI RunSelectiveReceive(HWND window, LPARAM value) {
         return 0;
     }
     gCommandRunning = true;
+    PinPluginModule();
     // The host calls this as a command callback: nothing may unwind into it. A
     // command that failed half-way leaves nothing behind that would change the
     // host's retrieval: no session, no set-aside UIDLs, no delete request, no line.
@@ -104,6 +113,12 @@ LRESULT RunSelectiveReceiveOnce(HWND window, LPARAM) {
     if (filter.DoFilter == 0) {
         return 0;
     }
+    // Inside the host's own retrieval this command would change what its
+    // VbxRecFilter answers for the mails still to come.
+    if (HostIsBusy()) {
+        ShowKirvanMessage(window, kHostBusyText);
+        return 0;
+    }
     gDeleteOnServer = filter.Delete;
 
     if (ReadAccountInt(accountPath, "NotDelete") == 0) {
@@ -134,9 +149,13 @@ LRESULT RunSelectiveReceiveOnce(HWND window, LPARAM) {
     int port = ReadAccountInt(accountPath, "POP3Port");
     ReadAccountString(accountPath, "Account", user, sizeof user);
 
-    if (RunPopSession(window, server, port, user)) {
-        PostMessageA(window, WM_COMMAND, kHostReceiveCommand, 0);
-    } else {
+    // The state the host's retrieval reads lives only as long as a retrieval is
+    // coming: without one (a failed session, or the window gone before the
+    // command reached it) the next ordinary retrieval would be answered by it.
+    if (!RunPopSession(window, server, port, user) ||
+        !PostMessageA(window, WM_COMMAND, kHostReceiveCommand, 0)) {
+        gUidlList.RemoveAll();
+        gDeleteOnServer = 0;
         HangUp();
     }
     return 0;
@@ -185,6 +204,11 @@ ScanOutcome ScanForChoice(const ScanContext& scan) {
     if (PopReplyCut()) {
         return PopCancelled() ? ScanOutcome::kCancelled : ScanOutcome::kBroken;
     }
+    if (scan.choice != Choice::kNothing && !PopIsOk()) {
+        // Without the list there is nothing to choose from: an empty dialog, or
+        // a size filter that sets nothing aside, would have every mail fetched.
+        return ScanOutcome::kBroken;
+    }
     ScanContext context = scan;
     if (scan.choice == Choice::kDialog) {
         return ScanMailboxClassified(nullptr, pipelining, &ClassifyForChoice, &context);
@@ -219,13 +243,16 @@ bool RunPopSession(HWND window, const char* server, int port, const char* user) 
     // cannot be rewritten either, and the choice would be lost.
     SetAsideSession setAside;
     if (!OpenSetAsideSession(window, &setAside)) {
-        ShowKirvanMessage(window, kUidlNotRewrittenText);
+        ShowKirvanMessage(window, kUidlWriteFailedText);
         return false;
     }
+    // The progress window's time begins before the name lookup and the connect:
+    // a server that drops packets, or slow name service, is waited for with the
+    // host window alive and can be cancelled like the scan.
+    ScanProgress progress(window);
     if (!PopConnect(server, port)) {
         return false;
     }
-    ScanProgress progress(window);
     PopReadResponse(false);  // the greeting; its content does not matter
 
     FilterSettings settings = ReadFilterSettings(kirvanPath, FilterDefaults::Plugin);
@@ -287,7 +314,7 @@ bool RunPopSession(HWND window, const char* server, int port, const char* user) 
         // mails the user chose to keep: nothing is retrieved instead.
         gUidlList.RemoveAll();
         ShowKirvanMessage(window, stored == StoreOutcome::kRecordFailed ? kRecordNotWrittenText
-                                                                         : kUidlNotRewrittenText);
+                                                                         : kUidlWriteFailedText);
         return false;
     }
     return true;

@@ -16,10 +16,17 @@ extern int32_t gDeleteOnServer;
 extern const char kKeepMailOnServerText[];
 extern const char kNoDialUpEntryText[];
 extern const char kDialUpFailedText[];
+// The uidl file could not be read or rewritten: nothing changed, nothing
+// retrieved.
+extern const char kUidlWriteFailedText[];
+// The host is retrieving already: the command does not start.
+extern const char kHostBusyText[];
 
 // The command callback registered for "選択受信"; value is the registered 0.
-// Checks the account's settings, dials when the account uses dial-up, runs the
-// POP3 session and, when it logged in, posts the host receive command to window.
+// Checks the account's settings and that the host is not retrieving, dials when
+// the account uses dial-up, runs the POP3 session and, when the choice was
+// recorded, posts the host receive command to window. Whenever no retrieval is
+// coming, it leaves no set-aside UIDLs, no delete request and no line behind.
 LRESULT WINAPI RunSelectiveReceive(HWND window, LPARAM value);
 
 // What RunSelectiveReceive does when its work failed with an exception: ends

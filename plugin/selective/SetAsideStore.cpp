@@ -12,12 +12,8 @@
 #include "SubjectExtract.h"
 #include "UidlList.h"
 
-const char kUidlNotRewrittenText[] =
-    "受信しないメールを記録できませんでした（uidl ファイルを読み書きできません）。\n"
-    "何も変更せず、受信を中止しました。";
 const char kRecordNotWrittenText[] =
-    "受信しないメールを記録できませんでした（PikunoSetAside.txt に書き込めません）。\n"
-    "何も変更せず、受信を中止しました。";
+    "受信しないメールを記録できませんでした（PikunoSetAside.txtに書き込めません）。\n受信を中止しました。";
 
 namespace {
 

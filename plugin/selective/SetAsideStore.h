@@ -40,7 +40,6 @@ enum class StoreOutcome { kStored, kRecordFailed, kUidlFailed };
 // mail, so nothing is lost). releaseUnchosen: see ChoiceToStore.
 StoreOutcome StoreSetAsideChoice(const SetAsideSession& session, SetAsideReason reason, bool releaseUnchosen);
 
-// Shown, owned by the host window, when the uidl file cannot be read or
-// replaced, and when the record cannot be written.
-extern const char kUidlNotRewrittenText[];
+// Shown, owned by the host window, when the record cannot be written (the uidl
+// file's failures show kUidlWriteFailedText).
 extern const char kRecordNotWrittenText[];

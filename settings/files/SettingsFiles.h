@@ -43,13 +43,15 @@ enum class FilterDefaults { Sheet, Plugin };
 DigestSettings DefaultDigestSettings();
 DigestSettings ReadDigestSettings(const char* pikunoIniPath);
 // Writes all seven keys in key order: switches "1"/"0", DelType and Mark "%d".
-void WriteDigestSettings(const char* pikunoIniPath, const DigestSettings& settings);
+// False when a key could not be written (the keys after it are not tried) or there
+// is no path; the keys before it may then be in the file.
+bool WriteDigestSettings(const char* pikunoIniPath, const DigestSettings& settings);
 
 FilterSettings DefaultFilterSettings(FilterDefaults defaults);
 FilterSettings ReadFilterSettings(const char* kirvanIniPath, FilterDefaults defaults);
 // Writes [Server] pass, then [Property] DoFilter, FilterType, CheckSize, FilterSize,
-// Delete, so that a new file lists [Server] first.
-void WriteFilterSettings(const char* kirvanIniPath, const FilterSettings& settings);
+// Delete, so that a new file lists [Server] first. False as for the digest keys.
+bool WriteFilterSettings(const char* kirvanIniPath, const FilterSettings& settings);
 
 // Keys of the host's Account.ini, section [Property]. Strings are cut to the
 // buffer size less one: Title, RASProvider and POP3Server take 1023 bytes,

@@ -1,10 +1,13 @@
 // The scan that precedes the choice, through the whole command: pipelining only
 // when the server offers it, the UIDL listing and its fallback, the session
-// dropped after the scan or during it, and the progress window with its cancel.
+// dropped after the scan or during it, and the progress window with its cancel,
+// which also ends a name lookup or a connect that gets no answer.
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -12,6 +15,7 @@
 
 #include "AnsiText.h"
 #include "DialUp.h"
+#include "DroppingListener.h"
 #include "Pop3Session.h"
 #include "ReceiveFixture.h"
 #include "ReceiveUi.h"
@@ -134,6 +138,8 @@ TEST_F(Scan, ChoiceHoldsWhenTheServerDropsTheSessionAfterTheScan) {
 
 // ---- the scan cut short -----------------------------------------------------------
 
+// Every scan that leaves the choice without a sound list, or without a UIDL for a
+// message it may set aside: the box, nothing set aside, no retrieval, no line.
 TEST_F(Scan, BrokenScanShowsTheBoxAndEndsTheCommand) {
     struct Case {
         const char* name;
@@ -142,6 +148,15 @@ TEST_F(Scan, BrokenScanShowsTheBoxAndEndsTheCommand) {
     };
     const std::string listReply = "+OK 4 messages\r\n1 4000\r\n2 5000\r\n3 6000\r\n4 7000\r\n.\r\n";
     const std::string kFourListing = "+OK\r\n1 UID-A\r\n2 UID-B\r\n3 UID-C\r\n4 UID-D\r\n.\r\n";
+    const std::vector<Server::Step> capa = {Server::Expect("capa\r\n"), Server::Reply("-ERR\r\n")};
+    const std::vector<Server::Step> listed = Join({capa, {Server::Expect("list\r\n"), Server::Reply(listReply)}});
+    // The listing lacks message 1 alone, which is then asked for; reply is the
+    // answer. The peer waits for the client to hang up: closing first could reset
+    // the connection and break the scan for a reason of its own.
+    auto alone = [&](const std::string& reply) {
+        return Join({listed, {Server::Expect("uidl\r\n"), Server::Reply("+OK\r\n2 B\r\n3 C\r\n4 D\r\n.\r\n"),
+                              Server::Expect("uidl 1\r\n"), Server::Reply(reply), Server::AwaitClose()}});
+    };
     const std::vector<Case> cases = {
         {"closed at capa", {Server::Expect("capa\r\n"), Server::Close()}, true},
         {"closed during LIST",
@@ -173,6 +188,48 @@ TEST_F(Scan, BrokenScanShowsTheBoxAndEndsTheCommand) {
           Server::Expect("uidl\r\n"), Server::Reply("-ERR\r\n"), Server::Expect("uidl 1\r\n"),
           Server::Reply("+OK 1 UID-"), Server::Close()},
          false},
+        // Nothing to choose from: an empty list would have every mail fetched.
+        {"LIST refused",
+         Join({capa, {Server::Expect("list\r\n"), Server::Reply("-ERR not now\r\n"), Server::AwaitClose()}}), true},
+        {"size filter: LIST refused",
+         Join({capa, {Server::Expect("list\r\n"), Server::Reply("-ERR\r\n"), Server::AwaitClose()}}), false},
+        // Messages that could be chosen but not set aside.
+        {"size filter: uidl n refused", alone("-ERR no such message\r\n"), false},
+        {"size filter: uidl n without a UIDL", alone("+OK 1\r\n"), false},
+        {"size filter: a CR inside the UIDL", alone("+OK 1 UID\rA\r\n"), false},
+        {"size filter: 0x1A inside the UIDL", alone("+OK 1 UID\x1A" "A\r\n"), false},
+        {"size filter: a blank inside the UIDL", alone("+OK 1 UID A\r\n"), false},
+        {"size filter: the listing's UIDL unusable, and alone too",
+         Join({listed, {Server::Expect("uidl\r\n"), Server::Reply("+OK\r\n1 UID\rA\r\n2 B\r\n3 C\r\n4 D\r\n.\r\n"),
+                        Server::Expect("uidl 1\r\n"), Server::Reply("+OK 1 UID\rA\r\n"), Server::AwaitClose()}}),
+         false},
+        // Replies matched to the wrong command.
+        {"size filter: the answer for another message", alone("+OK 2 UID-B\r\n"), false},
+        {"size filter: a surplus reply shifts the next",
+         Join({listed, {Server::Expect("uidl\r\n"), Server::Reply("+OK\r\n3 C\r\n4 D\r\n.\r\n"),
+                        Server::Expect("uidl 1\r\n"), Server::Reply("+OK 1 UID-A\r\n+OK 1 UID-A\r\n"),
+                        Server::Expect("uidl 2\r\n"), Server::AwaitClose()}}),
+         false},
+        {"a surplus reply after the last header",
+         Join({listed, {Server::Expect("uidl\r\n"), Server::Reply("+OK\r\n1 A\r\n2 B\r\n3 C\r\n4 D\r\n.\r\n")},
+               Tops(FirstMessages(3)),
+               {Server::Expect("top 4 0\r\n"), Server::Reply(kFour[3].topReply + "+OK\r\n.\r\n"),
+                Server::AwaitClose()}}),
+         true},
+        {"a header past the reply bound",
+         Join({listed, {Server::Expect("uidl\r\n"), Server::Reply("+OK\r\n1 A\r\n2 B\r\n3 C\r\n4 D\r\n.\r\n"),
+                        Server::Expect("top 1 0\r\n"),
+                        Server::Reply("+OK\r\nSubject: " + std::string(kPopReplyLimit, 'x') + "\r\n.\r\n"),
+                        Server::AwaitClose()}}),
+         true},
+        {"a surplus header in a pipelined window",
+         {Server::Expect("capa\r\n"), Server::Reply("+OK\r\nPIPELINING\r\n.\r\n"), Server::Expect("list\r\n"),
+          Server::Reply(listReply), Server::Expect("uidl\r\n"), Server::Reply("+OK\r\n1 A\r\n2 B\r\n3 C\r\n4 D\r\n.\r\n"),
+          Server::Expect(TopsWire(4)),
+          Server::Reply(kFour[0].topReply + kFour[0].topReply + kFour[1].topReply + kFour[2].topReply +
+                        kFour[3].topReply),
+          Server::AwaitClose()},
+         true},
     };
     PopSetReceiveTimeout(1500);
     int index = 0;
@@ -191,19 +248,25 @@ TEST_F(Scan, BrokenScanShowsTheBoxAndEndsTheCommand) {
         Server server;
         SelectionDialogDriver driver({}, Press::kOk);  // must not appear
         MessageBoxCloser closer("Kirvan");
-        RunScript(server, script, c.dialog ? KirvanIni() : SizeFilter(0), DialUpAccount());
+        KirvanIni kirvan = c.dialog ? KirvanIni() : SizeFilter(0);
+        kirvan.deleteOnServer = 1;
+        RunScript(server, script, kirvan, DialUpAccount());
         std::vector<MessageBoxSeen> boxes = closer.Stop();
-        ASSERT_EQ(1u, boxes.size());
-        EXPECT_EQ(kScanFailedText, boxes[0].text);
-        EXPECT_EQ(window_, boxes[0].owner);
-        EXPECT_TRUE(boxes[0].OnlyOk());
+        // Every row is looked at, so that one fault shows all the rows it breaks.
+        EXPECT_EQ(1u, boxes.size());
+        for (const MessageBoxSeen& box : boxes) {
+            EXPECT_EQ(kScanFailedText, box.text);
+            EXPECT_EQ(window_, box.owner);
+            EXPECT_TRUE(box.OnlyOk());
+        }
         EXPECT_FALSE(driver.Seen().found) << "no half-filled list";
         EXPECT_EQ("<absent>", ReadUidl());
         EXPECT_EQ(0, gUidlList.GetCount());
+        EXPECT_EQ(0, gDeleteOnServer);
         EXPECT_EQ(0, TakeReceiveCommands()) << "no retrieval";
         EXPECT_EQ(nullptr, gDialUpConnection) << "hung up";
-        ASSERT_EQ(3, Ras()->callCount);
-        EXPECT_EQ(kRasCallHangUp, Ras()->calls[2].kind);
+        EXPECT_EQ(3, Ras()->callCount);
+        EXPECT_TRUE(Ras()->callCount >= 3 && Ras()->calls[2].kind == kRasCallHangUp);
         EXPECT_TRUE(IsWindowEnabled(window_));
     }
 }
@@ -320,6 +383,92 @@ TEST_F(Scan, ProgressWindowShowsItsTexts) {
               "\x82\xDD\x8D\x9E\x82\xF1\x82\xC5\x82\xA2\x82\xDC\x82\xB7...",
               seen.label);  // "サーバーのメール一覧を読み込んでいます..."
     EXPECT_EQ("\xB7\xAC\xDD\xBE\xD9", seen.button);  // "ｷｬﾝｾﾙ"
+}
+
+// ---- before the session: the lookup and the connect ---------------------------
+
+std::vector<HANDLE> gWithdrawnLookups;
+
+HANDLE WSAAPI LookupNeverAnswered(HWND, u_int, const char*, char*, int) {
+    return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(0x5150));
+}
+
+int WSAAPI RecordWithdrawnLookup(HANDLE request) {
+    gWithdrawnLookups.push_back(request);
+    return 0;
+}
+
+// Winsock's own lookup again when a case ends, however it ends.
+struct LookupRestore {
+    ~LookupRestore() { PopSetHostLookup(nullptr, nullptr); }
+};
+
+// A server that drops every packet, and a name the name service never answers:
+// the progress window is up before either is given up, the host window keeps
+// answering, and the window's cancel ends the command at once, with nothing set
+// aside, no retrieval and the line hung up.
+TEST_F(Scan, ProgressWindowCancelsTheLookupAndTheConnect) {
+    DroppingListener dropping;
+    ASSERT_TRUE(dropping.Ready()) << "no loopback port that drops connection requests";
+    PopSetReceiveTimeout(60000);  // only the cancel may end the wait
+    LookupRestore restore;
+    struct Case {
+        const char* server;
+        bool slowName;
+    } cases[] = {{"127.0.0.1", false}, {"pop.example.jp", true}};
+    for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+        const Case& c = cases[i];
+        gWithdrawnLookups.clear();
+        PopSetHostLookup(c.slowName ? LookupNeverAnswered : nullptr, c.slowName ? RecordWithdrawnLookup : nullptr);
+        std::memset(Ras(), 0, sizeof *Ras());
+        Ras()->dialHandle = 0x7272;
+        bool found = false;
+        bool hostAnswered = false;
+        DWORD clicked = 0;
+        HWND owner = window_;
+        WindowMatch progressWindow;
+        progressWindow.item = IDC_SCAN_COUNT;
+        WindowWatcher watcher(progressWindow, [&](HWND progress) {
+            found = true;
+            // The host window's thread is inside the command: it must still
+            // handle what is sent to its window.
+            DWORD_PTR result = 0;
+            hostAnswered = SendMessageTimeoutA(owner, WM_NULL, 0, 0, SMTO_NORMAL, 3000, &result) != 0;
+            clicked = GetTickCount();
+            PostMessageA(GetDlgItem(progress, IDCANCEL), BM_CLICK, 0, 0);
+        });
+        MessageBoxCloser closer("Kirvan");
+        AccountIni account = DialUpAccount();
+        account.server = c.server;
+        account.port = dropping.Port();
+        WriteKirvan(KirvanIni());
+        WriteAccount(account);
+        const DWORD start = GetTickCount();
+        RunSelectiveReceive(window_, 0);
+        const DWORD ended = GetTickCount();
+        std::vector<MessageBoxSeen> boxes = closer.Stop();
+        watcher.Stop();
+        ASSERT_TRUE(found) << "case " << i << ": " << watcher.Report();
+        EXPECT_TRUE(hostAnswered) << "case " << i;
+        std::printf("case %u: progress window clicked %lu ms after the start, command ended %lu ms later\n",
+                    static_cast<unsigned>(i), static_cast<unsigned long>(clicked - start),
+                    static_cast<unsigned long>(ended - clicked));
+        EXPECT_LT(ended - clicked, 2000u) << "case " << i << ": the cancel ends the wait";
+        EXPECT_LT(ended - start, 10000u) << "case " << i;
+        EXPECT_TRUE(boxes.empty()) << "case " << i;
+        EXPECT_EQ(INVALID_SOCKET, gSessionSocket) << "case " << i;
+        EXPECT_EQ("<absent>", ReadUidl()) << "case " << i;
+        EXPECT_EQ(0, TakeReceiveCommands()) << "case " << i;
+        EXPECT_EQ(nullptr, gDialUpConnection) << "case " << i;
+        ASSERT_EQ(3, Ras()->callCount) << "case " << i;
+        EXPECT_EQ(kRasCallHangUp, Ras()->calls[2].kind) << "case " << i;
+        EXPECT_TRUE(IsWindowEnabled(window_)) << "case " << i;
+        EXPECT_EQ(nullptr, FindShownWindow(progressWindow)) << "case " << i << ": the progress window is gone";
+        if (c.slowName) {
+            ASSERT_EQ(1u, gWithdrawnLookups.size()) << "case " << i << ": the lookup is withdrawn";
+            EXPECT_EQ(LookupNeverAnswered(nullptr, 0, nullptr, nullptr, 0), gWithdrawnLookups[0]) << "case " << i;
+        }
+    }
 }
 
 TEST_F(Scan, ProgressTextsAreShiftJis) {

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
@@ -19,6 +20,8 @@
 #include "Retrieval.h"
 #include "SetAsideRecord.h"
 #include "UidlList.h"
+#include "UnwritableFile.h"
+#include "WinHandles.h"
 
 namespace {
 
@@ -69,46 +72,86 @@ TEST_F(SelectiveReceive, DialogOutcomes) {
     }
 }
 
-TEST_F(SelectiveReceive, DialogListsSubjectsAndSizesAsSent) {
-    const std::vector<ScriptedMessage> messages = {
-        {4321, "U1", TopReply("From: a@example.jp\r\nSubject: =?ISO-2022-JP?B?GyRCJUYlOSVIGyhC?=\r\n")},
-        {12345, "U2", TopReply("Subject: plain ascii\r\n")},
-        {7, "U3", TopReply("From: b@example.jp\r\nTo: c@example.jp\r\n")},
-        {0, "U4", TopReply("Subject:\r\n")},
-        {99, "U5", "-ERR no such message\r\n"},
-    };
+// The local form of a UTC time, as the Date column must show it.
+std::wstring LocalMinute(WORD year, WORD month, WORD day, WORD hour, WORD minute) {
+    SYSTEMTIME utc = {};
+    utc.wYear = year;
+    utc.wMonth = month;
+    utc.wDay = day;
+    utc.wHour = hour;
+    utc.wMinute = minute;
+    SYSTEMTIME local = {};
+    EXPECT_TRUE(SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local));
+    auto two = [](WORD value) { return std::to_wstring(value / 10) + std::to_wstring(value % 10); };
+    return std::to_wstring(local.wYear) + L"/" + two(local.wMonth) + L"/" + two(local.wDay) + L" " +
+           two(local.wHour) + L":" + two(local.wMinute);
+}
+
+const std::vector<ScriptedMessage> kColumnMessages = {
+    {4321, "U1", TopReply("From: a@example.jp\r\nSubject: =?ISO-2022-JP?B?GyRCJUYlOSVIGyhC?=\r\n"
+                          "Date: Tue, 8 Dec 2026 07:00:00 +0900\r\n")},
+    {12345, "U2", TopReply("Subject: =?UTF-8?B?8J+OiSDpq5nmqYs=?=\r\n =?UTF-8?Q?_=E3=81=95=E3=82=93?=\r\n"
+                           "From: =?UTF-8?B?6auZ5qmL?= <t@example.jp>\r\nDate: someday\r\n")},
+    {7, "U3", TopReply("From: b@example.jp\r\nTo: c@example.jp\r\n")},
+    {0, "U4", TopReply("Subject:\r\n")},
+    {99, "U5", "-ERR no such message\r\n"},
+};
+
+// Every column read back with the W messages: the texts as UTF-16 (characters
+// Shift_JIS lacks included), the headings, the display order, the line under
+// the list.
+TEST_F(SelectiveReceive, DialogListsEveryColumnAsSent) {
     Server server;
     SelectionDialogDriver driver({}, Press::kCancel);
-    RunScript(server, WholeScan(messages));
+    RunScript(server, WholeScan(kColumnMessages));
     const SelectionDialogSeen& seen = driver.Seen();
     ASSERT_TRUE(seen.found) << seen.report;
-    EXPECT_EQ(kSelectionDialogCaption, seen.caption);
 
-    struct Expected {
-        const char* subject;
-        const char* size;
-    } const expected[] = {
-        {"\x83\x65\x83\x58\x83\x67", "4321"},  // "テスト" in Shift_JIS
-        {"plain ascii", "12345"},
-        {"No Subject", "7"},
-        {"", "0"},
-        {"No Subject", "99"},
+    const std::wstring cells[][5] = {
+        // Subject, Size, From, Date, Status
+        {L"\u30c6\u30b9\u30c8", L"4321", L"a@example.jp", LocalMinute(2026, 12, 7, 22, 0), L""},
+        {L"\U0001F389 \u9ad9\u6a4b \u3055\u3093", L"12345", L"\u9ad9\u6a4b", L"someday", L""},
+        {L"No Subject", L"7", L"b@example.jp", L"", L""},
+        {L"", L"0", L"", L"", L""},
+        {L"No Subject", L"99", L"", L"", L""},
     };
     ASSERT_EQ(5u, seen.items.size());
     for (std::size_t i = 0; i < seen.items.size(); ++i) {
-        EXPECT_EQ(expected[i].subject, seen.items[i].subject) << "item " << i;
-        EXPECT_EQ(expected[i].size, seen.items[i].size) << "item " << i;
+        ASSERT_EQ(5u, seen.items[i].cells.size()) << "item " << i;
+        for (int c = 0; c < 5; ++c) {
+            EXPECT_TRUE(cells[i][c] == seen.items[i].cells[static_cast<std::size_t>(c)])
+                << "item " << i << " column " << c;
+        }
         EXPECT_EQ(static_cast<LPARAM>(i + 1), seen.items[i].param) << "item " << i;
         EXPECT_EQ(1, seen.items[i].stateImage) << "item " << i << " starts unticked";
     }
+    EXPECT_EQ("\x83\x65\x83\x58\x83\x67", seen.items[0].subject) << "column 0 in the ANSI code page";
+    const std::vector<std::string> headings = {"Subject", "Size", "From", "Date", "Status"};
+    EXPECT_EQ(headings, seen.columns);
+    EXPECT_EQ((std::vector<int>{4, 2, 0, 3, 1}), seen.columnOrder) << "Status, From, Subject, Date, Size";
+    EXPECT_EQ(std::wstring(L"\u53d7\u4fe1\u3059\u308b: 0 \u901a (0 \u30d0\u30a4\u30c8)\u3000"
+                           L"\u30b5\u30fc\u30d0\u30fc\u306b\u6b8b\u3059: 5 \u901a"),
+              seen.summary);
+}
+
+// The caption, the check boxes with their two pictures, and columns as wide as
+// their texts that together fit the list at the dialog's size.
+TEST_F(SelectiveReceive, DialogLooksAsDescribed) {
+    Server server;
+    SelectionDialogDriver driver({}, Press::kCancel);
+    RunScript(server, WholeScan(kColumnMessages));
+    const SelectionDialogSeen& seen = driver.Seen();
+    ASSERT_TRUE(seen.found) << seen.report;
+    EXPECT_EQ(kSelectionDialogCaption, seen.caption);
     EXPECT_TRUE(seen.checkBoxStyle);
     EXPECT_TRUE(seen.stateImageListSet);
     EXPECT_EQ(2, seen.stateImageCount);
-    ASSERT_EQ(2u, seen.columns.size());
-    EXPECT_EQ("Subject", seen.columns[0]);
-    EXPECT_EQ("Size", seen.columns[1]);
-    EXPECT_EQ(400, seen.columnWidths[0]);
-    EXPECT_EQ(60, seen.columnWidths[1]);
+    int total = 0;
+    for (std::size_t c = 0; c < seen.columnWidths.size(); ++c) {
+        EXPECT_GE(seen.columnWidths[c], 30) << "column " << c;
+        total += seen.columnWidths[c];
+    }
+    EXPECT_LE(total, seen.listClientWidth) << "nothing scrolled out of view";
 }
 
 TEST_F(SelectiveReceive, EmptyMailboxShowsAnEmptyListAndOkSetsNothingAside) {
@@ -116,16 +159,6 @@ TEST_F(SelectiveReceive, EmptyMailboxShowsAnEmptyListAndOkSetsNothingAside) {
     SelectionDialogDriver driver({}, Press::kOk);
     RunScript(server, Join({Login(), {Server::Expect("list\r\n"), Server::Reply("+OK 0 0\r\n.\r\n")}, Quit()}));
     EXPECT_EQ(std::string(kWireLogin) + "quit\r\n", server.Received());
-    ASSERT_TRUE(driver.Seen().found) << driver.Seen().report;
-    EXPECT_TRUE(driver.Seen().items.empty());
-    EXPECT_EQ("<absent>", ReadUidl());
-    EXPECT_EQ(1, TakeReceiveCommands());
-}
-
-TEST_F(SelectiveReceive, RefusedListShowsAnEmptyList) {
-    Server server;
-    SelectionDialogDriver driver({}, Press::kOk);
-    RunScript(server, Join({Login(), {Server::Expect("list\r\n"), Server::Reply("-ERR not now\r\n")}, Quit()}));
     ASSERT_TRUE(driver.Seen().found) << driver.Seen().report;
     EXPECT_TRUE(driver.Seen().items.empty());
     EXPECT_EQ("<absent>", ReadUidl());
@@ -190,6 +223,102 @@ TEST_F(SelectiveReceive, SameUidlSetAsideTwiceIsAppendedOnce) {
               SizeFilter(100));
     EXPECT_EQ("SAME\nOTHER\n", ReadUidl());
     EXPECT_EQ(2, gUidlList.GetCount());
+}
+
+// ---- the uidl file -------------------------------------------------------------
+
+// The uidl file that cannot be rewritten, through the real file system: nothing
+// may be retrieved, since the host would fetch (and with Delete 1 delete on the
+// server) the very mails the user chose to keep. A folder cannot even be read,
+// so the command stops before the server; a file held without delete sharing is
+// read, scanned and then refused its replacement.
+TEST_F(SelectiveReceive, UidlThatCannotBeWrittenRetrievesNothing) {
+    const WriteFault faults[] = {WriteFault::Directory, WriteFault::HeldOpen};
+    int index = 0;
+    for (WriteFault fault : faults) {
+        const char* name = fault == WriteFault::Directory ? "a folder" : "held open without write sharing";
+        SCOPED_TRACE(testing::Message() << "case " << index++ << ": " << name);
+        std::memset(Ras(), 0, sizeof *Ras());
+        Ras()->dialHandle = 0x2424;
+        gUidlList.RemoveAll();
+        UnwritableFile uidl(UidlPath(), fault);
+        ASSERT_TRUE(uidl.Made());
+        KirvanIni kirvan = SizeFilter(5000);
+        kirvan.deleteOnServer = 1;
+        Server server;
+        MessageBoxCloser closer("Kirvan");
+        if (fault == WriteFault::Directory) {
+            ASSERT_TRUE(server.Listen());
+            Run(server, kirvan, DialUpAccount());
+            EXPECT_FALSE(server.ConnectAttempted());
+        } else {
+            RunScript(server, Join({Login(), Listing(kThree), UidlListing(kThree), Tops(kThree, {3}), Quit()}),
+                      kirvan, DialUpAccount());
+        }
+        std::vector<MessageBoxSeen> boxes = closer.Stop();
+        EXPECT_TRUE(uidl.Unchanged());
+        ASSERT_EQ(1u, boxes.size());
+        EXPECT_EQ(kUidlWriteFailedText, boxes[0].text);
+        EXPECT_EQ(window_, boxes[0].owner);
+        EXPECT_EQ(0, TakeReceiveCommands()) << "no retrieval";
+        EXPECT_EQ(0, gUidlList.GetCount());
+        EXPECT_EQ(0, gDeleteOnServer);
+        EXPECT_EQ(0, frame::RecFilter("C:\\mail\\00000001.qnl")) << "a later retrieval would delete on the server";
+        EXPECT_EQ(nullptr, gDialUpConnection);
+        ASSERT_EQ(3, Ras()->callCount);
+        EXPECT_EQ(kRasCallHangUp, Ras()->calls[2].kind) << "the line dialled is hung up";
+    }
+}
+
+TEST_F(SelectiveReceive, CommandWithoutARetrievalLeavesNoState) {
+    // A busy host: the box, no line dialled, nothing sent, the flag untouched.
+    {
+        FakeHost::busy = true;
+        Server server;
+        ASSERT_TRUE(server.Listen());
+        AccountIni account = DialUpAccount();
+        account.port = server.Port();
+        KirvanIni kirvan = SizeFilter(0);
+        kirvan.deleteOnServer = 1;
+        std::vector<MessageBoxSeen> boxes = RunClosingBoxes(kirvan, account);
+        FakeHost::busy = false;
+        ASSERT_EQ(1u, boxes.size());
+        EXPECT_EQ(kHostBusyText, boxes[0].text);
+        EXPECT_EQ(window_, boxes[0].owner);
+        EXPECT_FALSE(server.ConnectAttempted());
+        EXPECT_EQ(0, Ras()->callCount);
+        EXPECT_EQ(0, gDeleteOnServer);
+        EXPECT_EQ(0, TakeReceiveCommands());
+        EXPECT_EQ("<absent>", ReadUidl());
+    }
+    // The window gone before the receive command could be posted to it: the
+    // choice is recorded, but nothing of it may answer an ordinary retrieval.
+    {
+        std::memset(Ras(), 0, sizeof *Ras());
+        Ras()->dialHandle = 0x3131;
+        HWND gone = CreateWindowExA(0, "STATIC", "gone", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+        ASSERT_NE(nullptr, gone);
+        DestroyWindow(gone);
+        Server server;
+        KirvanIni kirvan = SizeFilter(5000);
+        kirvan.deleteOnServer = 1;
+        AccountIni account = DialUpAccount();
+        ASSERT_TRUE(server.Start(Join({Login(), Listing(kThree), UidlListing(kThree), Tops(kThree, {3}), Quit()})));
+        account.port = server.Port();
+        WriteKirvan(kirvan);
+        WriteAccount(account);
+        RunSelectiveReceive(gone, 0);
+        server.Finish();
+        EXPECT_EQ("", server.Failure());
+        EXPECT_EQ("UID-C\n", ReadUidl());
+        EXPECT_EQ(0, gUidlList.GetCount());
+        EXPECT_EQ(0, gDeleteOnServer);
+        EXPECT_EQ(0, frame::RecFilter("C:\\mail\\00000001.qnl"));
+        EXPECT_EQ(nullptr, gDialUpConnection);
+        ASSERT_EQ(3, Ras()->callCount);
+        EXPECT_EQ(kRasCallHangUp, Ras()->calls[2].kind);
+        EXPECT_EQ(0x3131u, Ras()->calls[2].handleIn);
+    }
 }
 
 // ---- settings that stop the command -----------------------------------------------

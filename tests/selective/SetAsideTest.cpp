@@ -201,7 +201,7 @@ TEST_F(SetAside, SizeFilterReleasesWhatItSetAsideOnceWithinTheLimit) {
 
 // ---- the rewrite refused ----------------------------------------------------------
 
-enum class Obstacle { kUidlReadOnly, kUidlHeldWithoutDeleteSharing, kUidlFolder, kRecordFolder };
+enum class Obstacle { kUidlReadOnly, kUidlHeldWithoutDeleteSharing, kUidlFolder, kUidlTooLarge, kRecordFolder };
 
 struct RefusedCase {
     const char* name;
@@ -212,10 +212,11 @@ struct RefusedCase {
 
 TEST_F(SetAside, RewriteRefusedChangesNothingAndRetrievesNothing) {
     const RefusedCase cases[] = {
-        {"uidl read-only", Obstacle::kUidlReadOnly, true, kUidlNotRewrittenText},
+        {"uidl read-only", Obstacle::kUidlReadOnly, true, kUidlWriteFailedText},
         {"uidl held open without delete sharing", Obstacle::kUidlHeldWithoutDeleteSharing, true,
-         kUidlNotRewrittenText},
-        {"uidl is a folder: cannot be read", Obstacle::kUidlFolder, false, kUidlNotRewrittenText},
+         kUidlWriteFailedText},
+        {"uidl is a folder: cannot be read", Obstacle::kUidlFolder, false, kUidlWriteFailedText},
+        {"uidl larger than any rewrite should hold", Obstacle::kUidlTooLarge, false, kUidlWriteFailedText},
         {"record is a folder", Obstacle::kRecordFolder, true, kRecordNotWrittenText},
     };
     const std::string record = kRecordHead + RecordLine("UID-A", "dialog", 4000, "first");
@@ -230,6 +231,14 @@ TEST_F(SetAside, RewriteRefusedChangesNothingAndRetrievesNothing) {
         }
         if (recordFolder) {
             ASSERT_TRUE(CreateDirectoryA(RecordPath().c_str(), nullptr));
+        }
+        if (c.obstacle == Obstacle::kUidlTooLarge) {
+            // Sparse: one byte past the bound, no disk used.
+            UniqueFileHandle big(CreateFileA(UidlPath().c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                             FILE_ATTRIBUTE_NORMAL, nullptr));
+            LARGE_INTEGER end;
+            end.QuadPart = static_cast<LONGLONG>(kLargestReadFile) + 1;
+            ASSERT_TRUE(SetFilePointerEx(big.Get(), end, nullptr, FILE_BEGIN) && SetEndOfFile(big.Get()));
         }
         if (c.obstacle == Obstacle::kUidlReadOnly) {
             ASSERT_TRUE(SetFileAttributesA(UidlPath().c_str(), FILE_ATTRIBUTE_READONLY));
@@ -267,7 +276,13 @@ TEST_F(SetAside, RewriteRefusedChangesNothingAndRetrievesNothing) {
         EXPECT_EQ(window_, seen[0].owner);
         EXPECT_EQ(0, TakeReceiveCommands()) << "nothing retrieved";
         EXPECT_EQ(0, gUidlList.GetCount()) << "VbxRecFilter would keep asking to delete";
-        if (!uidlFolder) {
+        if (c.obstacle == Obstacle::kUidlTooLarge) {
+            WIN32_FILE_ATTRIBUTE_DATA data = {};
+            ASSERT_TRUE(GetFileAttributesExA(UidlPath().c_str(), GetFileExInfoStandard, &data));
+            EXPECT_EQ(0u, data.nFileSizeHigh);
+            EXPECT_EQ(kLargestReadFile + 1, data.nFileSizeLow) << "left as it was";
+            DeleteFileA(UidlPath().c_str());
+        } else if (!uidlFolder) {
             EXPECT_EQ("UID-A\n", ReadUidl());
         }
         EXPECT_FALSE(dir_.Exists(std::string("uidl") + kReplacementSuffix)) << "no replacement left behind";

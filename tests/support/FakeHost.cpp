@@ -5,7 +5,9 @@
 std::string FakeHost::mailbox;
 std::string FakeHost::account;
 std::string FakeHost::currentFolder;
+bool FakeHost::busy = false;
 std::function<void()> FakeHost::importHook;
+std::vector<BOOL> FakeHost::importAnswers;
 std::vector<HostCall> FakeHost::calls;
 int FakeHost::mailboxCalls = 0;
 
@@ -34,6 +36,11 @@ int WINAPI FakeRegistCallback(VhxCommandCallback callback, LPARAM value) {
     call.value = value;
     call.id = id;
     return id;
+}
+
+BOOL WINAPI FakeIsBusy() {
+    Record("IsBusy");
+    return FakeHost::busy ? TRUE : FALSE;
 }
 
 LPCSTR WINAPI FakeGetMailbox() {
@@ -74,7 +81,8 @@ BOOL WINAPI FakeImportFile(LPCSTR file, LPCSTR folder, DWORD flags) {
     if (FakeHost::importHook) {
         FakeHost::importHook();
     }
-    return TRUE;
+    const std::size_t index = FakeHost::CallsOf("ImportFile").size() - 1;
+    return index < FakeHost::importAnswers.size() ? FakeHost::importAnswers[index] : TRUE;
 }
 
 BOOL WINAPI FakeMoveMail(LPCSTR entry, LPCSTR folder) {
@@ -95,12 +103,15 @@ FakeHost::FakeHost(const std::string& mailboxAnswer) {
     mailbox = mailboxAnswer;
     account = mailboxAnswer + "Account1\\";
     currentFolder = mailboxAnswer + "Account1\\inbox.box";
+    busy = false;
     SetSelection({});
     importHook = nullptr;
+    importAnswers.clear();
     calls.clear();
     mailboxCalls = 0;
     gHostApi = HostApi();
     gHostApi.VhxRegistCallback = FakeRegistCallback;
+    gHostApi.VhxIsBusy = FakeIsBusy;
     gHostApi.VhxGetMailbox = FakeGetMailbox;
     gHostApi.VhxGetAccount = FakeGetAccount;
     gHostApi.VhxFolderGetCurrentFolder = FakeFolderGetCurrentFolder;
@@ -115,6 +126,7 @@ FakeHost::~FakeHost() {
     calls.clear();
     SetSelection({});
     importHook = nullptr;
+    importAnswers.clear();
 }
 
 void FakeHost::SetSelection(const std::vector<std::string>& entries, bool repeatLast) {
