@@ -11,6 +11,7 @@
 #include "HostApiList.h"
 #include "Pop3Session.h"
 #include "SelectiveReceive.h"
+#include "SetAsideRecord.h"
 #include "UidlList.h"
 
 using Server = LoopbackPop3Peer;
@@ -100,6 +101,11 @@ void ReceiveFixture::WriteIni(const char* name, const std::vector<std::pair<std:
 std::string ReceiveFixture::ReadUidl() const {
     std::string bytes;
     return ReadFileBytes(UidlPath(), &bytes) ? bytes : "<absent>";
+}
+
+void ReceiveFixture::ForgetChoices() const {
+    DeleteFileA(UidlPath().c_str());
+    DeleteFileA((dir_.Path() + kSetAsideRecordName).c_str());
 }
 
 int ReceiveFixture::TakeReceiveCommands() {

@@ -59,6 +59,9 @@ protected:
     // Contents of the uidl file; "<absent>" when there is none.
     std::string ReadUidl() const;
     bool WriteUidl(const std::string& bytes) const { return dir_.WriteFile("uidl", bytes); }
+    // Removes the uidl file and the record of set-aside messages, so that the
+    // next command finds every message new again.
+    void ForgetChoices() const;
     // Host receive commands posted to the owner window (removed from its queue).
     int TakeReceiveCommands();
 
