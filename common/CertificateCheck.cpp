@@ -59,6 +59,23 @@ DWORD PolicyError(const SystemTlsApi& api, PCCERT_CHAIN_CONTEXT chain, const std
 
 }  // namespace
 
+std::string CertificateProblemNames(unsigned problems) {
+    static const struct {
+        unsigned bit;
+        const char* name;
+    } kNames[] = {{kCertIssuerNotTrusted, "issuer not trusted"}, {kCertNameMismatch, "name mismatch"},
+                  {kCertTimeInvalid, "expired or not yet valid"}, {kCertRevoked, "revoked"},
+                  {kCertRevocationUnknown, "revocation unknown"}, {kCertOtherFault, "other fault"}};
+    std::string names;
+    for (const auto& entry : kNames) {
+        if (problems & entry.bit) {
+            names += names.empty() ? "" : ", ";
+            names += entry.name;
+        }
+    }
+    return names.empty() ? "none" : names;
+}
+
 unsigned ClassifyCertificateErrors(DWORD chainErrors, DWORD policyError) {
     unsigned problems = 0;
     const DWORD issuerBits = CERT_TRUST_IS_UNTRUSTED_ROOT | CERT_TRUST_IS_PARTIAL_CHAIN | CERT_TRUST_IS_CYCLIC |

@@ -39,6 +39,10 @@ struct CertificateReport {
 bool CheckServerCertificate(const SystemTlsApi& api, PCCERT_CONTEXT certificate, const char* serverName,
                             CertificateReport* report);
 
+// The problems in English words for logs and reports: "issuer not trusted, name
+// mismatch"; "none" for 0.
+std::string CertificateProblemNames(unsigned problems);
+
 // Which problems the chain's error bits and the policy's error stand for.
 // Exposed for the table of the test.
 unsigned ClassifyCertificateErrors(DWORD chainErrors, DWORD policyError);
