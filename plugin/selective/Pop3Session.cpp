@@ -1,5 +1,5 @@
-// inet_addr and gethostbyname are the Winsock 1.1 calls the host's Winsock offers
-// on every Windows version; newer SDKs only warn about them.
+// inet_addr and WSAAsyncGetHostByName are the Winsock 1.1 calls the host's
+// Winsock offers on every Windows version; newer SDKs only warn about them.
 #ifndef _WINSOCK_DEPRECATED_NO_WARNINGS
 #define _WINSOCK_DEPRECATED_NO_WARNINGS
 #endif
@@ -22,7 +22,8 @@ int32_t* gSizeTable = nullptr;
 namespace {
 
 DWORD gReceiveTimeoutMs = kPopReceiveTimeoutMs;
-PopHostLookup gHostLookup = nullptr;
+PopLookupStart gLookupStart = nullptr;
+PopLookupCancel gLookupCancel = nullptr;
 PopMessagePump gPump = nullptr;
 void* gPumpContext = nullptr;
 
@@ -55,25 +56,42 @@ void CloseSessionSocket() {
     gSocketEvent.Reset();
 }
 
-enum class Wait { kSocket, kTimedOut, kCancelled };
+enum class Wait { kReady, kTimedOut, kCancelled };  // kReady: the socket or the lookup has news
 
-// Waits until the socket has news or the deadline (a GetTickCount value) passes,
-// running the message pump meanwhile.
-Wait WaitForSocket(DWORD deadline) {
+// Milliseconds until deadline (a GetTickCount value); 0 once it has passed.
+DWORD TimeLeft(DWORD deadline) {
+    DWORD now = GetTickCount();
+    return static_cast<LONG>(deadline - now) > 0 ? deadline - now : 0;
+}
+
+// Runs the message pump; false (and the session cancelled) when it says so.
+bool PumpGoesOn() {
+    if (gPump && !gPump(gPumpContext)) {
+        gCancelled = true;
+        return false;
+    }
+    return true;
+}
+
+// Waits until the socket has news or the deadline passes, running the message
+// pump meanwhile; the news is stored in *seen when asked for. The deadline is
+// checked against the socket, never alone: a pump that ran past it (a modal
+// loop nested in it) may have kept an answer that came meanwhile waiting.
+Wait WaitForSocket(DWORD deadline, WSANETWORKEVENTS* seen = nullptr) {
+    HANDLE socketEvent = gSocketEvent.Get();
     for (;;) {
-        DWORD now = GetTickCount();
-        DWORD left = static_cast<LONG>(deadline - now) > 0 ? deadline - now : 0;
-        if (left == 0) {
-            return Wait::kTimedOut;
-        }
+        DWORD left = TimeLeft(deadline);
         DWORD result;
-        HANDLE socketEvent = gSocketEvent.Get();
-        if (gPump) {
+        if (left == 0) {
+            result = WaitForSingleObject(socketEvent, 0);
+            if (result != WAIT_OBJECT_0) {
+                return Wait::kTimedOut;
+            }
+        } else if (gPump) {
             DWORD slice = left < kPopPumpIntervalMs ? left : kPopPumpIntervalMs;
             result = MsgWaitForMultipleObjectsEx(1, &socketEvent, slice, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
             if (result != WAIT_OBJECT_0) {
-                if (!gPump(gPumpContext)) {
-                    gCancelled = true;
+                if (!PumpGoesOn()) {
                     return Wait::kCancelled;
                 }
                 if (result == WAIT_FAILED) {
@@ -88,8 +106,39 @@ Wait WaitForSocket(DWORD deadline) {
             }
         }
         WSANETWORKEVENTS events;
+        std::memset(&events, 0, sizeof events);
         WSAEnumNetworkEvents(gSessionSocket, socketEvent, &events);  // resets the event
-        return Wait::kSocket;
+        if (seen) {
+            *seen = events;
+        }
+        return Wait::kReady;
+    }
+}
+
+// Waits until the lookup is answered or the deadline passes, running the
+// message pump meanwhile (whose dispatching delivers the answer). As for the
+// socket, the answer is looked for before the deadline is declared passed.
+Wait WaitForLookup(HostLookup& lookup, DWORD deadline) {
+    for (;;) {
+        if (!lookup.DeliverAnswers()) {
+            gCancelled = true;  // WM_QUIT: the host is closing
+            return Wait::kCancelled;
+        }
+        if (lookup.Answered()) {
+            return Wait::kReady;
+        }
+        DWORD left = TimeLeft(deadline);
+        if (left == 0) {
+            return Wait::kTimedOut;
+        }
+        DWORD slice = left < kPopPumpIntervalMs ? left : kPopPumpIntervalMs;
+        // Without a pump only the answer is taken from the queue: wake for posted
+        // messages that are new, not for those the caller's loop left there.
+        MsgWaitForMultipleObjectsEx(0, nullptr, slice, gPump ? QS_ALLINPUT : QS_POSTMESSAGE,
+                                    gPump ? MWMO_INPUTAVAILABLE : 0);
+        if (!PumpGoesOn()) {
+            return Wait::kCancelled;
+        }
     }
 }
 
@@ -148,8 +197,17 @@ bool MakeRoom() {
     if (gIn.capacity - gIn.tail >= kReceiveChunk / 4 && gIn.data) {
         return true;
     }
+    // Receives never take the text held past kPopReplyLimit, so this much room
+    // always leaves a whole chunk free behind it.
+    const std::size_t most = kPopReplyLimit + kReceiveChunk;
     std::size_t grown = gIn.capacity == 0 ? kReceiveChunk : pop3::GrowReplyCapacity(gIn.capacity);
-    char* bigger = grown ? static_cast<char*>(std::realloc(gIn.data, grown)) : nullptr;
+    if (grown == 0 || grown > most) {
+        grown = most;
+    }
+    if (grown <= gIn.capacity) {
+        return gIn.capacity > gIn.tail;
+    }
+    char* bigger = static_cast<char*>(std::realloc(gIn.data, grown));
     if (!bigger) {
         return false;
     }
@@ -168,18 +226,43 @@ void SendNumber(int32_t n) {
     SendPiece(number);
 }
 
+// A dotted address as it stands; a name through the lookup, within the time-out.
 bool ResolveServer(const char* server, in_addr* address) {
     address->s_addr = inet_addr(server);
     if (address->s_addr != INADDR_NONE) {
         return true;
     }
-    hostent* host = (gHostLookup ? gHostLookup : gethostbyname)(server);
-    if (!host || host->h_addrtype != AF_INET || host->h_length != sizeof(in_addr) ||
-        !host->h_addr_list || !host->h_addr_list[0]) {
+    HostLookup lookup(gLookupStart, gLookupCancel);
+    if (!lookup.Start(server)) {
         return false;
     }
-    std::memcpy(address, host->h_addr_list[0], sizeof(in_addr));
-    return true;
+    // A lookup not answered in time is cancelled when it goes out of scope.
+    return WaitForLookup(lookup, GetTickCount() + gReceiveTimeoutMs) == Wait::kReady && lookup.Address(address);
+}
+
+// Connects the socket, which does not block: the handshake is waited for like
+// an answer, so that a server whose packets are dropped keeps the window alive
+// and can be cancelled.
+bool ConnectSocket(const sockaddr_in& peer) {
+    if (connect(gSessionSocket, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0) {
+        return true;
+    }
+    if (WSAGetLastError() != WSAEWOULDBLOCK) {
+        return false;
+    }
+    const DWORD deadline = GetTickCount() + gReceiveTimeoutMs;
+    for (;;) {
+        WSANETWORKEVENTS events;
+        if (WaitForSocket(deadline, &events) != Wait::kReady) {
+            return false;
+        }
+        if (events.lNetworkEvents & FD_CONNECT) {
+            return events.iErrorCode[FD_CONNECT_BIT] == 0;
+        }
+        if (events.lNetworkEvents & FD_CLOSE) {
+            return false;
+        }
+    }
 }
 
 }  // namespace
@@ -188,8 +271,9 @@ void PopSetReceiveTimeout(DWORD milliseconds) {
     gReceiveTimeoutMs = milliseconds ? milliseconds : kPopReceiveTimeoutMs;
 }
 
-void PopSetHostLookup(PopHostLookup lookup) {
-    gHostLookup = lookup;
+void PopSetHostLookup(PopLookupStart start, PopLookupCancel cancel) {
+    gLookupStart = start;
+    gLookupCancel = cancel;
 }
 
 void PopSetMessagePump(PopMessagePump pump, void* context) {
@@ -218,7 +302,7 @@ bool PopSendBytes(const char* bytes, std::size_t length) {
             continue;
         }
         // The server's buffers are full: wait until it has read some.
-        if (sent == 0 || WSAGetLastError() != WSAEWOULDBLOCK || WaitForSocket(deadline) != Wait::kSocket) {
+        if (sent == 0 || WSAGetLastError() != WSAEWOULDBLOCK || WaitForSocket(deadline) != Wait::kReady) {
             return false;
         }
     }
@@ -252,20 +336,20 @@ bool PopConnect(const char* server, int port) {
     BOOL noDelay = TRUE;
     setsockopt(gSessionSocket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
 
+    // From here on the socket does not block: every wait, the connect's first,
+    // goes through WaitForSocket, which also keeps the thread's messages flowing.
+    gSocketEvent.Reset(WSACreateEvent());
+    if (!gSocketEvent || WSAEventSelect(gSessionSocket, gSocketEvent.Get(),
+                                        FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE) == SOCKET_ERROR) {
+        CloseSessionSocket();
+        return false;
+    }
     sockaddr_in peer;
     std::memset(&peer, 0, sizeof peer);
     peer.sin_family = AF_INET;
     peer.sin_port = htons(static_cast<u_short>(port));
     peer.sin_addr = address;
-    if (connect(gSessionSocket, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == SOCKET_ERROR) {
-        CloseSessionSocket();
-        return false;
-    }
-    // From here on the socket does not block: every wait goes through
-    // WaitForSocket, which also keeps the thread's messages flowing.
-    gSocketEvent.Reset(WSACreateEvent());
-    if (!gSocketEvent ||
-        WSAEventSelect(gSessionSocket, gSocketEvent.Get(), FD_READ | FD_WRITE | FD_CLOSE) == SOCKET_ERROR) {
+    if (!ConnectSocket(peer)) {
         CloseSessionSocket();
         return false;
     }
@@ -284,12 +368,19 @@ int PopReadResponse(bool multiLine) {
         if (end > 0) {
             return TakeReply(end);
         }
-        if (gSessionSocket == INVALID_SOCKET || !MakeRoom()) {
+        // A reply without end within the bound: the rest is not waited for.
+        if (gSessionSocket == INVALID_SOCKET || held >= kPopReplyLimit || !MakeRoom()) {
             CloseSessionSocket();
             gReplyCut = true;
             return TakeReply(held);
         }
-        int got = ReceiveSome(gIn.data + gIn.tail, gIn.capacity - gIn.tail);
+        // Never more than the bound allows, so that a reply of exactly
+        // kPopReplyLimit bytes is seen whole and one byte more is cut.
+        std::size_t room = gIn.capacity - gIn.tail;
+        if (room > kPopReplyLimit - held) {
+            room = kPopReplyLimit - held;
+        }
+        int got = ReceiveSome(gIn.data + gIn.tail, room);
         if (got <= 0) {
             // Closed, broken or timed out: after a time-out the connection is in an
             // undefined state, and a silent server would cost every later read the

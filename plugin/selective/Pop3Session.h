@@ -1,7 +1,9 @@
 #pragma once
 // The plug-in's own small POP3 client: one session for the whole process, run on
-// the host's window thread with blocking socket calls. It only looks at the
-// mailbox (LIST, UIDL, TOP n 0); retrieving and deleting are left to the host.
+// the host's window thread. It only looks at the mailbox (LIST, UIDL, TOP n 0);
+// retrieving and deleting are left to the host. Nothing here blocks the thread:
+// the name lookup, the connect, every receive and every send wait for the socket
+// and the thread's messages at once, through the message pump below.
 // The host has started Winsock; nothing here starts or stops it.
 
 #include <winsock2.h>
@@ -9,6 +11,8 @@
 
 #include <cstddef>
 #include <cstdint>
+
+#include "HostLookup.h"
 
 // The session's TCP socket; INVALID_SOCKET when there is none.
 extern SOCKET gSessionSocket;
@@ -22,19 +26,30 @@ extern int32_t gMessageCount;
 extern int32_t* gSizeTable;
 
 // Receive time-out of the session socket: a server that stops answering ends the
-// read as a broken connection instead of freezing the host's window.
+// read as a broken connection instead of freezing the host's window. The name
+// lookup and the connect are each bounded by it too. It measures the server's
+// silence: a wait that the message pump kept away from the socket for longer
+// (a nested modal loop) looks at the socket before it gives up.
 constexpr DWORD kPopReceiveTimeoutMs = 60000;
+
+// The most one reply may hold. The longest honest replies are a listing of
+// some hundred thousand messages or a header of a few hundred kilobytes; a
+// reply that grows past this never ends, and would take the 32-bit host's
+// memory. It is cut there and the connection closed at once.
+constexpr std::size_t kPopReplyLimit = 8u * 1024u * 1024u;
 
 // Changes the receive time-out for sockets connected from now on (tests use a
 // short one); 0 restores kPopReceiveTimeoutMs.
 void PopSetReceiveTimeout(DWORD milliseconds);
 
-// Name resolution used for a server that is not a dotted address; null restores
-// gethostbyname. Lets tests see that a dotted address is never looked up.
-typedef hostent*(WSAAPI* PopHostLookup)(const char* name);
-void PopSetHostLookup(PopHostLookup lookup);
+// The lookup used for a server that is not a dotted address; null functions
+// restore WSAAsyncGetHostByName and WSACancelAsyncRequest. Lets tests see that a
+// dotted address is never looked up, and answer late or never.
+void PopSetHostLookup(PopLookupStart start, PopLookupCancel cancel);
 
 // Connects gSessionSocket to server (host name or dotted IPv4 address) and port.
+// The lookup and the connect wait like a read does: the message pump runs, and
+// its cancel or the time-out ends them (false; PopCancelled tells which).
 // Shows "Socket Create Error" when no socket can be created. A port outside
 // 1..65535 is refused like an unreachable server.
 bool PopConnect(const char* server, int port);
@@ -50,14 +65,15 @@ void PopSetMessagePump(PopMessagePump pump, void* context);
 // Reads one reply into gResponseBuffer and returns its length. Replies are cut
 // from a receive buffer that keeps whatever arrived beyond the reply at hand
 // (the replies to commands sent ahead). A line ends at LF, with or without CR.
-// A closed or broken connection, the receive time-out or a failed allocation
-// end the read with what had arrived; the socket is then closed, so later reads
-// of the same session end at once instead of waiting out the time-out again.
+// A closed or broken connection, the receive time-out, a reply longer than
+// kPopReplyLimit or a failed allocation end the read with what had arrived; the
+// socket is then closed, so later reads of the same session end at once instead
+// of waiting out the time-out again (or the rest of an endless reply).
 // A cancel from the message pump also ends the read, leaving the socket open.
 int PopReadResponse(bool multiLine);
 
 // True when the last read ended before its reply was whole (closed, broken,
-// timed out, out of memory or cancelled).
+// timed out, too long, out of memory or cancelled).
 bool PopReplyCut();
 // True when the message pump cancelled a wait of this session.
 bool PopCancelled();

@@ -234,10 +234,13 @@ bool RunPopSession(HWND window, const char* server, int port, const char* user) 
     if (!AccountFilePath(window, "Kirvan.ini", kirvanPath)) {
         return false;
     }
+    // The progress window's time begins before the name lookup and the connect:
+    // a server that drops packets, or slow name service, is waited for with the
+    // host window alive and can be cancelled like the scan.
+    ScanProgress progress(window);
     if (!PopConnect(server, port)) {
         return false;
     }
-    ScanProgress progress(window);
     PopReadResponse(false);  // the greeting; its content does not matter
 
     FilterSettings settings = ReadFilterSettings(kirvanPath, FilterDefaults::Plugin);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "AnsiText.h"
+#include "DroppingListener.h"
 #include "WinsockEnvironment.h"
 #include "LoopbackPop3Peer.h"
 #include "Pop3Session.h"
@@ -208,6 +210,52 @@ TEST_F(Pop3Session, LongMultiLineRepliesAreReadCompletely) {
     }
 }
 
+// One reply holds at most kPopReplyLimit bytes: a reply of exactly that many is
+// read whole; one byte more, or a line that never ends, is cut at the bound and
+// the connection closed there, so that nothing more is sent or waited for.
+TEST_F(Pop3Session, ReplyIsBoundedAtTheLimit) {
+    const std::string whole = MultiLineReplyOfLength(kPopReplyLimit);
+    const std::string longer = MultiLineReplyOfLength(kPopReplyLimit + 1);
+    const std::string endless = "+OK " + std::string(kPopReplyLimit + 300000, 'x');
+    struct Case {
+        const std::string* reply;
+        bool multiLine;
+        bool cut;
+    } cases[] = {{&whole, true, false}, {&longer, true, true}, {&endless, false, true}};
+    for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+        const Case& c = cases[i];
+        Server server;
+        std::vector<Server::Step> script = {Server::Reply("+OK\r\n"), Server::Expect("top 1 0\r\n"),
+                                            Server::Reply(*c.reply)};
+        if (!c.cut) {
+            script.push_back(Server::Expect("quit\r\n"));
+            script.push_back(Server::Reply("+OK\r\n"));
+        }
+        script.push_back(Server::AwaitClose());
+        ASSERT_TRUE(server.Start(script, 20000));
+        ASSERT_TRUE(Connect(server)) << "case " << i;
+        PopReadResponse(false);
+        PopSendTop(1);
+        const int length = PopReadResponse(c.multiLine);
+        EXPECT_EQ(c.cut, PopReplyCut()) << "case " << i;
+        EXPECT_EQ(static_cast<int>(kPopReplyLimit), length) << "case " << i;
+        EXPECT_TRUE(std::memcmp(gResponseBuffer, c.reply->data(), kPopReplyLimit) == 0) << "case " << i;
+        EXPECT_EQ(c.cut, gSessionSocket == INVALID_SOCKET) << "case " << i;
+        const DWORD start = GetTickCount();
+        PopQuit();
+        const DWORD quitMs = GetTickCount() - start;
+        server.Finish();
+        EXPECT_TRUE(server.ClientClosed()) << "case " << i;
+        if (c.cut) {
+            EXPECT_EQ("top 1 0\r\n", server.Received()) << "case " << i << ": nothing sent after the cut";
+            EXPECT_LT(quitMs, 2000u) << "case " << i << ": no reply waited for after the cut";
+        } else {
+            EXPECT_EQ("", server.Failure()) << "case " << i;
+            EXPECT_EQ("top 1 0\r\nquit\r\n", server.Received()) << "case " << i;
+        }
+    }
+}
+
 TEST_F(Pop3Session, ListOfManyMessages) {
     const int32_t count = 20000;
     std::string reply = "+OK " + std::to_string(count) + " messages:\r\n";
@@ -383,55 +431,242 @@ TEST_F(Pop3Session, ReceiveTimeoutIsSetOnTheSocket) {
     }
 }
 
+// ---- name lookup, connect and the waits around them ---------------------------
+
+// The lookup the session is given in place of Winsock's: it records each name and
+// each cancel, and answers as gAnswer says, at once or from a thread after a while.
+enum class Answer { kLoopback, kNotFound, kNever };
+Answer gAnswer = Answer::kLoopback;
+DWORD gAnswerDelayMs = 0;
 std::vector<std::string> gLookups;
-hostent gLoopbackHost;
-in_addr gLoopbackAddress;
-char* gLoopbackList[2];
+std::vector<HANDLE> gCancels;
+HANDLE gLastRequest = nullptr;
+std::vector<std::thread> gAnswerers;
 
-hostent* WSAAPI LookupLoopback(const char* name) {
+struct AnswerLayout {
+    hostent host;
+    char* list[2];
+    in_addr address;
+};
+
+HANDLE WSAAPI FakeLookupStart(HWND window, u_int message, const char* name, char* buffer, int length) {
     gLookups.push_back(name ? name : "<null>");
-    gLoopbackAddress.s_addr = htonl(INADDR_LOOPBACK);
-    gLoopbackList[0] = reinterpret_cast<char*>(&gLoopbackAddress);
-    gLoopbackList[1] = nullptr;
-    gLoopbackHost.h_name = const_cast<char*>("fake");
-    gLoopbackHost.h_aliases = nullptr;
-    gLoopbackHost.h_addrtype = AF_INET;
-    gLoopbackHost.h_length = sizeof(in_addr);
-    gLoopbackHost.h_addr_list = gLoopbackList;
-    return &gLoopbackHost;
+    static std::uintptr_t next = 0x4100;
+    HANDLE request = reinterpret_cast<HANDLE>(next++);
+    gLastRequest = request;
+    if (gAnswer == Answer::kNever) {
+        return request;
+    }
+    LPARAM reply = WSAMAKEASYNCREPLY(0, WSAHOST_NOT_FOUND);
+    if (gAnswer == Answer::kLoopback && length >= static_cast<int>(sizeof(AnswerLayout))) {
+        AnswerLayout* answer = reinterpret_cast<AnswerLayout*>(buffer);
+        answer->address.s_addr = htonl(INADDR_LOOPBACK);
+        answer->list[0] = reinterpret_cast<char*>(&answer->address);
+        answer->list[1] = nullptr;
+        answer->host.h_name = const_cast<char*>("fake");
+        answer->host.h_aliases = nullptr;
+        answer->host.h_addrtype = AF_INET;
+        answer->host.h_length = sizeof(in_addr);
+        answer->host.h_addr_list = answer->list;
+        reply = WSAMAKEASYNCREPLY(sizeof(AnswerLayout), 0);
+    }
+    const DWORD delay = gAnswerDelayMs;
+    gAnswerers.emplace_back([window, message, request, reply, delay] {
+        Sleep(delay);
+        PostMessageA(window, message, reinterpret_cast<WPARAM>(request), reply);
+    });
+    return request;
 }
 
-hostent* WSAAPI LookupNothing(const char* name) {
-    gLookups.push_back(name ? name : "<null>");
-    return nullptr;
+int WSAAPI FakeLookupCancel(HANDLE request) {
+    gCancels.push_back(request);
+    return 0;
 }
 
-TEST_F(Pop3Session, DottedAddressIsUsedWithoutALookup) {
-    gLookups.clear();
-    PopSetHostLookup(LookupLoopback);
-    {
+// A session test whose name lookups go to the fake.
+class Pop3Connect : public Pop3Session {
+protected:
+    void SetUp() override {
+        Pop3Session::SetUp();
+        gAnswer = Answer::kLoopback;
+        gAnswerDelayMs = 0;
+        gLookups.clear();
+        gCancels.clear();
+        gLastRequest = nullptr;
+        PopSetHostLookup(FakeLookupStart, FakeLookupCancel);
+    }
+    void TearDown() override {
+        for (std::thread& answerer : gAnswerers) {
+            answerer.join();
+        }
+        gAnswerers.clear();
+        Pop3Session::TearDown();
+    }
+};
+
+TEST_F(Pop3Connect, DottedAddressIsUsedWithoutALookup) {
+    struct Case {
+        const char* server;
+        std::size_t lookups;
+    } cases[] = {{"127.0.0.1", 0}, {"pop.example.jp", 1}};
+    for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+        gLookups.clear();
         Server server;
-        ASSERT_TRUE(server.Start({Server::Reply("+OK dotted\r\n"), Server::AwaitClose()}));
-        ASSERT_TRUE(PopConnect("127.0.0.1", server.Port()));
+        ASSERT_TRUE(server.Start({Server::Reply("+OK hello\r\n"), Server::AwaitClose()}));
+        ASSERT_TRUE(PopConnect(cases[i].server, server.Port())) << "case " << i;
         PopReadResponse(false);
-        EXPECT_EQ("+OK dotted\r\n", Response());
+        EXPECT_EQ("+OK hello\r\n", Response()) << "case " << i;
         closesocket(gSessionSocket);
         gSessionSocket = INVALID_SOCKET;
         server.Finish();
+        ASSERT_EQ(cases[i].lookups, gLookups.size()) << "case " << i;
+        if (cases[i].lookups) {
+            EXPECT_EQ(cases[i].server, gLookups[0]) << "case " << i;
+        }
     }
-    EXPECT_TRUE(gLookups.empty()) << "looked up " << gLookups.size() << " names";
-    {
+    EXPECT_TRUE(gCancels.empty()) << "an answered lookup is not cancelled";
+}
+
+// The message pump of a waiting session as the progress window runs it: it
+// dispatches the thread's messages, and cancels once cancelAfterMs have passed
+// (0: never). holdMs keeps its first call away from the socket for that long, as
+// a modal loop nested in it would (the caption held, a host timer's message box).
+struct TestPump {
+    DWORD started = GetTickCount();
+    DWORD cancelAfterMs = 0;
+    DWORD holdMs = 0;
+    int calls = 0;
+    static bool Run(void* self) {
+        TestPump* pump = static_cast<TestPump*>(self);
+        if (pump->calls++ == 0 && pump->holdMs) {
+            Sleep(pump->holdMs);
+        }
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            DispatchMessageA(&message);
+        }
+        return pump->cancelAfterMs == 0 || GetTickCount() - pump->started < pump->cancelAfterMs;
+    }
+};
+
+// Before any connection exists the session waits for the name service and for
+// the server's handshake like for an answer: the pump keeps running, its cancel
+// ends the wait at once, the time-out ends it too, and a late answer is taken.
+TEST_F(Pop3Connect, LookupAndConnectWaitLikeAReply) {
+    DroppingListener dropping;
+    ASSERT_TRUE(dropping.Ready()) << "no loopback port that drops connection requests";
+    Server server;
+    ASSERT_TRUE(server.ServeMany([](Pop3PeerConnection& c, int) { c.Send("+OK\r\n"); c.WaitForClose(5000); },
+                                 LoopbackPop3Peer::kUntilStopped, 20000));
+    enum Target { kSlowName, kDroppingPort, kLateName };
+    // A cancel comes long before the time-out; a time-out well before the 20 s
+    // and more that the system gives an unanswered connection request.
+    struct Case {
+        Target target;
+        DWORD timeoutMs;
+        DWORD cancelAfterMs;  // 0: no cancel
+        bool pump;
+        bool connected;
+        bool cancelled;
+        DWORD atLeastMs;
+        DWORD atMostMs;
+    } cases[] = {
+        {kSlowName, 8000, 250, true, false, true, 200, 2500},
+        {kSlowName, 600, 0, false, false, false, 550, 3000},
+        {kDroppingPort, 8000, 250, true, false, true, 200, 2500},
+        {kDroppingPort, 600, 0, true, false, false, 550, 3000},
+        {kDroppingPort, 600, 0, false, false, false, 550, 3000},
+        {kLateName, 8000, 0, true, true, false, 250, 3000},   // answered while the pump runs
+        {kLateName, 8000, 0, false, true, false, 250, 3000},  // answered without a pump
+    };
+    for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+        const Case& c = cases[i];
+        gCancels.clear();
+        gLookups.clear();
+        gAnswer = c.target == kSlowName ? Answer::kNever : Answer::kLoopback;
+        gAnswerDelayMs = c.target == kLateName ? 300 : 0;
+        PopSetReceiveTimeout(c.timeoutMs);
+        TestPump pump;
+        pump.cancelAfterMs = c.cancelAfterMs;
+        PopSetMessagePump(c.pump ? &TestPump::Run : nullptr, &pump);
+        const bool byName = c.target != kDroppingPort;
+        const DWORD start = GetTickCount();
+        bool connected = PopConnect(byName ? "pop.example.jp" : "127.0.0.1",
+                                    c.target == kDroppingPort ? dropping.Port() : server.Port());
+        const DWORD took = GetTickCount() - start;
+        PopSetMessagePump(nullptr, nullptr);
+        std::printf("case %u ended after %lu ms\n", static_cast<unsigned>(i), static_cast<unsigned long>(took));
+        EXPECT_EQ(c.connected, connected) << "case " << i;
+        EXPECT_EQ(c.connected, gSessionSocket != INVALID_SOCKET) << "case " << i;
+        EXPECT_EQ(c.cancelled, PopCancelled()) << "case " << i;
+        EXPECT_GE(took, c.atLeastMs) << "case " << i;
+        EXPECT_LE(took, c.atMostMs) << "case " << i;
+        EXPECT_EQ(byName ? 1u : 0u, gLookups.size()) << "case " << i;
+        if (c.target == kSlowName) {
+            ASSERT_EQ(1u, gCancels.size()) << "case " << i << ": the unanswered lookup is withdrawn";
+            EXPECT_EQ(gLastRequest, gCancels[0]) << "case " << i;
+        } else {
+            EXPECT_TRUE(gCancels.empty()) << "case " << i;
+        }
+        if (c.pump && c.target != kLateName) {
+            EXPECT_GE(pump.calls, 2) << "case " << i << ": the window's messages flow while it waits";
+        }
+        if (connected) {
+            PopReadResponse(false);
+            EXPECT_EQ("+OK\r\n", Response()) << "case " << i;
+            closesocket(gSessionSocket);
+            gSessionSocket = INVALID_SOCKET;
+        }
+    }
+    server.Stop();
+}
+
+// The pump held for longer than the time-out while the server's answer came: the
+// answer is read, not taken for the server's silence. A server that stays silent
+// still times out.
+TEST_F(Pop3Connect, PumpHeldPastTheTimeOutStillTakesWhatCame) {
+    PopSetReceiveTimeout(300);
+    enum Answered { kGreeting, kLookup, kNothing };
+    struct Case {
+        Answered answered;
+        bool whole;
+    } cases[] = {{kGreeting, true}, {kLookup, true}, {kNothing, false}};
+    for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+        const Case& c = cases[i];
         Server server;
-        ASSERT_TRUE(server.Start({Server::Reply("+OK named\r\n"), Server::AwaitClose()}));
-        ASSERT_TRUE(PopConnect("pop.example.jp", server.Port()));
-        PopReadResponse(false);
-        EXPECT_EQ("+OK named\r\n", Response());
-        closesocket(gSessionSocket);
-        gSessionSocket = INVALID_SOCKET;
+        // The answer comes after the wait's first look and while the pump is held.
+        std::vector<Server::Step> script = {Server::AwaitClose()};
+        if (c.answered == kGreeting) {
+            script.insert(script.begin(), {Server::Stall(150), Server::Reply("+OK ready\r\n")});
+        } else if (c.answered == kLookup) {
+            script.insert(script.begin(), Server::Reply("+OK ready\r\n"));
+        }
+        ASSERT_TRUE(server.Start(script, 4000));
+        gAnswer = Answer::kLoopback;
+        gAnswerDelayMs = 150;
+        TestPump pump;
+        pump.holdMs = 900;
+        PopSetMessagePump(&TestPump::Run, &pump);
+        bool connected = PopConnect(c.answered == kLookup ? "pop.example.jp" : "127.0.0.1", server.Port());
+        EXPECT_TRUE(connected) << "case " << i;
+        int length = connected ? PopReadResponse(false) : 0;
+        PopSetMessagePump(nullptr, nullptr);
+        EXPECT_EQ(c.whole, !PopReplyCut()) << "case " << i;
+        EXPECT_FALSE(PopCancelled()) << "case " << i;
+        if (c.whole) {
+            EXPECT_EQ(11, length) << "case " << i;
+            EXPECT_EQ("+OK ready\r\n", Response()) << "case " << i;
+            EXPECT_NE(INVALID_SOCKET, gSessionSocket) << "case " << i;
+        } else {
+            EXPECT_EQ(INVALID_SOCKET, gSessionSocket) << "case " << i << ": a silent server times out";
+        }
+        EXPECT_GE(pump.calls, 1) << "case " << i;
+        if (gSessionSocket != INVALID_SOCKET) {
+            closesocket(gSessionSocket);
+            gSessionSocket = INVALID_SOCKET;
+        }
         server.Finish();
     }
-    ASSERT_EQ(1u, gLookups.size());
-    EXPECT_EQ("pop.example.jp", gLookups[0]);
 }
 
 TEST_F(Pop3Session, RealNameLookupOfLocalhost) {
@@ -446,9 +681,8 @@ TEST_F(Pop3Session, RealNameLookupOfLocalhost) {
 }
 
 // Failures before a connection exists: false, no socket left, no message box.
-TEST_F(Pop3Session, ConnectFailuresAreSilent) {
-    gLookups.clear();
-    PopSetHostLookup(LookupNothing);
+TEST_F(Pop3Connect, ConnectFailuresAreSilent) {
+    gAnswer = Answer::kNotFound;
     u_short unused = UnusedLoopbackPort();
     ASSERT_NE(0, unused);
     struct Case {

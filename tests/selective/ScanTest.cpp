@@ -1,10 +1,13 @@
 // The scan that precedes the choice, through the whole command: pipelining only
 // when the server offers it, the UIDL listing and its fallback, the session
-// dropped after the scan or during it, and the progress window with its cancel.
+// dropped after the scan or during it, and the progress window with its cancel,
+// which also ends a name lookup or a connect that gets no answer.
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -12,6 +15,7 @@
 
 #include "AnsiText.h"
 #include "DialUp.h"
+#include "DroppingListener.h"
 #include "Pop3Session.h"
 #include "ReceiveFixture.h"
 #include "ReceiveUi.h"
@@ -315,6 +319,92 @@ TEST_F(Scan, ProgressWindowShowsItsTexts) {
               "\x82\xDD\x8D\x9E\x82\xF1\x82\xC5\x82\xA2\x82\xDC\x82\xB7...",
               seen.label);  // "サーバーのメール一覧を読み込んでいます..."
     EXPECT_EQ("\xB7\xAC\xDD\xBE\xD9", seen.button);  // "ｷｬﾝｾﾙ"
+}
+
+// ---- before the session: the lookup and the connect ---------------------------
+
+std::vector<HANDLE> gWithdrawnLookups;
+
+HANDLE WSAAPI LookupNeverAnswered(HWND, u_int, const char*, char*, int) {
+    return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(0x5150));
+}
+
+int WSAAPI RecordWithdrawnLookup(HANDLE request) {
+    gWithdrawnLookups.push_back(request);
+    return 0;
+}
+
+// Winsock's own lookup again when a case ends, however it ends.
+struct LookupRestore {
+    ~LookupRestore() { PopSetHostLookup(nullptr, nullptr); }
+};
+
+// A server that drops every packet, and a name the name service never answers:
+// the progress window is up before either is given up, the host window keeps
+// answering, and the window's cancel ends the command at once, with nothing set
+// aside, no retrieval and the line hung up.
+TEST_F(Scan, ProgressWindowCancelsTheLookupAndTheConnect) {
+    DroppingListener dropping;
+    ASSERT_TRUE(dropping.Ready()) << "no loopback port that drops connection requests";
+    PopSetReceiveTimeout(60000);  // only the cancel may end the wait
+    LookupRestore restore;
+    struct Case {
+        const char* server;
+        bool slowName;
+    } cases[] = {{"127.0.0.1", false}, {"pop.example.jp", true}};
+    for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+        const Case& c = cases[i];
+        gWithdrawnLookups.clear();
+        PopSetHostLookup(c.slowName ? LookupNeverAnswered : nullptr, c.slowName ? RecordWithdrawnLookup : nullptr);
+        std::memset(Ras(), 0, sizeof *Ras());
+        Ras()->dialHandle = 0x7272;
+        bool found = false;
+        bool hostAnswered = false;
+        DWORD clicked = 0;
+        HWND owner = window_;
+        WindowMatch progressWindow;
+        progressWindow.item = IDC_SCAN_COUNT;
+        WindowWatcher watcher(progressWindow, [&](HWND progress) {
+            found = true;
+            // The host window's thread is inside the command: it must still
+            // handle what is sent to its window.
+            DWORD_PTR result = 0;
+            hostAnswered = SendMessageTimeoutA(owner, WM_NULL, 0, 0, SMTO_NORMAL, 3000, &result) != 0;
+            clicked = GetTickCount();
+            PostMessageA(GetDlgItem(progress, IDCANCEL), BM_CLICK, 0, 0);
+        });
+        MessageBoxCloser closer("Kirvan");
+        AccountIni account = DialUpAccount();
+        account.server = c.server;
+        account.port = dropping.Port();
+        WriteKirvan(KirvanIni());
+        WriteAccount(account);
+        const DWORD start = GetTickCount();
+        RunSelectiveReceive(window_, 0);
+        const DWORD ended = GetTickCount();
+        std::vector<MessageBoxSeen> boxes = closer.Stop();
+        watcher.Stop();
+        ASSERT_TRUE(found) << "case " << i << ": " << watcher.Report();
+        EXPECT_TRUE(hostAnswered) << "case " << i;
+        std::printf("case %u: progress window clicked %lu ms after the start, command ended %lu ms later\n",
+                    static_cast<unsigned>(i), static_cast<unsigned long>(clicked - start),
+                    static_cast<unsigned long>(ended - clicked));
+        EXPECT_LT(ended - clicked, 2000u) << "case " << i << ": the cancel ends the wait";
+        EXPECT_LT(ended - start, 10000u) << "case " << i;
+        EXPECT_TRUE(boxes.empty()) << "case " << i;
+        EXPECT_EQ(INVALID_SOCKET, gSessionSocket) << "case " << i;
+        EXPECT_EQ("<absent>", ReadUidl()) << "case " << i;
+        EXPECT_EQ(0, TakeReceiveCommands()) << "case " << i;
+        EXPECT_EQ(nullptr, gDialUpConnection) << "case " << i;
+        ASSERT_EQ(3, Ras()->callCount) << "case " << i;
+        EXPECT_EQ(kRasCallHangUp, Ras()->calls[2].kind) << "case " << i;
+        EXPECT_TRUE(IsWindowEnabled(window_)) << "case " << i;
+        EXPECT_EQ(nullptr, FindShownWindow(progressWindow)) << "case " << i << ": the progress window is gone";
+        if (c.slowName) {
+            ASSERT_EQ(1u, gWithdrawnLookups.size()) << "case " << i << ": the lookup is withdrawn";
+            EXPECT_EQ(LookupNeverAnswered(nullptr, 0, nullptr, nullptr, 0), gWithdrawnLookups[0]) << "case " << i;
+        }
+    }
 }
 
 TEST_F(Scan, ProgressTextsAreShiftJis) {

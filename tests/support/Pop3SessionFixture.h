@@ -1,9 +1,9 @@
 #pragma once
 // The fixture of every test of the plug-in's POP3 session (with a loopback peer
 // or a real server): the receive time-out each test runs with, and after it the
-// session's socket closed and its buffers, count, time-out and name lookup put
-// back, so that no test sees what an earlier one left. Header only: the programs
-// that include it link the session.
+// session's socket closed and its buffers, count, time-out, name lookup and
+// message pump put back, so that no test sees what an earlier one left. Header
+// only: the programs that include it link the session.
 
 #include <winsock2.h>
 
@@ -19,7 +19,7 @@ protected:
 
     void SetUp() override {
         PopSetReceiveTimeout(receiveTimeoutMs_);
-        PopSetHostLookup(nullptr);
+        PopSetHostLookup(nullptr, nullptr);
     }
     void TearDown() override {
         if (gSessionSocket != INVALID_SOCKET) {
@@ -29,7 +29,8 @@ protected:
         PopReleaseBuffers();
         gMessageCount = 0;
         PopSetReceiveTimeout(0);
-        PopSetHostLookup(nullptr);
+        PopSetHostLookup(nullptr, nullptr);
+        PopSetMessagePump(nullptr, nullptr);
     }
 
     // Connects to a server on this machine.
