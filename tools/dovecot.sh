@@ -10,10 +10,11 @@
 #                                      port a free one is picked. Prints the port and
 #                                      writes it to <dir>/port. A server already
 #                                      running for <dir> is stopped first.
-#   dovecot.sh start <dir> [port] --tls <certdir>
+#   dovecot.sh start <dir> [port] --tls <certdir> [tls-port]
 #                                      the same with ssl = required: <port> speaks plain
-#                                      text until STLS, and a second port (free, written
-#                                      to <dir>/tls-port) speaks TLS from the start, on
+#                                      text until STLS, and a second port (tls-port, or a
+#                                      free one; written to <dir>/tls-port) speaks TLS
+#                                      from the start, on
 #                                      127.0.0.1 with the certificate of `cert` (first
 #                                      good.pem) and on 127.0.0.2..7 with one of
 #                                      tools/tls-certs.sh's each (<dir>/tls-addresses:
@@ -195,9 +196,11 @@ cmd_start() {
         port=$1
         shift
     fi
+    local tls_port=""
     if [ $# -gt 0 ]; then
-        [ "$1" = --tls ] && [ $# -eq 2 ] || usage
+        [ "$1" = --tls ] && [ $# -ge 2 ] && [ $# -le 3 ] || usage
         certdir=$(absolute "$2")
+        tls_port=${3:-}
     fi
     need_root
     cmd_stop "$dir"
@@ -206,7 +209,11 @@ cmd_start() {
     if [ -n "$certdir" ]; then
         [ -f "$certdir/good.pem" ] || die "no certificates in $certdir (tools/tls-certs.sh makes them)"
         echo "$certdir" >"$dir/tls-certdir"
-        free_port >"$dir/tls-port"
+        if [ -n "$tls_port" ]; then
+            echo "$tls_port" >"$dir/tls-port"
+        else
+            free_port >"$dir/tls-port"
+        fi
         cp "$certdir/good.pem" "$dir/tls-current.pem"
         cp "$certdir/good.key" "$dir/tls-current.key"
     fi
