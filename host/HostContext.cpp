@@ -68,6 +68,8 @@ void HostContext::Reset() {
     commands.Clear();
     folderWindow = nullptr;
     busy = false;
+    importsBeforeRefusal = -1;
+    importsTaken = 0;
     account_.clear();
     folder_.clear();
     selection_.clear();

@@ -18,6 +18,10 @@ public:
     CommandRegistry commands;
     HWND folderWindow = nullptr;
     bool busy = false;  // a retrieval runs
+    // _VhxImportFile@12 takes this many mails, then refuses every later one as a
+    // host with a full store would; -1 takes all (--refuse-import-after).
+    int importsBeforeRefusal = -1;
+    int importsTaken = 0;
 
     // Account shown in the folder window ("Account1"); empty when none.
     const std::string& CurrentAccount() const { return account_; }

@@ -110,13 +110,19 @@ LPCSTR WINAPI VhxGetFolderName(HWND window) {
 }
 
 // Stores the file as a new mail of the folder; flags = mark | 0x40000000 for unread.
+// FALSE for a file or folder that is not there, and for every import past the
+// --refuse-import-after count.
 BOOL WINAPI VhxImportFile(LPCSTR file, LPCSTR folder, DWORD flags) {
     std::string entry;
-    bool ok = file && folder && gHost.store.Import(file, folder, flags, &entry);
+    bool refused = gHost.importsBeforeRefusal >= 0 && gHost.importsTaken >= gHost.importsBeforeRefusal;
+    bool ok = !refused && file && folder && gHost.store.Import(file, folder, flags, &entry);
+    if (ok) {
+        ++gHost.importsTaken;
+    }
     char shown[16];
     std::snprintf(shown, sizeof shown, "0x%08lX", static_cast<unsigned long>(flags));
     Trace("api: ImportFile " + Show(folder) + " flags " + shown + " -> " +
-          (ok ? entry : std::string("failed")));
+          (ok ? entry : std::string(refused ? "refused" : "failed")));
     if (ok) {
         gHost.NotifyChanged();
     }

@@ -35,6 +35,16 @@ bool ParseHostOptions(const std::vector<std::string>& args, HostOptions* options
             options->utf8 = true;
         } else if (arg == "--hide") {
             options->hide = true;
+        } else if (arg == "--refuse-import-after") {
+            // 0 is a count here: a host that refuses every import.
+            if (!value(&number)) return false;
+            char* end = nullptr;
+            long n = std::strtol(number.c_str(), &end, 10);
+            if (number.empty() || *end != '\0' || n < 0 || n > 1000000) {
+                *error = arg + " needs a number from 0";
+                return false;
+            }
+            options->refuseImportAfter = static_cast<int>(n);
         } else if (arg == "--unexpected-ms" || arg == "--receive-timeout-ms") {
             if (!value(&number)) return false;
             int n = std::atoi(number.c_str());

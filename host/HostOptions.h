@@ -3,6 +3,7 @@
 //   Quenla.exe [--mailbox DIR | DIR] [--plugin PATH | --no-plugin] [--account NAME]
 //              [--script FILE] [--do "COMMAND"]... [--out FILE] [--utf8]
 //              [--unexpected-ms N] [--receive-timeout-ms N] [--hide]
+//              [--refuse-import-after N]
 // With --script or --do the host runs non-interactively: it carries out the
 // commands (script lines first, then each --do in order), prints what happened and
 // exits with 0, or 1 when something failed (2: bad command line).
@@ -23,6 +24,7 @@ struct HostOptions {
     unsigned unexpectedMs = 15000;
     int receiveTimeoutMs = 30000;
     bool hide = false;
+    int refuseImportAfter = -1;  // imports taken before every later one is refused; -1: none refused
 
     bool NonInteractive() const { return !scriptFile.empty() || !commands.empty(); }
 };

@@ -90,6 +90,7 @@ int Run(HINSTANCE instance, int show) {
     if (options.NonInteractive()) {
         gHostApiTrace = TraceApi;
     }
+    gHost.importsBeforeRefusal = options.refuseImportAfter;
 
     MainWindow window;
     window.receiveTimeoutMs = options.receiveTimeoutMs;

@@ -13,5 +13,8 @@ class MailFile;
 // The whole treatment of one mail file (closed on entry, closed on return). The
 // source mail is moved or deleted only when at least one message was imported and
 // none was lost or left unread (a failed read, a temporary file that could not be
-// written): otherwise some enclosed message would exist nowhere else.
+// written, an import the host refused): otherwise some enclosed message would exist
+// nowhere else. Messages the host took before or after a loss stay in the inbox;
+// the source stays untouched beside them, so the user loses nothing (and a later
+// split of it imports those messages a second time).
 void SplitMailFile(MailFile& mail, const DigestSettings& settings, HWND owner);

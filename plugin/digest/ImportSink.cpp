@@ -107,11 +107,10 @@ bool TempFileImportSink::End(bool complete) {
         // A failed close may mean data that never reached the file.
         written = file_.Close() && written;
     }
-    bool imported = false;
-    if (written && gHostApi.VhxImportFile) {
-        gHostApi.VhxImportFile(path_, inboxFolder_, flags_);
-        imported = true;
-    }
+    // FALSE from the host (its store full, its folder index locked) is a message
+    // it does not hold: counted as lost, so that the source mail is kept.
+    bool imported = written && gHostApi.VhxImportFile &&
+                    gHostApi.VhxImportFile(path_, inboxFolder_, flags_) != FALSE;
     Discard();  // the temporary file is deleted in every case
     return imported;
 }

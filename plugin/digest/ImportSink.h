@@ -20,8 +20,9 @@ DWORD ImportFlags(int32_t mark, int32_t midoku);
 
 // Writes each enclosed message into its own temporary file ("dgtm" prefix, in the
 // temporary directory, lines ended by CR LF) and has the host import it into
-// `inboxFolder`. A message whose file cannot be created or completely written is
-// not imported and counts as lost. The file is deleted after the import call.
+// `inboxFolder`. A message whose file cannot be created or completely written, or
+// that the host refuses to import, counts as lost. The file is deleted after the
+// import call.
 class TempFileImportSink : public PartSink {
 public:
     TempFileImportSink(const char* inboxFolder, DWORD flags);

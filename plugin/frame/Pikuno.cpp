@@ -41,7 +41,8 @@ int WINAPI VbxStartUp(LPARAM unused) noexcept {
 
 void WINAPI VbxCleanUp() noexcept {}
 
-// 0, as when the settings library cannot be loaded.
+// What the settings library's SetUp returned (1: saved); 0 when it could not be
+// run, and on a failure here.
 BOOL WINAPI VbxSetup(HWND window) noexcept {
     return CallGuarded<BOOL>(FALSE, [&] { return frame::RunSettings(window); });
 }

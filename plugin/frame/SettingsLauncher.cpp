@@ -13,7 +13,7 @@ const char* const kSettingsLibraryNames[3] = {
     "Pikunoset.dll",
 };
 
-BOOL RunSettings(HWND window) {
+int RunSettings(HWND window) {
     UniqueLibrary library;
     for (const char* name : kSettingsLibraryNames) {
         library.Reset(LoadLibraryA(name));
@@ -22,21 +22,27 @@ BOOL RunSettings(HWND window) {
         }
     }
     if (!library) {
-        return FALSE;
+        return 0;
     }
     SettingsSetUpFn setUp = library.Find<SettingsSetUpFn>("SetUp");
+    int result = 0;  // nothing was shown
     if (setUp && gHostApi.VhxGetAccount && gHostApi.VhxGetMailbox) {
         // Host strings are copied at once: the next host call may reuse its buffer.
         // A directory cut to fit would be another directory, so it is not passed on.
         char accountDir[kPathBufferSize];
         char mailboxDir[kPathBufferSize];
         if (text::Copy(accountDir, sizeof accountDir, gHostApi.VhxGetAccount(window)) &&
-            text::Copy(mailboxDir, sizeof mailboxDir, gHostApi.VhxGetMailbox()) &&
-            setUp(mailboxDir, accountDir) == 1) {
+            text::Copy(mailboxDir, sizeof mailboxDir, gHostApi.VhxGetMailbox())) {
+            result = setUp(mailboxDir, accountDir);
+        }
+        if (result == 1) {
             gSplitQueue.ReadSettings();
         }
     }
-    return library.Free();
+    // The host learns what the sheet did (1 saved, 2 cancelled), not whether the
+    // library could be released.
+    library.Free();
+    return result;
 }
 
 }  // namespace frame

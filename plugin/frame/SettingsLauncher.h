@@ -15,8 +15,9 @@ extern const char* const kSettingsLibraryNames[3];
 
 // Loads the first settings library found, calls its SetUp with (mailbox
 // directory, account directory of window), re-reads the digest settings when it
-// returned 1, and releases the library. 0 when no library could be loaded, else
-// the result of releasing it.
-BOOL RunSettings(HWND window);
+// returned 1, and releases the library. Returns what SetUp returned (1 saved, 2
+// cancelled, 0 the sheet could not be shown); 0 when SetUp was not called (no
+// library, no SetUp in it, a host directory too long to pass on).
+int RunSettings(HWND window);
 
 }  // namespace frame

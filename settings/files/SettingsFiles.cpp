@@ -14,14 +14,20 @@ int32_t ReadInt(const char* path, const char* section, const char* key, int32_t 
     return static_cast<int32_t>(GetPrivateProfileIntA(section, key, fallback, path));
 }
 
-void WriteSwitch(const char* path, const char* section, const char* key, int32_t value) {
-    WritePrivateProfileStringA(section, key, value != 0 ? "1" : "0", path);
+// Each writer is false when the system did not write the key (a file that is
+// read-only, held open by another program, on a full disk, or a directory).
+bool WriteString(const char* path, const char* section, const char* key, const char* value) {
+    return WritePrivateProfileStringA(section, key, value, path) != FALSE;
 }
 
-void WriteNumber(const char* path, const char* section, const char* key, int32_t value) {
+bool WriteSwitch(const char* path, const char* section, const char* key, int32_t value) {
+    return WriteString(path, section, key, value != 0 ? "1" : "0");
+}
+
+bool WriteNumber(const char* path, const char* section, const char* key, int32_t value) {
     char number[16];
     text::Format(number, sizeof number, "%d", static_cast<int>(value));
-    WritePrivateProfileStringA(section, key, number, path);
+    return WriteString(path, section, key, number);
 }
 
 bool HasPath(const char* path) {
@@ -57,17 +63,18 @@ DigestSettings ReadDigestSettings(const char* pikunoIniPath) {
     return settings;
 }
 
-void WriteDigestSettings(const char* pikunoIniPath, const DigestSettings& settings) {
+bool WriteDigestSettings(const char* pikunoIniPath, const DigestSettings& settings) {
     if (!HasPath(pikunoIniPath)) {
-        return;
+        return false;
     }
-    WriteSwitch(pikunoIniPath, kDigestSection, "Divide", settings.Divide);
-    WriteSwitch(pikunoIniPath, kDigestSection, "MultipartMixed", settings.MultipartMixed);
-    WriteSwitch(pikunoIniPath, kDigestSection, "MultipartDigest", settings.MultipartDigest);
-    WriteNumber(pikunoIniPath, kDigestSection, "DelType", settings.DelType);
-    WriteNumber(pikunoIniPath, kDigestSection, "Mark", settings.Mark);
-    WriteSwitch(pikunoIniPath, kDigestSection, "Midoku", settings.Midoku);
-    WriteSwitch(pikunoIniPath, kDigestSection, "AskDelete", settings.AskDelete);
+    // The first key that fails ends the write: the keys after it would fail alike.
+    return WriteSwitch(pikunoIniPath, kDigestSection, "Divide", settings.Divide) &&
+           WriteSwitch(pikunoIniPath, kDigestSection, "MultipartMixed", settings.MultipartMixed) &&
+           WriteSwitch(pikunoIniPath, kDigestSection, "MultipartDigest", settings.MultipartDigest) &&
+           WriteNumber(pikunoIniPath, kDigestSection, "DelType", settings.DelType) &&
+           WriteNumber(pikunoIniPath, kDigestSection, "Mark", settings.Mark) &&
+           WriteSwitch(pikunoIniPath, kDigestSection, "Midoku", settings.Midoku) &&
+           WriteSwitch(pikunoIniPath, kDigestSection, "AskDelete", settings.AskDelete);
 }
 
 FilterSettings DefaultFilterSettings(FilterDefaults defaults) {
@@ -110,24 +117,24 @@ FilterSettings ReadFilterSettings(const char* kirvanIniPath, FilterDefaults defa
     return settings;
 }
 
-void WriteFilterSettings(const char* kirvanIniPath, const FilterSettings& settings) {
+bool WriteFilterSettings(const char* kirvanIniPath, const FilterSettings& settings) {
     if (!HasPath(kirvanIniPath)) {
-        return;
+        return false;
     }
-    WritePrivateProfileStringA(kServerSection, "pass", settings.pass, kirvanIniPath);
-    WriteNumber(kirvanIniPath, kServerSection, "Security", settings.Security);
-    WriteSwitch(kirvanIniPath, kPropertySection, "DoFilter", settings.DoFilter);
-    WriteNumber(kirvanIniPath, kPropertySection, "FilterType", settings.FilterType);
-    WriteNumber(kirvanIniPath, kPropertySection, "CheckSize", settings.CheckSize);
-    WriteNumber(kirvanIniPath, kPropertySection, "FilterSize", settings.FilterSize);
-    WriteSwitch(kirvanIniPath, kPropertySection, "Delete", settings.Delete);
+    return WriteString(kirvanIniPath, kServerSection, "pass", settings.pass) &&
+           WriteNumber(kirvanIniPath, kServerSection, "Security", settings.Security) &&
+           WriteSwitch(kirvanIniPath, kPropertySection, "DoFilter", settings.DoFilter) &&
+           WriteNumber(kirvanIniPath, kPropertySection, "FilterType", settings.FilterType) &&
+           WriteNumber(kirvanIniPath, kPropertySection, "CheckSize", settings.CheckSize) &&
+           WriteNumber(kirvanIniPath, kPropertySection, "FilterSize", settings.FilterSize) &&
+           WriteSwitch(kirvanIniPath, kPropertySection, "Delete", settings.Delete);
 }
 
 bool WriteTrustedCertificate(const char* kirvanIniPath, const char* fingerprint) {
     if (!HasPath(kirvanIniPath) || !IsFingerprintText(fingerprint)) {
         return false;
     }
-    return WritePrivateProfileStringA(kServerSection, "CertificateSha256", fingerprint, kirvanIniPath) != FALSE;
+    return WriteString(kirvanIniPath, kServerSection, "CertificateSha256", fingerprint);
 }
 
 int32_t ReadAccountInt(const char* accountIniPath, const char* key) {

@@ -60,14 +60,16 @@ enum class FilterDefaults { Sheet, Plugin };
 DigestSettings DefaultDigestSettings();
 DigestSettings ReadDigestSettings(const char* pikunoIniPath);
 // Writes all seven keys in key order: switches "1"/"0", DelType and Mark "%d".
-void WriteDigestSettings(const char* pikunoIniPath, const DigestSettings& settings);
+// False when a key could not be written (the keys after it are not tried) or there
+// is no path; the keys before it may then be in the file.
+bool WriteDigestSettings(const char* pikunoIniPath, const DigestSettings& settings);
 
 FilterSettings DefaultFilterSettings(FilterDefaults defaults);
 FilterSettings ReadFilterSettings(const char* kirvanIniPath, FilterDefaults defaults);
 // Writes [Server] pass and Security, then [Property] DoFilter, FilterType,
-// CheckSize, FilterSize, Delete, so that a new file lists [Server] first. The
-// trusted certificate is left as it stands.
-void WriteFilterSettings(const char* kirvanIniPath, const FilterSettings& settings);
+// CheckSize, FilterSize, Delete, so that a new file lists [Server] first. False as
+// for the digest keys. The trusted certificate is left as it stands.
+bool WriteFilterSettings(const char* kirvanIniPath, const FilterSettings& settings);
 // Writes [Server] CertificateSha256 (a fingerprint text; anything else is refused).
 bool WriteTrustedCertificate(const char* kirvanIniPath, const char* fingerprint);
 

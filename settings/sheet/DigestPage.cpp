@@ -3,6 +3,7 @@
 #include "BoundedText.h"
 #include "LibraryState.h"
 #include "PikunosetResources.h"
+#include "SaveFailureBox.h"
 #include "SettingsFiles.h"
 
 namespace {
@@ -171,7 +172,11 @@ bool CDigestPage::OnApply() {
         settings.Mark = mark_;
         settings.Midoku = midoku_;
         settings.AskDelete = askDelete_;
-        WriteDigestSettings(path, settings);
+        if (!WriteDigestSettings(path, settings)) {
+            // Not saved: the sheet stays open on a refused OK.
+            ShowSaveFailure(Window(), path);
+            return false;
+        }
     }
     return true;
 }

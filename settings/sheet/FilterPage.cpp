@@ -6,6 +6,7 @@
 #include "BoundedText.h"
 #include "LibraryState.h"
 #include "PikunosetResources.h"
+#include "SaveFailureBox.h"
 
 namespace {
 
@@ -133,10 +134,10 @@ void CFilterPage::LoadShownAccount() {
     ShowValues();
 }
 
-void CFilterPage::SaveAccount(const char* directoryName) {
+bool CFilterPage::SaveAccount(const char* directoryName) {
     char path[kPathBufferSize];
     if (!AccountFile(path, sizeof path, directoryName, "Kirvan.ini")) {
-        return;
+        return true;  // no account, or no mailbox: nothing to save
     }
     FilterSettings settings = DefaultFilterSettings(FilterDefaults::Sheet);
     text::Copy(settings.pass, sizeof settings.pass, password_);
@@ -146,7 +147,11 @@ void CFilterPage::SaveAccount(const char* directoryName) {
     settings.CheckSize = checkSize_;
     settings.FilterSize = static_cast<int32_t>(filterSize_);
     settings.Delete = deleteOnServer_;
-    WriteFilterSettings(path, settings);
+    if (!WriteFilterSettings(path, settings)) {
+        ShowSaveFailure(Window(), path);
+        return false;
+    }
+    return true;
 }
 
 void CFilterPage::RefreshEnabling() {
@@ -168,12 +173,18 @@ void CFilterPage::RefreshEnabling() {
 void CFilterPage::OnAccountChanged() {
     // The account shown so far is saved with what the controls hold, even when
     // the size field was refused (the fields after it keep their last values).
-    const char* leftName = accounts_.DirectoryName(shownAccount_);
+    const int leftIndex = shownAccount_;
+    const char* leftName = accounts_.DirectoryName(leftIndex);
     std::string left = leftName ? leftName : "";
     TakeValues();
     shownAccount_ = accounts_.SelectedIndex();
-    if (leftName) {
-        SaveAccount(left.c_str());
+    if (leftName && !SaveAccount(left.c_str())) {
+        // Loading the new account would throw away what the user set for the one
+        // that could not be saved: the list goes back to it, its fields as taken.
+        SendMessageA(accounts_.Window(), CB_SETCURSEL, static_cast<WPARAM>(leftIndex), 0);
+        accounts_.HandleSelectionChange();
+        shownAccount_ = leftIndex;
+        return;
     }
     LoadShownAccount();
 }
@@ -218,6 +229,5 @@ bool CFilterPage::OnApply() {
     if (!TakeValues()) {
         return false;
     }
-    SaveAccount(accounts_.DirectoryName(shownAccount_));
-    return true;
+    return SaveAccount(accounts_.DirectoryName(shownAccount_));
 }

@@ -23,7 +23,8 @@ protected:
 
 private:
     void LoadShownAccount();
-    void SaveAccount(const char* directoryName);
+    // False (after telling the user) when Kirvan.ini could not be written.
+    bool SaveAccount(const char* directoryName);
     void RefreshEnabling();
     void OnAccountChanged();
     bool TakeSize();

@@ -270,6 +270,58 @@ TEST_F(SplitMailFileTest, AMessageThatCannotBeWrittenKeepsTheSource) {
     EXPECT_TRUE(FakeHost::CallsOf("MoveMail").empty());
 }
 
+TEST_F(SplitMailFileTest, ARefusedImportKeepsTheSourceUntouched) {
+    OwnerWindow owner;
+    ASSERT_NE(nullptr, owner.Get());
+    const BOOL kNo = FALSE;
+    const BOOL kYes = TRUE;
+    const struct {
+        std::vector<BOOL> answers;  // of the three imports
+        int32_t delType;
+        int32_t askDelete;
+        const char* disposal;  // the call after the imports, or null
+    } cases[] = {
+        {{kYes, kYes, kYes}, 0, 0, "MoveMail"},  // for comparison
+        {{kYes, kYes, kYes}, 1, 1, "DeleteMail"},  // asked, and answered Yes
+        {{kNo, kNo, kNo}, 0, 0, nullptr},
+        {{kNo, kNo, kNo}, 1, 0, nullptr},
+        {{kNo, kNo, kNo}, 1, 1, nullptr},
+        {{kYes, kNo, kYes}, 0, 0, nullptr},
+        {{kYes, kYes, kNo}, 1, 1, nullptr},
+        {{kNo, kYes, kYes}, 1, 0, nullptr},
+    };
+    const std::string digest = DigestOf(3);
+    for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+        FakeHost::calls.clear();
+        FakeHost::importAnswers = cases[i].answers;
+        DigestSettings settings = On();
+        settings.DelType = cases[i].delType;
+        settings.AskDelete = cases[i].askDelete;
+        std::vector<MessageBoxSeen> boxes;
+        {
+            MessageBoxCloser watcher("deletemail", {IDYES});
+            Split(digest, settings, owner.Get());
+            boxes = watcher.Stop();
+        }
+        // Every message is offered to the host, refused ones too, each from a
+        // temporary file that is gone afterwards.
+        std::vector<HostCall> imports = FakeHost::CallsOf("ImportFile");
+        ASSERT_EQ(3u, imports.size()) << "case " << i;
+        for (std::size_t n = 0; n < imports.size(); ++n) {
+            EXPECT_EQ(ToCrLf(MessageText(static_cast<int>(n) + 1)) + "\r\n", imports[n].bytes)
+                << "case " << i << " message " << n;
+            EXPECT_FALSE(FileExists(imports[n].first)) << "case " << i << " message " << n;
+        }
+        EXPECT_EQ(cases[i].disposal ? 1u : 0u, FakeHost::calls.size() - imports.size()) << "case " << i;
+        if (cases[i].disposal) {
+            EXPECT_EQ(cases[i].disposal, FakeHost::calls.back().function) << "case " << i;
+        }
+        // A source that stays is not asked about either.
+        EXPECT_EQ(cases[i].disposal && cases[i].askDelete ? 1u : 0u, boxes.size()) << "case " << i;
+        EXPECT_EQ(digest, ReadFileBytes(path)) << "case " << i << ": the source mail is unchanged";
+    }
+}
+
 TEST_F(SplitMailFileTest, ConfirmationBox) {
     OwnerWindow owner;
     ASSERT_NE(nullptr, owner.Get());

@@ -95,6 +95,50 @@ TEST(DigestFaults, TemporaryFolderThatCannotBeWrittenKeepsTheSourceMail) {
     EXPECT_TRUE(outcome.trash.empty()) << outcome.run.report;
 }
 
+TEST(DigestFaults, ImportsTheHostRefusesKeepTheSourceMail) {
+    // The stand-in host takes `taken` imports and refuses the rest, as a host with
+    // a full store would. The mails it took stay in the inbox beside the source.
+    const struct {
+        int taken;
+        const char* ini;
+    } cases[] = {
+        {0, "[Digest]\r\nDivide=1\r\nDelType=0\r\n"},
+        {0, "[Digest]\r\nDivide=1\r\nDelType=1\r\nAskDelete=1\r\n"},
+        {2, "[Digest]\r\nDivide=1\r\nDelType=1\r\nAskDelete=0\r\n"},
+        {2, "[Digest]\r\nDivide=1\r\nDelType=0\r\n"},
+    };
+    for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+        std::string where = "case " + std::to_string(i);
+        TempFolder folder;
+        std::string mailbox = faults::MakeMailbox(folder);
+        std::string mail = Digest(3, "body\r\n");
+        WriteFileBytes(mailbox + "Pikuno.ini", cases[i].ini);
+        WriteFileBytes(mailbox + kInbox + "\\00000001.qnl", mail);
+        // A "Delete OK?" box would be a window nobody awaits: it fails the run.
+        HostRun run = faults::RunQuenlaWithOptions(mailbox, kSplitScript,
+                                                   {"--refuse-import-after", std::to_string(cases[i].taken)});
+        ExpectCleanRun(run, where);
+        std::vector<std::string> inbox = faults::MailFiles(mailbox, kInbox);
+        ASSERT_EQ(1u + cases[i].taken, inbox.size()) << where << "\n" << run.report;
+        EXPECT_EQ("00000001.qnl", inbox[0]) << where;
+        EXPECT_EQ(mail, ReadMail(mailbox, kInbox, inbox[0])) << where << ": the source mail is unchanged";
+        for (int n = 0; n < cases[i].taken; ++n) {
+            EXPECT_EQ("Subject: part " + std::to_string(n) + "\r\n\r\nbody\r\n", ReadMail(mailbox, kInbox, inbox[1 + n]))
+                << where << " part " << n;
+        }
+        EXPECT_TRUE(faults::MailFiles(mailbox, kTrash).empty()) << where << "\n" << run.report;
+        EXPECT_EQ(std::string::npos, run.report.find("MoveMail")) << where << "\n" << run.report;
+        EXPECT_EQ(std::string::npos, run.report.find("DeleteMail")) << where << "\n" << run.report;
+        EXPECT_EQ(std::string::npos, run.report.find("deletemail")) << where << "\n" << run.report;
+        // Every part was offered; those past the count were refused.
+        std::size_t refused = 0;
+        for (std::size_t at = 0; (at = run.report.find("-> refused", at)) != std::string::npos; ++at) {
+            ++refused;
+        }
+        EXPECT_EQ(static_cast<std::size_t>(3 - cases[i].taken), refused) << where << "\n" << run.report;
+    }
+}
+
 TEST(DigestFaults, MailboxPathsAtTheEdgeOfThePathBuffers) {
     // Mailbox + "Account1\inbox.box\00000001.qnl" (31 bytes) of 259 bytes fits
     // the 260-byte buffers; 260 bytes does not, and the plug-in must refuse the

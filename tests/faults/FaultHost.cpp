@@ -24,8 +24,9 @@ std::vector<std::string> MailFiles(const std::string& mailbox, const std::string
     return names;
 }
 
-HostRun RunQuenla(const std::string& mailbox, const std::vector<std::string>& script,
-                  const std::vector<std::pair<std::string, std::string>>& env, DWORD timeLimitMs) {
+namespace {
+
+QuenlaCommand ScriptCommand(const std::string& mailbox, const std::vector<std::string>& script) {
     std::string base = mailbox;
     while (!base.empty() && base.back() == '\\') {
         base.pop_back();
@@ -38,7 +39,22 @@ HostRun RunQuenla(const std::string& mailbox, const std::vector<std::string>& sc
     WriteFileBytes(scriptPath, text);
     QuenlaCommand command;
     command.args = {"--mailbox", base, "--script", scriptPath, "--hide"};
+    return command;
+}
+
+}  // namespace
+
+HostRun RunQuenla(const std::string& mailbox, const std::vector<std::string>& script,
+                  const std::vector<std::pair<std::string, std::string>>& env, DWORD timeLimitMs) {
+    QuenlaCommand command = ScriptCommand(mailbox, script);
     command.environment = env;
+    return ::RunQuenla(command, timeLimitMs);
+}
+
+HostRun RunQuenlaWithOptions(const std::string& mailbox, const std::vector<std::string>& script,
+                             const std::vector<std::string>& options, DWORD timeLimitMs) {
+    QuenlaCommand command = ScriptCommand(mailbox, script);
+    command.args.insert(command.args.end(), options.begin(), options.end());
     return ::RunQuenla(command, timeLimitMs);
 }
 

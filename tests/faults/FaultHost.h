@@ -30,5 +30,8 @@ using HostRun = QuenlaRun;
 HostRun RunQuenla(const std::string& mailbox, const std::vector<std::string>& script,
                   const std::vector<std::pair<std::string, std::string>>& env = {},
                   DWORD timeLimitMs = 120000);
+// The same with further options of Quenla.exe after those.
+HostRun RunQuenlaWithOptions(const std::string& mailbox, const std::vector<std::string>& script,
+                             const std::vector<std::string>& options, DWORD timeLimitMs = 120000);
 
 }  // namespace faults

@@ -15,7 +15,7 @@ namespace {
 const HWND kWindow = reinterpret_cast<HWND>(static_cast<INT_PTR>(0x2468));
 
 // The builds of the stand-in settings library, beside this test program.
-enum class Library { None, ReturnsOne, ReturnsTwo, WithoutSetUp };
+enum class Library { None, ReturnsOne, ReturnsTwo, ReturnsZero, WithoutSetUp };
 
 std::string LibraryBuild(Library library) {
     switch (library) {
@@ -23,6 +23,8 @@ std::string LibraryBuild(Library library) {
         return ProgramFolder() + "settings_libs\\one\\Pikunoset.dll";
     case Library::ReturnsTwo:
         return ProgramFolder() + "settings_libs\\two\\Pikunoset.dll";
+    case Library::ReturnsZero:
+        return ProgramFolder() + "settings_libs\\zero\\Pikunoset.dll";
     case Library::WithoutSetUp:
         return ProgramFolder() + "settings_libs\\nosetup\\Pikunoset.dll";
     default:
@@ -41,7 +43,7 @@ struct SetupCase {
     Library setup;    // Setup\Pikunoset.dll
     Library plain;    // Pikunoset.dll
     const char* loadedFrom;  // which one SetUp reports, null: SetUp not called
-    BOOL result;
+    BOOL result;  // what SetUp returned, 0 when it was not called
     bool reloaded;
 };
 
@@ -49,7 +51,7 @@ class SettingsLauncherTest : public ::testing::Test {
 protected:
     void SetUp() override {
         GetCurrentDirectoryA(sizeof savedDirectory, savedDirectory);
-        for (Library library : {Library::ReturnsOne, Library::ReturnsTwo, Library::WithoutSetUp}) {
+        for (Library library : {Library::ReturnsOne, Library::ReturnsTwo, Library::ReturnsZero, Library::WithoutSetUp}) {
             ASSERT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(LibraryBuild(library).c_str()))
                 << LibraryBuild(library);
         }
@@ -62,13 +64,14 @@ protected:
 
 TEST_F(SettingsLauncherTest, SearchesThreePlacesAndReloadsOnlyOnOne) {
     const SetupCase cases[] = {
-        {Library::ReturnsOne, Library::ReturnsTwo, Library::ReturnsTwo, "Plugins\\", TRUE, true},
-        {Library::None, Library::ReturnsOne, Library::ReturnsTwo, "Setup\\", TRUE, true},
-        {Library::None, Library::None, Library::ReturnsOne, "", TRUE, true},
-        {Library::ReturnsTwo, Library::ReturnsOne, Library::ReturnsOne, "Plugins\\", TRUE, false},  // cancelled
-        {Library::None, Library::ReturnsTwo, Library::None, "Setup\\", TRUE, false},
+        {Library::ReturnsOne, Library::ReturnsTwo, Library::ReturnsTwo, "Plugins\\", 1, true},
+        {Library::None, Library::ReturnsOne, Library::ReturnsTwo, "Setup\\", 1, true},
+        {Library::None, Library::None, Library::ReturnsOne, "", 1, true},
+        {Library::ReturnsTwo, Library::ReturnsOne, Library::ReturnsOne, "Plugins\\", 2, false},  // cancelled
+        {Library::None, Library::ReturnsTwo, Library::None, "Setup\\", 2, false},
+        {Library::ReturnsZero, Library::ReturnsOne, Library::ReturnsOne, "Plugins\\", 0, false},  // not shown
         // A library without SetUp is released; the next place is not tried.
-        {Library::WithoutSetUp, Library::ReturnsOne, Library::ReturnsOne, nullptr, TRUE, false},
+        {Library::WithoutSetUp, Library::ReturnsOne, Library::ReturnsOne, nullptr, 0, false},
         {Library::None, Library::None, Library::None, nullptr, FALSE, false},
     };
     for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {

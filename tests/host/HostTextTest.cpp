@@ -113,10 +113,22 @@ TEST(HostOptionsTest, CommandLines) {
     EXPECT_TRUE(options.utf8);
     EXPECT_EQ(500u, options.unexpectedMs);
     EXPECT_TRUE(options.NonInteractive());
+    EXPECT_EQ(-1, options.refuseImportAfter);
+    const struct {
+        const char* count;
+        int parsed;
+    } refusals[] = {{"0", 0}, {"3", 3}};
+    for (size_t i = 0; i < sizeof refusals / sizeof refusals[0]; ++i) {
+        HostOptions refusing;
+        ASSERT_TRUE(ParseHostOptions({"--refuse-import-after", refusals[i].count}, &refusing, &error)) << "case " << i;
+        EXPECT_EQ(refusals[i].parsed, refusing.refuseImportAfter) << "case " << i;
+    }
 
     struct Bad {
         std::vector<std::string> args;
-    } bad[] = {{{"--plugin"}}, {{"--bogus"}}, {{"a", "b"}}, {{"--unexpected-ms", "0"}}};
+    } bad[] = {{{"--plugin"}}, {{"--bogus"}}, {{"a", "b"}}, {{"--unexpected-ms", "0"}},
+               {{"--refuse-import-after"}}, {{"--refuse-import-after", "-1"}}, {{"--refuse-import-after", "2x"}},
+               {{"--refuse-import-after", ""}}};
     for (size_t i = 0; i < sizeof bad / sizeof bad[0]; ++i) {
         HostOptions other;
         EXPECT_FALSE(ParseHostOptions(bad[i].args, &other, &error)) << "case " << i;

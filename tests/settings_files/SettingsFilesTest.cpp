@@ -12,6 +12,7 @@
 
 #include "BoundedText.h"
 #include "TempFolder.h"
+#include "UnwritableFile.h"
 
 namespace {
 
@@ -91,12 +92,12 @@ TEST_F(SettingsFilesTest, NewFilesListSectionsAndKeysInWriteOrder) {
     filter.CheckSize = 1;
     filter.FilterSize = 5000;
     filter.Delete = 0;
-    WriteFilterSettings(Path("Kirvan.ini").c_str(), filter);
+    EXPECT_TRUE(WriteFilterSettings(Path("Kirvan.ini").c_str(), filter));
     EXPECT_EQ("[Server]\npass=secret\nSecurity=0\n[Property]\nDoFilter=1\nFilterType=1\nCheckSize=1\nFilterSize=5000\nDelete=0\n",
               Lines(Read("Kirvan.ini")));
 
     DigestSettings digest = {1, 0, 1, 2, 5, 0, 3};
-    WriteDigestSettings(Path("Pikuno.ini").c_str(), digest);
+    EXPECT_TRUE(WriteDigestSettings(Path("Pikuno.ini").c_str(), digest));
     EXPECT_EQ("[Digest]\nDivide=1\nMultipartMixed=0\nMultipartDigest=1\nDelType=2\nMark=5\nMidoku=0\nAskDelete=1\n",
               Lines(Read("Pikuno.ini")));
 }
@@ -219,9 +220,50 @@ TEST(SettingsFilePaths, BothFormsAndTheirLimit) {
 TEST_F(SettingsFilesTest, AnEmptyPathIsNeverReadOrWritten) {
     // An empty path would make the profile functions use a file in the Windows folder.
     DigestSettings digest = {1, 1, 1, 1, 1, 1, 1};
-    WriteDigestSettings("", digest);
+    EXPECT_FALSE(WriteDigestSettings("", digest));
+    EXPECT_FALSE(WriteFilterSettings("", DefaultFilterSettings(FilterDefaults::Sheet)));
     EXPECT_EQ(0, ReadDigestSettings("").Divide);
     EXPECT_EQ(0, ReadFilterSettings("", FilterDefaults::Plugin).DoFilter);
+}
+
+// A file the system cannot write: the writers say so, at the first key, and the
+// file keeps what it held until it is freed.
+TEST_F(SettingsFilesTest, WritesThatFailAreReported) {
+    enum class Fault { HeldOpen, Directory, MissingFolder };
+    const struct {
+        const char* name;
+        Fault fault;
+    } cases[] = {
+        {"Pikuno.ini", Fault::HeldOpen},      {"Kirvan.ini", Fault::HeldOpen},
+        {"Pikuno.ini", Fault::Directory},     {"Kirvan.ini", Fault::Directory},
+        {"Pikuno.ini", Fault::MissingFolder}, {"Kirvan.ini", Fault::MissingFolder},
+    };
+    FilterSettings filter = DefaultFilterSettings(FilterDefaults::Sheet);
+    filter.DoFilter = 1;
+    DigestSettings digest = DefaultDigestSettings();
+    digest.Divide = 1;
+    for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+        const bool isDigest = std::strcmp(cases[i].name, "Pikuno.ini") == 0;
+        std::string path = cases[i].fault == Fault::MissingFolder ? Path("no-such-folder\\") + cases[i].name
+                                                                  : Path(cases[i].name);
+        auto write = [&] {
+            return isDigest ? WriteDigestSettings(path.c_str(), digest) : WriteFilterSettings(path.c_str(), filter);
+        };
+        if (cases[i].fault == Fault::MissingFolder) {
+            EXPECT_FALSE(write()) << "case " << i;
+            continue;
+        }
+        UnwritableFile file(path, cases[i].fault == Fault::HeldOpen ? WriteFault::HeldOpen : WriteFault::Directory);
+        ASSERT_TRUE(file.Made()) << "case " << i;
+        EXPECT_FALSE(write()) << "case " << i;
+        EXPECT_TRUE(file.Unchanged()) << "case " << i;
+        // Freed, the same path takes the write.
+        file.Release();
+        EXPECT_TRUE(write()) << "case " << i;
+        EXPECT_EQ(1, isDigest ? ReadDigestSettings(path.c_str()).Divide
+                              : ReadFilterSettings(path.c_str(), FilterDefaults::Plugin).DoFilter)
+            << "case " << i;
+    }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@ std::string FakeHost::mailbox;
 std::string FakeHost::account;
 std::string FakeHost::currentFolder;
 std::function<void()> FakeHost::importHook;
+std::vector<BOOL> FakeHost::importAnswers;
 std::vector<HostCall> FakeHost::calls;
 int FakeHost::mailboxCalls = 0;
 
@@ -74,7 +75,8 @@ BOOL WINAPI FakeImportFile(LPCSTR file, LPCSTR folder, DWORD flags) {
     if (FakeHost::importHook) {
         FakeHost::importHook();
     }
-    return TRUE;
+    const std::size_t index = FakeHost::CallsOf("ImportFile").size() - 1;
+    return index < FakeHost::importAnswers.size() ? FakeHost::importAnswers[index] : TRUE;
 }
 
 BOOL WINAPI FakeMoveMail(LPCSTR entry, LPCSTR folder) {
@@ -97,6 +99,7 @@ FakeHost::FakeHost(const std::string& mailboxAnswer) {
     currentFolder = mailboxAnswer + "Account1\\inbox.box";
     SetSelection({});
     importHook = nullptr;
+    importAnswers.clear();
     calls.clear();
     mailboxCalls = 0;
     gHostApi = HostApi();
@@ -115,6 +118,7 @@ FakeHost::~FakeHost() {
     calls.clear();
     SetSelection({});
     importHook = nullptr;
+    importAnswers.clear();
 }
 
 void FakeHost::SetSelection(const std::vector<std::string>& entries, bool repeatLast) {

@@ -45,6 +45,9 @@ public:
     static void SetSelection(const std::vector<std::string>& entries, bool repeatLast = false);
     // Called inside every import, after the bytes were copied.
     static std::function<void()> importHook;
+    // What the imports answer, in order (the host refuses with FALSE when its store
+    // is full); TRUE for every import past the end.
+    static std::vector<BOOL> importAnswers;
 
     // What they were asked. _VhxGetMailbox@0, asked for every path the plug-in
     // builds, is only counted.
