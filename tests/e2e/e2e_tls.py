@@ -43,7 +43,7 @@ class TlsCase(base.Case):
     def serve_certificate(self, name):
         self.harness("cert", self.args.server, name)
 
-    def tls_settings(self, port, security=None, host_keys=(), server="localhost", **kirvan):
+    def tls_settings(self, port, security=None, host_keys=(), server="localhost", ras="", **kirvan):
         """Kirvan.ini with Security (None: no key) and the size filter at 5000; the
         host's Account.ini with its own keys (SSL, STLS, TrustedCertificate)."""
         server_keys = [("pass", base.PASSWORD)]
@@ -55,7 +55,8 @@ class TlsCase(base.Case):
         self.write_ini("Kirvan.ini", [("Server", server_keys), ("Property", list(properties.items()))])
         self.write_ini("Account.ini", [("Property", [
             ("Title", "tls"), ("Account", base.USER), ("Password", base.PASSWORD), ("POP3Server", server),
-            ("POP3Port", port), ("NotDelete", 1), ("UseRAS", 0)] + list(host_keys))])
+            ("POP3Port", port), ("NotDelete", 1), ("UseRAS", 1 if ras else 0), ("RASProvider", ras)] +
+            list(host_keys))])
 
     def kirvan_value(self, key):
         with open(os.path.join(self.account, "Kirvan.ini"), "rb") as f:
@@ -170,7 +171,7 @@ def case_tls_pipelined_scan(case):
 def case_tls_certificate_faults(case):
     """Each certificate fault, answered No: the box names the check, nothing but
     the handshake reached the server (its log shows no login attempt), no
-    retrieval, no fingerprint kept."""
+    retrieval, no fingerprint kept, and the line the command dialled hung up."""
     case.add_mails([base.make_mail(1, 4000, "Subject: one")])
     faults = [
         ("othername", "証明書はサーバー名「localhost」のものではありません"),
@@ -183,7 +184,9 @@ def case_tls_certificate_faults(case):
             where = "case {} ({})".format(i, name)
             case.serve_certificate(name)
             case.reset_account()
-            case.tls_settings(case.tls_port, 1, [("SSL", 1)])
+            case.tls_settings(case.tls_port, 1, [("SSL", 1)], ras="Office")
+            if os.path.exists(case.ras_log):
+                os.remove(case.ras_log)
             offset = case.log_size()
             case.run_host([BOX + " no", MENU, "expect-done"])
             case.check_exit()
@@ -194,6 +197,8 @@ def case_tls_certificate_faults(case):
             case.check(case.has_line("pressed no"), "{}: answered No".format(where))
             case.check(not case.has_line_starting("receive:"), "{}: no retrieval".format(where))
             case.check(case.kirvan_value("CertificateSha256") is None, "{}: nothing trusted".format(where))
+            case.check(case.ras_calls() == ["dial Office -> 0", "hangup 0x5150"],
+                       "{}: dialled and hung up: {}".format(where, case.ras_calls()))
             base.time.sleep(0.3)
             log = case.log_since(offset)
             case.check("no auth attempts" in log and "Login: user=<" not in log,

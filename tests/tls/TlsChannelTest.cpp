@@ -278,6 +278,10 @@ TEST_F(TlsChannelTest, StlsUpgradesThePlainPort) {
     EXPECT_EQ(0u, reader.Command("USER pikuno").find("+OK"));
     EXPECT_EQ(0u, reader.Command("PASS pass word").find("+OK"));
     EXPECT_EQ(0u, reader.Command("QUIT").find("+OK"));
+    // The server's close_notify (or its hang-up) ends the channel: no more text.
+    char rest[16];
+    EXPECT_EQ(0, channel.Receive(rest, sizeof rest));
+    EXPECT_EQ(0, channel.Receive(rest, sizeof rest)) << "and stays ended";
 }
 
 // Peers that are no TLS server: one that greets in plain text is known by its
