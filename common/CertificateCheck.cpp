@@ -1,5 +1,6 @@
 #include "CertificateCheck.h"
 
+#include <cwchar>
 #include <vector>
 
 #include "BoundedText.h"
@@ -160,7 +161,7 @@ bool CheckServerCertificate(const SystemTlsApi& api, PCCERT_CONTEXT certificate,
     if (wideLength > 0) {
         MultiByteToWideChar(CP_ACP, 0, serverName ? serverName : "", -1, &name[0], wideLength);
     }
-    name.resize(wcslen(name.c_str()));
+    name.resize(std::wcslen(name.c_str()));
 
     report->chainErrors = made->TrustStatus.dwErrorStatus;
     report->policyError = PolicyError(api, made, name, 0);
