@@ -112,6 +112,17 @@ bool TakeListing(const bool* needUidl, CommandQueue* queue) {
     return true;
 }
 
+// False when a message that may be set aside has no UIDL (a copy that memory
+// could not hold): unticking it, or the size limit, would change nothing.
+bool EveryWantedUidlKnown(const bool* needUidl) {
+    for (int32_t n = 1; n <= gScanCount; ++n) {
+        if (Wanted(needUidl, n) && !gScanTable[n - 1].uidl) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 void ScanSetWindow(int window) {
@@ -180,12 +191,17 @@ ScanOutcome ScanMailbox(bool subjects, const bool* needUidl, bool pipelining) {
                 return ScanOutcome::kBroken;
             }
             break;
-        case Command::kUidlOne:
-            if (const char* uidl = pop3::ParseUidlReply(gResponseBuffer)) {
-                gScanTable[command.n - 1].uidl = CopyText(uidl);
+        case Command::kUidlOne: {
+            // Refused, another message's answer, or no UIDL that the host's file
+            // can hold: the message cannot be set aside, so no choice is offered.
+            const char* uidl = pop3::ParseUidlReply(gResponseBuffer, command.n);
+            if (!uidl) {
+                return ScanOutcome::kBroken;
             }
+            gScanTable[command.n - 1].uidl = CopyText(uidl);
             ++done;
             break;
+        }
         case Command::kTop:
             gScanTable[command.n - 1].header = CopyHeaderBlock(gResponseBuffer);
             gScanTable[command.n - 1].subject = ExtractSubjectFromReply(gResponseBuffer);
@@ -196,7 +212,12 @@ ScanOutcome ScanMailbox(bool subjects, const bool* needUidl, bool pipelining) {
             return ScanOutcome::kCancelled;
         }
     }
-    return ScanOutcome::kComplete;
+    // A reply the server owed no command: every reply from where it came in
+    // belongs to the command before, and the rows would show their neighbours.
+    if (PopBytesBeyondReply()) {
+        return ScanOutcome::kBroken;
+    }
+    return EveryWantedUidlKnown(needUidl) ? ScanOutcome::kComplete : ScanOutcome::kBroken;
 }
 
 const char* ScannedUidl(int32_t n) {

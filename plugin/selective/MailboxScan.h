@@ -28,7 +28,9 @@ void ScanSetWindow(int window);
 enum class ScanOutcome {
     kComplete,   // every reply arrived whole
     kCancelled,  // the user pressed cancel (or the thread got WM_QUIT)
-    kBroken,     // the connection broke or timed out before the scan was whole
+    kBroken,     // the connection broke or timed out before the scan was whole,
+                 // a message that may be set aside has no usable UIDL, or a
+                 // reply came that no command asked for
 };
 
 // Where a message stands before anything is shown: not yet received by the
@@ -39,7 +41,7 @@ enum class MessageKind : int32_t { kNew = 0, kSetAside = 1, kReceived = 2 };
 // What the scan learnt, message n at index n - 1; valid until ScanRelease. A
 // table fresh from calloc is all kNew with nothing learnt.
 struct ScannedMessage {
-    char* uidl;     // malloc'ed; null when the server gave none
+    char* uidl;     // malloc'ed, usable (pop3::IsUsableUidl); null when not wanted
     char* subject;  // from ExtractSubjectFromReply; null when not scanned
     // malloc'ed header block, NUL-terminated, as the server sent it (the TOP
     // reply less its status line, up to the empty line); for a message shown
@@ -55,7 +57,9 @@ extern ScannedMessage* gScanTable;
 // UIDL is wanted for at least one message, then "uidl n" for every wanted one
 // the listing lacked (every one when the listing was refused), and "top n 0" for
 // every message when subjects is true. needUidl: one flag per message, null for
-// every message. pipelining: the server listed PIPELINING.
+// every message. pipelining: the server listed PIPELINING. Complete only when
+// every wanted message has a usable UIDL, each "uidl n" was answered for n, and
+// nothing arrived beyond the last reply owed.
 ScanOutcome ScanMailbox(bool subjects, const bool* needUidl, bool pipelining);
 
 // The UIDL of message n (1-based) as scanned, or null.

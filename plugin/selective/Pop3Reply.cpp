@@ -173,16 +173,149 @@ int32_t ParseSizeListing(const char* reply, int32_t** sizes) {
     return count;
 }
 
-char* ParseUidlReply(char* reply) {
-    if (!reply || std::strncmp(reply, "+OK", 3) != 0 || !std::strchr(reply, '\n')) {
+bool IsUsableUidl(const char* uidl, std::size_t length) {
+    if (!uidl || length < 1 || length > kUidlMaxLength) {
+        return false;
+    }
+    for (std::size_t i = 0; i < length; ++i) {
+        const unsigned char byte = static_cast<unsigned char>(uidl[i]);
+        if (byte < 0x21 || byte > 0x7E) {
+            return false;
+        }
+    }
+    return true;
+}
+
+namespace {
+
+bool IsSpaceOrTab(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// Cuts the line that begins at line at its LF (and a CR right before it):
+// returns its end and sets *next to the line after it; null when the text ends
+// before an LF.
+char* EndOfLine(char* line, char** next) {
+    char* lf = std::strchr(line, '\n');
+    if (!lf) {
         return nullptr;
     }
-    char* cursor = reply;
-    NextToken(&cursor, " ");  // status
-    if (!NextToken(&cursor, " ")) {
-        return nullptr;  // message number
+    *next = lf + 1;
+    *lf = '\0';
+    if (lf > line && lf[-1] == '\r') {
+        *--lf = '\0';
     }
-    return NextToken(&cursor, " \r\n");
+    return lf;
+}
+
+// The decimal number at *cursor, moved past it; -1 when there is none or it is
+// followed by anything but a blank or the line's end. Saturates above limit.
+int64_t TakeNumber(char** cursor, int64_t limit) {
+    char* p = *cursor;
+    int64_t value = 0;
+    if (*p < '0' || *p > '9') {
+        return -1;
+    }
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        if (value <= limit) {
+            value = value * 10 + (*p - '0');
+        }
+    }
+    if (*p != '\0' && !IsSpaceOrTab(*p)) {
+        return -1;
+    }
+    *cursor = p;
+    return value;
+}
+
+// "number blanks uidl blanks" over [line, end): the UIDL, terminated in place,
+// when the line has that form and the UIDL is usable; *number is the number
+// (-1 when there is none).
+char* SplitUidlLine(char* line, char* end, int64_t limit, int64_t* number) {
+    char* p = line;
+    while (IsSpaceOrTab(*p)) {
+        ++p;
+    }
+    *number = TakeNumber(&p, limit);
+    if (*number < 0) {
+        return nullptr;
+    }
+    while (IsSpaceOrTab(*p)) {
+        ++p;
+    }
+    char* uidl = p;
+    while (end > uidl && IsSpaceOrTab(end[-1])) {
+        --end;
+    }
+    if (!IsUsableUidl(uidl, static_cast<std::size_t>(end - uidl))) {
+        return nullptr;
+    }
+    *end = '\0';
+    return uidl;
+}
+
+}  // namespace
+
+char* ParseUidlReply(char* reply, int32_t n) {
+    if (!reply || std::strncmp(reply, "+OK", 3) != 0 || !IsSpaceOrTab(reply[3])) {
+        return nullptr;
+    }
+    char* next = nullptr;
+    char* end = EndOfLine(reply, &next);
+    if (!end) {
+        return nullptr;
+    }
+    int64_t number = -1;
+    char* uidl = SplitUidlLine(reply + 4, end, INT32_MAX, &number);
+    return uidl && number == n ? uidl : nullptr;
+}
+
+namespace {
+
+// Marks an entry that two lines of the listing gave two different UIDLs.
+char gContradicted[] = "";
+
+}  // namespace
+
+int32_t ParseUidlListing(char* reply, int32_t count, char** uidls) {
+    if (!reply || !uidls || count <= 0) {
+        return 0;
+    }
+    char* next = std::strchr(reply, '\n');
+    if (!next) {
+        return 0;  // not even the status line
+    }
+    ++next;
+    int32_t filled = 0;
+    for (;;) {
+        char* line = next;
+        char* end = EndOfLine(line, &next);
+        if (!end) {
+            break;
+        }
+        if (line[0] == '.' && line[1] == '\0') {
+            break;
+        }
+        int64_t n = -1;
+        char* uidl = SplitUidlLine(line, end, count, &n);
+        if (!uidl || n < 1 || n > count) {
+            continue;
+        }
+        char*& entry = uidls[n - 1];
+        if (!entry) {
+            entry = uidl;
+            ++filled;
+        } else if (entry != gContradicted && std::strcmp(entry, uidl) != 0) {
+            entry = gContradicted;
+            --filled;
+        }
+    }
+    for (int32_t i = 0; i < count; ++i) {
+        if (uidls[i] == gContradicted) {
+            uidls[i] = nullptr;
+        }
+    }
+    return filled;
 }
 
 namespace {
@@ -201,46 +334,6 @@ bool SameWordIgnoringCase(const char* begin, const char* end, const char* word) 
 }
 
 }  // namespace
-
-int32_t ParseUidlListing(char* reply, int32_t count, char** uidls) {
-    if (!reply || !uidls || count <= 0) {
-        return 0;
-    }
-    char* cursor = std::strchr(reply, '\n');
-    if (!cursor) {
-        return 0;  // not even the status line
-    }
-    ++cursor;
-    int32_t filled = 0;
-    while (char* lf = std::strchr(cursor, '\n')) {
-        char* line = cursor;
-        cursor = lf + 1;
-        *lf = '\0';
-        if (lf > line && lf[-1] == '\r') {
-            lf[-1] = '\0';
-        }
-        if (line[0] == '.' && line[1] == '\0') {
-            break;
-        }
-        char* words = line;
-        char* number = NextToken(&words, " \t");
-        char* uidl = NextToken(&words, " \t");
-        if (!number || !uidl) {
-            continue;
-        }
-        int64_t n = 0;
-        const char* p = number;
-        for (; *p >= '0' && *p <= '9' && n <= count; ++p) {
-            n = n * 10 + (*p - '0');
-        }
-        if (*p != '\0' || n < 1 || n > count || uidls[n - 1]) {
-            continue;
-        }
-        uidls[n - 1] = uidl;
-        ++filled;
-    }
-    return filled;
-}
 
 bool CapaOffersPipelining(const char* reply) {
     if (!reply || reply[0] != '+') {

@@ -49,17 +49,34 @@ char* NextToken(char** cursor, const char* delimiters);
 // (null when the count is 0). When the table cannot be allocated: 0 and null.
 int32_t ParseSizeListing(const char* reply, int32_t** sizes);
 
-// The UIDL of a single-line UIDL reply, split in place: the third word
-// ("+OK", number, UIDL). Null unless the reply begins with "+OK" (a refused UIDL
-// names no message), null when it has fewer than three words, and null when the
-// line never ended (the connection broke): its last word may be cut.
-char* ParseUidlReply(char* reply);
+// Longest UIDL taken. RFC 1939 asks servers for 1 to 70 bytes; a longer one of
+// the same bytes still names one message, and is taken up to this length. One
+// longer than this would not fit a reply line of the bound RFC 2449 sets.
+constexpr std::size_t kUidlMaxLength = 512;
+
+// True when uidl[0, length) can be written to the host's uidl file as the name of
+// one message: 1 to kUidlMaxLength bytes, each within 0x21..0x7E. Anything else
+// (a CR, a blank, 0x1A, a byte of another code) would be read back by the host as
+// another text, or would break its file.
+bool IsUsableUidl(const char* uidl, std::size_t length);
+
+// The UIDL of a single-line reply to "uidl n", split in place. The reply must be
+// "+OK", the number n itself and a usable UIDL, separated by blanks, on a line
+// that ends at LF (a CR right before it is part of the line break, a CR anywhere
+// else part of the line). Blanks after the UIDL are dropped; any other byte
+// after it makes the UIDL unusable. Null for a refusal, another number, no
+// UIDL, an unusable one, and a line that never ended (the connection broke: its
+// last word may be cut).
+char* ParseUidlReply(char* reply, int32_t n);
 
 // Stores in uidls[n - 1] a pointer to the UIDL of message n for every line
 // "n uidl" of a multi-line UIDL listing (status line not examined), split in
-// place. Lines whose number is outside 1..count, a repeated number and lines
-// without a second word are passed over; entries without a line stay as they
-// were. Reads up to the "." line or the end of the text, complete lines only.
+// place; the UIDL is read as in ParseUidlReply. A line whose number is outside
+// 1..count names no message of this session and is passed over, as are lines
+// without a number or with an unusable UIDL. A number named twice with two
+// different UIDLs contradicts itself: that message gets no entry from the
+// listing (the caller asks for it alone). uidls holds count null entries on
+// entry; those without a line stay null. Reads up to the "." line or the end of the text, complete lines only.
 // Returns the number of entries filled.
 int32_t ParseUidlListing(char* reply, int32_t count, char** uidls);
 

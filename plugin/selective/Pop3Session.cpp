@@ -473,6 +473,16 @@ int PopReadResponse(bool multiLine) {
     }
 }
 
+bool PopBytesBeyondReply() {
+    if (gIn.tail > gIn.head) {
+        return true;
+    }
+    // What has reached the socket and was not read yet counts too; a peek does
+    // not wait (the socket does not block) and takes nothing out.
+    char byte;
+    return gSessionSocket != INVALID_SOCKET && recv(gSessionSocket, &byte, 1, MSG_PEEK) > 0;
+}
+
 bool PopIsOk() {
     return gResponseBuffer && gResponseBuffer[0] == '+';
 }
@@ -510,7 +520,7 @@ char* PopFetchUidl(int32_t n) {
     SendNumber(n);
     SendPiece("\r\n");
     PopReadResponse(false);
-    return pop3::ParseUidlReply(gResponseBuffer);
+    return pop3::ParseUidlReply(gResponseBuffer, n);
 }
 
 void PopSendTop(int32_t n) {

@@ -80,6 +80,10 @@ bool PopReplyCut();
 // True when the message pump cancelled a wait of this session.
 bool PopCancelled();
 
+// True when bytes have arrived beyond the last reply read: held in the receive
+// buffer, or waiting on the socket. Nothing is read or waited for.
+bool PopBytesBeyondReply();
+
 // Sends bytes in one send call (more than one when the socket takes them in
 // parts); false when the connection is gone. Several commands may go in one.
 bool PopSendBytes(const char* bytes, std::size_t length);
@@ -122,7 +126,8 @@ bool PopLogin(const char* user, const char* password);
 // LIST was refused).
 int32_t PopList();
 
-// UIDL of message n: a token in gResponseBuffer, or null when refused.
+// UIDL of message n: a token in gResponseBuffer, or null when refused, answered
+// for another number or without a usable UIDL.
 char* PopFetchUidl(int32_t n);
 
 // Sends "top n 0"; the caller reads the reply with PopReadResponse(true).

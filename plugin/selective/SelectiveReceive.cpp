@@ -8,6 +8,7 @@
 #include "DialUp.h"
 #include "HostApi.h"
 #include "MailboxScan.h"
+#include "ModulePin.h"
 #include "Pop3Session.h"
 #include "ScanProgress.h"
 #include "SecureSession.h"
@@ -23,6 +24,9 @@ const char kKeepMailOnServerText[] =
 const char kNoDialUpEntryText[] =
     "ダイアルアップのエントリが見つかりません\nオプションのダイアルアップ接続先をチェックしてください。";
 const char kDialUpFailedText[] = "ダイアルアップに失敗しました";
+const char kUidlWriteFailedText[] =
+    "受信しないメールを記録できませんでした（uidlファイルに書き込めません）。\n受信を中止しました。";
+const char kHostBusyText[] = "Quenlaが受信中のため、選択受信を開始できません。\n受信が終わってから実行してください。";
 
 namespace {
 
@@ -45,6 +49,10 @@ bool AccountFilePath(HWND window, const char* name, char* buffer) {
         return false;
     }
     return BuildAccountFilePath(buffer, kPathBufferSize, accountDir, name);
+}
+
+bool HostIsBusy() {
+    return gHostApi.VhxIsBusy && gHostApi.VhxIsBusy() != FALSE;
 }
 
 // Passwords do not outlive their use on the stack.
@@ -106,6 +114,7 @@ LRESULT WINAPI RunSelectiveReceive(HWND window, LPARAM value) {
         return 0;
     }
     gCommandRunning = true;
+    PinPluginModule();
     // The host calls this as a command callback: nothing may unwind into it. A
     // command that failed half-way leaves nothing behind that would change the
     // host's retrieval: no session, no set-aside UIDLs, no delete request, no line.
@@ -150,6 +159,12 @@ LRESULT RunSelectiveReceiveOnce(HWND window, LPARAM) {
     if (filter.DoFilter == 0) {
         return 0;
     }
+    // Inside the host's own retrieval this command would change what its
+    // VbxRecFilter answers for the mails still to come.
+    if (HostIsBusy()) {
+        ShowKirvanMessage(window, kHostBusyText);
+        return 0;
+    }
     gDeleteOnServer = filter.Delete;
 
     if (ReadAccountInt(accountPath, "NotDelete") == 0) {
@@ -180,9 +195,13 @@ LRESULT RunSelectiveReceiveOnce(HWND window, LPARAM) {
     int port = ReadAccountInt(accountPath, "POP3Port");
     ReadAccountString(accountPath, "Account", user, sizeof user);
 
-    if (RunPopSession(window, server, port, user)) {
-        PostMessageA(window, WM_COMMAND, kHostReceiveCommand, 0);
-    } else {
+    // The state the host's retrieval reads lives only as long as a retrieval is
+    // coming: without one (a failed session, or the window gone before the
+    // command reached it) the next ordinary retrieval would be answered by it.
+    if (!RunPopSession(window, server, port, user) ||
+        !PostMessageA(window, WM_COMMAND, kHostReceiveCommand, 0)) {
+        gUidlList.RemoveAll();
+        gDeleteOnServer = 0;
         HangUp();
     }
     return 0;
@@ -207,6 +226,11 @@ ScanOutcome ScanForChoice(Choice choice, int32_t limit) {
     PopList();
     if (PopReplyCut()) {
         return PopCancelled() ? ScanOutcome::kCancelled : ScanOutcome::kBroken;
+    }
+    if (choice != Choice::kNothing && !PopIsOk()) {
+        // Without the list there is nothing to choose from: an empty dialog, or
+        // a size filter that sets nothing aside, would have every mail fetched.
+        return ScanOutcome::kBroken;
     }
     if (choice == Choice::kDialog) {
         return ScanMailbox(true, nullptr, pipelining);
@@ -291,9 +315,14 @@ bool RunPopSession(HWND window, const char* server, int port, const char* user) 
     } else if (choice == Choice::kSizeFilter) {
         ApplySizeFilter(settings.FilterSize);
     }
-    AppendUidlFile(window);
     ScanRelease();
     PopReleaseBuffers();
+    if (!AppendUidlFile(window)) {
+        // The host would fetch, and with Delete 1 delete on the server, the very
+        // mails the user chose to keep: nothing is retrieved instead.
+        ShowKirvanMessage(window, kUidlWriteFailedText);
+        return false;
+    }
     return true;
 }
 
@@ -309,13 +338,13 @@ void ApplySizeFilter(int32_t limit) {
     }
 }
 
-void AppendUidlFile(HWND window) {
+bool AppendUidlFile(HWND window) {
     if (gUidlList.GetCount() == 0) {
-        return;
+        return true;
     }
     char path[kPathBufferSize];
     if (!AccountFilePath(window, "uidl", path)) {
-        return;
+        return false;
     }
     const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
     // Read access only to look at the last byte; a file that allows writing
@@ -327,26 +356,38 @@ void AppendUidlFile(HWND window) {
         canRead = false;
         file.Reset(CreateFileA(path, GENERIC_WRITE, share, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file.IsValid()) {
-            return;
+            return false;
         }
     }
     bool leadingLineFeed = LastLineUnfinished(file.Get(), canRead);
     LARGE_INTEGER zero;
     zero.QuadPart = 0;
-    if (!SetFilePointerEx(file.Get(), zero, nullptr, FILE_END)) {
-        return;
+    LARGE_INTEGER oldEnd;
+    if (!SetFilePointerEx(file.Get(), zero, &oldEnd, FILE_END)) {
+        return false;
     }
     std::size_t length = 0;
     char* block = BuildUidlBlock(leadingLineFeed, &length);
     if (!block) {
-        return;
+        return false;
     }
     if (length > MAXDWORD) {
         std::free(block);
-        return;
+        return false;
     }
-    // One write for the whole block: an interrupted append never leaves half a line.
     DWORD written = 0;
-    WriteFile(file.Get(), block, static_cast<DWORD>(length), &written, nullptr);
+    BOOL wrote = WriteFile(file.Get(), block, static_cast<DWORD>(length), &written, nullptr);
     std::free(block);
+    if (wrote && written == length) {
+        return true;
+    }
+    // A full disk or a size limit may have taken the first bytes: cut them off
+    // again, so that no half UIDL is left for the host to read as a line of its
+    // own, or for the next append to end with its line feed. When even that
+    // fails there is nothing left to try; the command still reports the failure
+    // and retrieves nothing.
+    if (SetFilePointerEx(file.Get(), oldEnd, nullptr, FILE_BEGIN)) {
+        SetEndOfFile(file.Get());
+    }
+    return false;
 }

@@ -14,10 +14,16 @@ extern int32_t gDeleteOnServer;
 extern const char kKeepMailOnServerText[];
 extern const char kNoDialUpEntryText[];
 extern const char kDialUpFailedText[];
+// The set-aside UIDLs could not be written to the uidl file: nothing retrieved.
+extern const char kUidlWriteFailedText[];
+// The host is retrieving already: the command does not start.
+extern const char kHostBusyText[];
 
 // The command callback registered for "選択受信"; value is the registered 0.
-// Checks the account's settings, dials when the account uses dial-up, runs the
-// POP3 session and, when it logged in, posts the host receive command to window.
+// Checks the account's settings and that the host is not retrieving, dials when
+// the account uses dial-up, runs the POP3 session and, when the choice was
+// recorded, posts the host receive command to window. Whenever no retrieval is
+// coming, it leaves no set-aside UIDLs, no delete request and no line behind.
 LRESULT WINAPI RunSelectiveReceive(HWND window, LPARAM value);
 
 // What RunSelectiveReceive does when its work failed with an exception: ends
@@ -27,8 +33,10 @@ LRESULT WINAPI RunSelectiveReceive(HWND window, LPARAM value);
 void AbandonSelectiveReceive() noexcept;
 
 // Connects, logs in and has the messages to leave on the server chosen (the
-// selection dialog or the size filter), appends their UIDLs to the account's
-// uidl file and quits. True when the login succeeded.
+// selection dialog or the size filter), quits and appends their UIDLs to the
+// account's uidl file. True when the host's retrieval may start: logged in,
+// the scan whole, and the choice recorded (or nothing to record). A broken scan
+// and a failed append show their box.
 bool RunPopSession(HWND window, const char* server, int port, const char* user);
 
 // Sets aside (into gUidlList) every listed message larger than limit bytes.
@@ -36,6 +44,7 @@ void ApplySizeFilter(int32_t limit);
 
 // Appends gUidlList to the account's uidl file, each UIDL followed by LF, in one
 // write. A file whose last byte is not LF first gets one, so that the first new
-// UIDL never joins the file's last line. Nothing happens for an empty list or a
-// file that cannot be opened.
-void AppendUidlFile(HWND window);
+// UIDL never joins the file's last line. All or nothing: after a failed or
+// short write the file is cut back to its old length. True when every byte was
+// written, or the list is empty (the file is then not touched).
+bool AppendUidlFile(HWND window);

@@ -1,14 +1,15 @@
 // The selective receive command through Quenla.exe and Pikuno.dll against a
 // server that breaks the plug-in's session, and with a uidl file that cannot be
-// written; the host's own retrieval (a second connection) is served normally.
+// written; the host's own retrieval, when one comes, is a second connection.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
 #include "FaultHost.h"
 #include "LoopbackPop3Peer.h"
-#include "WinHandles.h"
+#include "UnwritableFile.h"
 
 namespace {
 
@@ -84,13 +85,16 @@ TEST(SelectiveReceiveFaults, BrokenScanSetsNothingAsideAndStartsNoRetrieval) {
     }
 }
 
-TEST(SelectiveReceiveFaults, ReadOnlyUidlFileLosesNoMail) {
+TEST(SelectiveReceiveFaults, UidlHeldWithoutWriteSharingRetrievesNothing) {
     TempFolder folder;
     std::string mailbox = faults::MakeMailbox(folder);
     LoopbackPop3Peer server;
+    std::atomic<int> hostSessions{0};
+    std::atomic<int> deletions{0};
     ASSERT_TRUE(server.ServeMany(
-        [](Pop3PeerConnection& conn, int index) {
+        [&](Pop3PeerConnection& conn, int index) {
             if (index == 1) {
+                ++hostSessions;  // the host's retrieval: it must never come
                 ServeHost(conn);
                 return;
             }
@@ -103,10 +107,9 @@ TEST(SelectiveReceiveFaults, ReadOnlyUidlFileLosesNoMail) {
                     conn.Send("+OK 2 200\r\n1 100\r\n2 100\r\n.\r\n");
                 } else if (line == "uidl") {
                     conn.Send("+OK\r\n1 uid-one\r\n2 uid-two\r\n.\r\n");
-                } else if (line == "uidl 1") {
-                    conn.Send("+OK 1 uid-one\r\n");
-                } else if (line == "uidl 2") {
-                    conn.Send("+OK 2 uid-two\r\n");
+                } else if (line.compare(0, 4, "dele") == 0 || line.compare(0, 4, "DELE") == 0) {
+                    ++deletions;
+                    conn.Send("+OK\r\n");
                 } else if (line == "quit") {
                     conn.Send("+OK\r\n");
                     return;
@@ -115,39 +118,28 @@ TEST(SelectiveReceiveFaults, ReadOnlyUidlFileLosesNoMail) {
                 }
             }
         },
-        2));
-    std::string uidlPath = mailbox + "Account1\\uidl";
-    WriteFileBytes(uidlPath, "uid-old\n");
-    ASSERT_TRUE(SetFileAttributesA(uidlPath.c_str(), FILE_ATTRIBUTE_READONLY));
-    // Wine lets a program running as root write a read-only file: held open here
-    // without write sharing, the file cannot be written there either.
-    UniqueFileHandle holder(CreateFileA(uidlPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-    ASSERT_TRUE(holder.IsValid());
+        2, 20000));
+    // Another program holds the file and lets others read it, not write it.
+    UnwritableFile uidl(mailbox + "Account1\\uidl", WriteFault::HeldOpen);
+    ASSERT_TRUE(uidl.Made());
     WriteFileBytes(mailbox + "Account1\\Account.ini",
                            "[Property]\r\nPOP3Server=127.0.0.1\r\nPOP3Port=" + std::to_string(server.Port()) +
                                "\r\nAccount=u\r\nPassword=p\r\nNotDelete=1\r\n");
+    // The size filter sets both messages aside, with Delete 1: had the host's
+    // retrieval started, it would have fetched both and deleted them on the server.
     WriteFileBytes(mailbox + "Account1\\Kirvan.ini",
-                           "[Server]\r\npass=p\r\nSecurity=3\r\n[Property]\r\nDoFilter=1\r\nFilterType=1\r\nCheckSize=1\r\n"
-                           "FilterSize=0\r\n");
-    // The size filter sets both messages aside, but their UIDLs cannot reach the
-    // file: so the host's retrieval, which the command starts, must bring both in,
-    // and the file stays as it was. A message neither retrieved nor recorded is lost.
-    faults::HostRun run = faults::RunQuenla(mailbox, {"account Account1", "menu 選択受信", "exit"}, {}, 180000);
-    server.Finish();
-    holder.Reset();
+                           "[Server]\r\npass=p\r\n[Property]\r\nDoFilter=1\r\nFilterType=1\r\nCheckSize=1\r\n"
+                           "FilterSize=0\r\nDelete=1\r\n");
+    faults::HostRun run = faults::RunQuenla(
+        mailbox, {"account Account1", "box Kirvan ok", "menu 選択受信", "expect-done", "wait 1500", "exit"}, {},
+        180000);
+    server.Stop();
     EXPECT_FALSE(run.timedOut) << run.report;
     EXPECT_EQ(0u, run.exitCode) << run.report;
-    EXPECT_NE(std::string::npos, run.report.find("receive: Account1 on server 2, skipped 0, retrieved 2")) << run.report;
-    SetFileAttributesA(uidlPath.c_str(), FILE_ATTRIBUTE_NORMAL);
-    std::string uidl;
-    ReadFileBytes(uidlPath, &uidl);
-    EXPECT_EQ("uid-old\n", uidl);
-    std::vector<std::string> retrieved = faults::MailFiles(mailbox, "Account1\\inbox.box");
-    ASSERT_EQ(2u, retrieved.size()) << run.report;
-    std::string first, second;
-    ReadFileBytes(mailbox + "Account1\\inbox.box\\" + retrieved[0], &first);
-    ReadFileBytes(mailbox + "Account1\\inbox.box\\" + retrieved[1], &second);
-    EXPECT_EQ(kMailOne, first);
-    EXPECT_EQ(kMailTwo, second);
+    EXPECT_NE(std::string::npos, run.report.find("Kirvan")) << run.report;
+    EXPECT_EQ(std::string::npos, run.report.find("receive: Account1")) << run.report;
+    EXPECT_EQ(0, hostSessions.load()) << "no retrieval";
+    EXPECT_EQ(0, deletions.load()) << "nothing deleted on the server";
+    EXPECT_TRUE(uidl.Unchanged());
+    EXPECT_EQ(0u, faults::MailFiles(mailbox, "Account1\\inbox.box").size()) << run.report;
 }

@@ -218,12 +218,13 @@ std::string Pop3Reply(const uint8_t* data, std::size_t size) {
     auto uidlReply = CText(data, size);
     char* begin = uidlReply->Get();
     bool positive = std::strncmp(begin, "+OK", 3) == 0;
-    char* uidl = pop3::ParseUidlReply(begin);
+    // The number the reply must carry: the first digits after the status, when any.
+    int32_t asked = static_cast<int32_t>(std::strtol(length > 4 ? begin + 4 : "1", nullptr, 10));
+    char* uidl = pop3::ParseUidlReply(begin, asked);
     if (uidl) {
         f.Check(positive, "ParseUidlReply: a UIDL from a refusal");
         f.Check(uidl > begin && uidl < begin + length, "ParseUidlReply: token outside the reply");
-        f.Check(*uidl != '\0' && std::strcspn(uidl, " \r\n") == std::strlen(uidl),
-                "ParseUidlReply: empty token or one with a delimiter in it");
+        f.Check(pop3::IsUsableUidl(uidl, std::strlen(uidl)), "ParseUidlReply: a UIDL the host's file cannot hold");
     }
 
     auto tokens = CText(data, size);

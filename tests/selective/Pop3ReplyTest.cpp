@@ -211,42 +211,91 @@ TEST(Pop3ReplyListing, OneMessagePerLine) {
     EXPECT_EQ(0, pop3::ParseSizeListing("+OK 1\r\n1 1\r\n.\r\n", nullptr));
 }
 
-struct UidlCase {
-    const char* reply;
-    const char* uidl;  // null: no UIDL
+// What follows the message number on a UIDL line, and the UIDL taken from it.
+struct UidlWordsCase {
+    std::string words;
+    const char* uidl;  // null: no usable UIDL
 };
 
-TEST(Pop3ReplyUidl, ThirdWordOfAnAcceptedReply) {
-    const UidlCase cases[] = {
-        {"+OK 1 whqtswO00WBw418f9t5JxYwZ\r\n", "whqtswO00WBw418f9t5JxYwZ"},
-        {"+OK 2 QhdPYR:00WBw1Ph7x7\r\n", "QhdPYR:00WBw1Ph7x7"},
-        {"+OK 1 abc\n", "abc"},
-        {"+OK 1 abc", nullptr},  // cut before the line ended
-        {"+OK  1   abc  \r\n", "abc"},
-        {"+OK 1 abc def\r\n", "abc"},
-        {"+OK 1\r\n", nullptr},
-        {"+OK\r\n", nullptr},
-        {"+OK", nullptr},
-        {"-ERR no such message\r\n", nullptr},  // never "such"
-        {"-ERR\r\n", nullptr},
-        {"+ok 1 abc\r\n", nullptr},
-        {"", nullptr},
-        {"OK 1 abc\r\n", nullptr},
+// The one rule for both forms: a "uidl n" reply and a line of the listing.
+TEST(Pop3ReplyUidl, UsableUidlsAloneInTheReplyAndInTheListing) {
+    const std::string longest(pop3::kUidlMaxLength, 'x');
+    const UidlWordsCase cases[] = {
+        {"whqtswO00WBw418f9t5JxYwZ\r\n", "whqtswO00WBw418f9t5JxYwZ"},
+        {"QhdPYR:00WBw1Ph7x7\r\n", "QhdPYR:00WBw1Ph7x7"},
+        {"abc\n", "abc"},                          // a line may end at LF alone
+        {"   abc  \t\r\n", "abc"},                 // blanks around it are no part of it
+        {"!~\r\n", "!~"},                          // 0x21 and 0x7E, the ends of the range
+        {std::string(70, 'u') + "\r\n", "uuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuu"},
+        {longest + "\r\n", longest.c_str()},       // longer than RFC 1939 asks, still printable
+        {longest + "y\r\n", nullptr},              // beyond the limit
+        {"abc def\r\n", nullptr},                  // a blank inside: which word would the host read?
+        {"abc\tdef\r\n", nullptr},
+        {"abc\rdef\r\n", nullptr},                 // a CR is a line end only before LF
+        {"abc\r\r\n", nullptr},
+        {std::string("ab\x1A" "c\r\n"), nullptr},  // the DOS end-of-file byte
+        {std::string("ab\x7F\r\n"), nullptr},
+        {std::string("\x82\xA0\r\n"), nullptr},    // a Shift_JIS character
+        {std::string("ab\0c\r\n", 6), nullptr},    // a NUL would cut the UIDL
+        {"\r\n", nullptr},
+        {"abc", nullptr},                          // the line never ended
     };
     for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
-        const UidlCase& c = cases[i];
-        std::string buffer(c.reply);
-        char* uidl = pop3::ParseUidlReply(&buffer[0]);
+        const UidlWordsCase& c = cases[i];
+        std::string reply = "+OK 3 " + c.words;
+        char* uidl = pop3::ParseUidlReply(&reply[0], 3);
+        std::string listing = "+OK\r\n3 " + c.words + (c.words.find('\n') == std::string::npos ? "" : ".\r\n");
+        char* listed[3] = {nullptr, nullptr, nullptr};
+        int32_t filled = pop3::ParseUidlListing(&listing[0], 3, listed);
         if (!c.uidl) {
-            EXPECT_EQ(nullptr, uidl) << "case " << i << ": " << c.reply;
+            EXPECT_EQ(nullptr, uidl) << "case " << i << ": reply";
+            EXPECT_EQ(0, filled) << "case " << i << ": listing";
+            EXPECT_EQ(nullptr, listed[2]) << "case " << i << ": listing";
             continue;
         }
-        ASSERT_NE(nullptr, uidl) << "case " << i << ": " << c.reply;
-        EXPECT_STREQ(c.uidl, uidl) << "case " << i;
-        EXPECT_TRUE(uidl >= &buffer[0] && uidl < &buffer[0] + buffer.size())
-            << "case " << i << ": the token lies in the reply";
+        ASSERT_NE(nullptr, uidl) << "case " << i << ": reply";
+        EXPECT_STREQ(c.uidl, uidl) << "case " << i << ": reply";
+        EXPECT_TRUE(uidl > &reply[0] && uidl < &reply[0] + reply.size()) << "case " << i << ": in the reply";
+        EXPECT_EQ(1, filled) << "case " << i << ": listing";
+        ASSERT_NE(nullptr, listed[2]) << "case " << i << ": listing";
+        EXPECT_STREQ(c.uidl, listed[2]) << "case " << i << ": listing";
     }
-    EXPECT_EQ(nullptr, pop3::ParseUidlReply(nullptr));
+}
+
+struct UidlReplyCase {
+    const char* reply;
+    int32_t asked;
+    const char* uidl;  // null: no UIDL for the message asked
+};
+
+TEST(Pop3ReplyUidl, OnlyAnAcceptedAnswerForTheMessageAsked) {
+    const UidlReplyCase cases[] = {
+        {"+OK 6 u6\r\n", 6, "u6"},
+        {"+OK 7 u7\r\n", 6, nullptr},   // the neighbour's answer
+        {"+OK 06 u6\r\n", 6, "u6"},     // the same number, written with a zero
+        {"+OK 6x u6\r\n", 6, nullptr},
+        {"+OK u6\r\n", 6, nullptr},     // no number at all
+        {"+OK 4294967302 u6\r\n", 6, nullptr},  // 2^32 + 6 is not 6
+        {"+OK 6\r\n", 6, nullptr},
+        {"+OK\r\n", 6, nullptr},
+        {"+OK6 u6\r\n", 6, nullptr},
+        {"-ERR no such message\r\n", 6, nullptr},  // never "such"
+        {"-ERR 6 u6\r\n", 6, nullptr},
+        {"+ok 6 u6\r\n", 6, nullptr},
+        {"", 6, nullptr},
+    };
+    for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+        const UidlReplyCase& c = cases[i];
+        std::string buffer(c.reply);
+        char* uidl = pop3::ParseUidlReply(&buffer[0], c.asked);
+        if (!c.uidl) {
+            EXPECT_EQ(nullptr, uidl) << "case " << i << ": " << c.reply;
+        } else {
+            ASSERT_NE(nullptr, uidl) << "case " << i << ": " << c.reply;
+            EXPECT_STREQ(c.uidl, uidl) << "case " << i;
+        }
+    }
+    EXPECT_EQ(nullptr, pop3::ParseUidlReply(nullptr, 1));
 }
 
 }  // namespace
@@ -299,13 +348,16 @@ TEST(Pop3ReplyFraming, SearchGoesOnWhereItStoppedForEveryLengthOfArrival) {
 }
 
 TEST(Pop3ReplyFraming, UidlListingAndCapa) {
-    char listing[] = "+OK\r\n1 AAA\r\n3\tCCC extra\r\n2 BBB\r\n7 out\r\n0 zero\r\n1 again\r\nx1 bad\r\n.\r\n4 DDD\r\n";
+    // Each message by its own number: out of order, out of range, junk, the same
+    // line twice, and a number named with two UIDLs, which is believed for neither.
+    char listing[] =
+        "+OK\r\n1 AAA\r\n4 DDD\r\n3\tCCC\r\n7 out\r\n0 zero\r\nx1 bad\r\n2\r\n1 AAA\r\n4 EEE\r\n.\r\n2 BBB\r\n";
     char* uidls[4] = {nullptr, nullptr, nullptr, nullptr};
-    EXPECT_EQ(3, pop3::ParseUidlListing(listing, 4, uidls));
+    EXPECT_EQ(2, pop3::ParseUidlListing(listing, 4, uidls));
     EXPECT_STREQ("AAA", uidls[0]);
-    EXPECT_STREQ("BBB", uidls[1]);
+    EXPECT_EQ(nullptr, uidls[1]) << "nothing after the end line";
     EXPECT_STREQ("CCC", uidls[2]);
-    EXPECT_EQ(nullptr, uidls[3]) << "nothing after the end line";
+    EXPECT_EQ(nullptr, uidls[3]) << "DDD or EEE: the listing contradicts itself";
 
     char cut[] = "+OK\n1 A\n2 B";  // the last line never ended
     char* two[2] = {nullptr, nullptr};

@@ -5,6 +5,7 @@
 std::string FakeHost::mailbox;
 std::string FakeHost::account;
 std::string FakeHost::currentFolder;
+bool FakeHost::busy = false;
 std::function<void()> FakeHost::importHook;
 std::vector<BOOL> FakeHost::importAnswers;
 std::vector<HostCall> FakeHost::calls;
@@ -35,6 +36,11 @@ int WINAPI FakeRegistCallback(VhxCommandCallback callback, LPARAM value) {
     call.value = value;
     call.id = id;
     return id;
+}
+
+BOOL WINAPI FakeIsBusy() {
+    Record("IsBusy");
+    return FakeHost::busy ? TRUE : FALSE;
 }
 
 LPCSTR WINAPI FakeGetMailbox() {
@@ -97,6 +103,7 @@ FakeHost::FakeHost(const std::string& mailboxAnswer) {
     mailbox = mailboxAnswer;
     account = mailboxAnswer + "Account1\\";
     currentFolder = mailboxAnswer + "Account1\\inbox.box";
+    busy = false;
     SetSelection({});
     importHook = nullptr;
     importAnswers.clear();
@@ -104,6 +111,7 @@ FakeHost::FakeHost(const std::string& mailboxAnswer) {
     mailboxCalls = 0;
     gHostApi = HostApi();
     gHostApi.VhxRegistCallback = FakeRegistCallback;
+    gHostApi.VhxIsBusy = FakeIsBusy;
     gHostApi.VhxGetMailbox = FakeGetMailbox;
     gHostApi.VhxGetAccount = FakeGetAccount;
     gHostApi.VhxFolderGetCurrentFolder = FakeFolderGetCurrentFolder;

@@ -12,7 +12,7 @@
 #include "HostApi.h"
 
 struct HostCall {
-    // "RegistCallback", "GetAccount", "GetCurrentFolder", "GetSelectEntry",
+    // "RegistCallback", "IsBusy", "GetAccount", "GetCurrentFolder", "GetSelectEntry",
     // "ImportFile", "MoveMail" or "DeleteMail".
     std::string function;
     std::string first;   // file / entry / "1" or "0" for the selection
@@ -39,6 +39,8 @@ public:
     static std::string mailbox;
     static std::string account;
     static std::string currentFolder;
+    // What _VhxIsBusy@0 answers (false: the host is not retrieving).
+    static bool busy;
     // The entries _VhxFolderGetSelectEntry@8 returns: the first for (window, 1),
     // the next ones for (window, 0), then null. `repeatLast` makes it return the
     // last one forever instead of null, as a host that ignores the argument might.

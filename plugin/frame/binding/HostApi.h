@@ -10,9 +10,10 @@
 // the value registered with it. The host does not use the result.
 typedef LRESULT(WINAPI* VhxCommandCallback)(HWND window, LPARAM value);
 
-// The eight functions the plug-in calls, typed. "32-bit value" arguments are
+// The nine functions the plug-in calls, typed. "32-bit value" arguments are
 // LPARAM so that handles (the folder menu) survive on the 64-bit build.
 typedef int(WINAPI* VhxRegistCallbackFn)(VhxCommandCallback callback, LPARAM value);
+typedef BOOL(WINAPI* VhxIsBusyFn)();
 typedef LPCSTR(WINAPI* VhxGetMailboxFn)();
 typedef LPCSTR(WINAPI* VhxGetAccountFn)(HWND window);
 typedef LPCSTR(WINAPI* VhxFolderGetCurrentFolderFn)(HWND window);
@@ -21,13 +22,13 @@ typedef BOOL(WINAPI* VhxImportFileFn)(LPCSTR file, LPCSTR folder, DWORD flags);
 typedef BOOL(WINAPI* VhxMoveMailFn)(LPCSTR entry, LPCSTR folder);
 typedef BOOL(WINAPI* VhxDeleteMailFn)(LPCSTR entry);
 
-// One slot per host function, in binding order. The plug-in calls only the eight
+// One slot per host function, in binding order. The plug-in calls only the nine
 // typed members; the others are bound so that a host without them is refused.
 struct HostApi {
     VhxRegistCallbackFn VhxRegistCallback;
     FARPROC VhxSetTimer;
     FARPROC VhxKillTimer;
-    FARPROC VhxIsBusy;
+    VhxIsBusyFn VhxIsBusy;
     FARPROC VhxExecQuenla;
     VhxGetMailboxFn VhxGetMailbox;
     VhxGetAccountFn VhxGetAccount;
