@@ -47,26 +47,28 @@ int ButtonId(const std::string& press) {
     return 0;
 }
 
+// A cell read as UTF-16 (the list holds its texts so) and given in the ANSI code
+// page, as the report prints every text.
 std::string ItemText(HWND list, int item, int column) {
-    char buffer[1024] = "";
-    LVITEMA lv = {};
+    wchar_t buffer[1024] = L"";
+    LVITEMW lv = {};
     lv.iSubItem = column;
     lv.pszText = buffer;
-    lv.cchTextMax = sizeof buffer;
-    SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&lv));
-    return buffer;
+    lv.cchTextMax = static_cast<int>(sizeof buffer / sizeof buffer[0]);
+    LRESULT length = SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&lv));
+    return ansi::FromWide(buffer, static_cast<int>(length));
 }
 
 int StateImage(HWND list, int item) {
-    LRESULT state = SendMessageA(list, LVM_GETITEMSTATE, static_cast<WPARAM>(item), LVIS_STATEIMAGEMASK);
+    LRESULT state = SendMessageW(list, LVM_GETITEMSTATE, static_cast<WPARAM>(item), LVIS_STATEIMAGEMASK);
     return static_cast<int>((state & LVIS_STATEIMAGEMASK) >> 12);
 }
 
 bool SetStateImage(HWND list, int item, int image) {
-    LVITEMA lv = {};
+    LVITEMW lv = {};
     lv.stateMask = LVIS_STATEIMAGEMASK;
     lv.state = INDEXTOSTATEIMAGEMASK(image);
-    return SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&lv)) != 0;
+    return SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&lv)) != 0;
 }
 
 bool WaitGone(WindowEvents& events, HWND window, DWORD ms) {
@@ -107,7 +109,7 @@ void DialogDriver::ReportWindow(HWND window, const char* kind) {
     }
     HWND list = GetDlgItem(window, kSelectionListId);
     if (list) {
-        int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+        int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
         gReport.Line("  list " + std::to_string(count) + " items");
         for (int i = 0; i < count; ++i) {
             int image = StateImage(list, i);

@@ -12,11 +12,13 @@
 #define IDC_ABOUT_PLUGIN_VERSION 1002
 #define IDC_ABOUT_COPYRIGHT 1003
 #define IDC_ABOUT_SETTINGS_VERSION 1004
-// Message selection dialog: its template, the list's two state pictures and the list.
+// Message selection dialog: its template, the list's two state pictures, the list
+// and the line under it.
 #define IDD_SELECTION 101
 #define IDI_UNTICKED 132
 #define IDI_TICKED 133
 #define IDC_MESSAGE_LIST 1001
+#define IDC_SELECTION_SUMMARY 1008
 // Progress of the scan that precedes the selection: template and controls.
 #define IDD_SCAN_PROGRESS 102
 #define IDC_SCAN_TEXT 1005

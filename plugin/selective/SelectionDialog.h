@@ -1,8 +1,12 @@
 #pragma once
-// The message selection dialog: every message on the server with its subject and
-// size in a check-box list, opened once the scan (MailboxScan) has fetched every
+// The message selection dialog: every message on the server that the host has
+// not received, with its sender, subject, date and size in a check-box list that
+// sorts by any column, opened once the scan (MailboxScan) has fetched every
 // header and UIDL. On OK the UIDLs of the messages left unticked go into
 // gUidlList, taken from the scan: the dialog itself never talks to the server.
+// The items and their ticks live in the list control itself; each item's
+// parameter is its message number, so a tick follows the message when the list
+// is sorted.
 
 #include <windows.h>
 #include <commctrl.h>
@@ -18,16 +22,16 @@ INT_PTR ShowSelectionDialog(HWND owner);
 
 INT_PTR CALLBACK SelectionDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Check-box style, the two state pictures and the two columns; false when the
+// Check-box style, the two state pictures and the five columns; false when the
 // dialog has no list control.
 bool InitMessageList(HWND dialog);
 
-// Inserts the scanned subject and the size of every message in message order.
+// Inserts every listed message in message order, its texts in UTF-16.
 void FillMessageList();
 
 // Reads a TOP reply and returns its decoded Subject (release it with
 // ReleaseSubject), or kNoSubject. The scan does the same for every reply.
 char* ExtractSubject();
 
-// Scanned UIDL of every unticked message into gUidlList, then ends the dialog with 1.
+// Scanned UIDL of every unticked item into gUidlList, then ends the dialog with 1.
 void CollectUnticked(HWND dialog);

@@ -9,7 +9,11 @@
 #include "BoundedText.h"
 #include "ByteSource.h"
 #include "DigestWalk.h"
+#include "HeaderColumns.h"
 #include "HeaderDecode.h"
+#include "HeaderText.h"
+#include "MailDate.h"
+#include "MailSender.h"
 #include "LineReader.h"
 #include "MailNames.h"
 #include "Pop3Reply.h"
@@ -68,6 +72,55 @@ private:
 
 bool StartsWithNoCase(const char* s, const char* prefix) {
     return text::StartsWithNoCase(s, prefix);
+}
+
+// No control character, no surrogate without its partner, and never more code
+// units than the value had bytes (no byte decodes to more than one unit).
+void CheckDisplayText(const std::u16string& text, std::size_t sourceLength, const char* what, Failures* f) {
+    f->Check(text.size() <= sourceLength, what);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        f->Check(c >= 0x20 && c != 0x7F, what);
+        if (c >= 0xD800 && c <= 0xDBFF) {
+            f->Check(i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF, what);
+            ++i;
+        } else {
+            f->Check(c < 0xDC00 || c > 0xDFFF, what);
+        }
+    }
+}
+
+// The UTF-16 decoding of the list over the input as a value and as a header
+// block, in a block of exactly its size (no terminator to stop an over-read).
+void CheckUtf16Decoding(const uint8_t* data, std::size_t size, Failures* f) {
+    ExactBlock exact(size);
+    std::memcpy(exact.Get(), data, size);
+    const char* value = exact.Get();
+
+    const std::u16string text = DecodeHeaderValue(value, size);
+    CheckDisplayText(text, size, "DecodeHeaderValue: control, lone surrogate or too long", f);
+    bool plainAscii = true;
+    for (std::size_t i = 0; i < size && plainAscii; ++i) {
+        plainAscii = data[i] >= 0x20 && data[i] < 0x7F && !(data[i] == '=' && i + 1 < size && data[i + 1] == '?');
+    }
+    if (plainAscii) {
+        f->Check(text == std::u16string(value, value + size), "DecodeHeaderValue: plain ASCII changed");
+    }
+    CheckDisplayText(DecodeSender(value, size), size, "DecodeSender: control, lone surrogate or too long", f);
+
+    int64_t seconds = 0;
+    if (ParseMailDate(value, size, &seconds)) {
+        const CivilTime t = CivilFromUtcSeconds(seconds);
+        // A zone moves the day by at most one across the readable years.
+        f->Check(t.year >= 1600 && t.year <= 10000 && t.month >= 1 && t.month <= 12 && t.day >= 1 &&
+                     t.day <= 31 && t.hour <= 23 && t.minute <= 59 && t.second <= 59,
+                 "ParseMailDate: a time outside the calendar");
+    }
+
+    const HeaderColumns columns = ReadHeaderColumns(value, size);
+    CheckDisplayText(columns.sender, size, "ReadHeaderColumns: sender", f);
+    CheckDisplayText(columns.dateText, size, "ReadHeaderColumns: date text", f);
+    f->Check(!columns.dated || columns.dateText.empty(), "ReadHeaderColumns: a read date with a text");
 }
 
 }  // namespace
@@ -132,6 +185,8 @@ std::string HeaderDecode(const uint8_t* data, std::size_t size) {
     std::size_t decodedLength = Base64Decode(src, decoded.Get());
     f.Check(decodedLength < decoded.Size() && decoded.Get()[decodedLength] == '\0',
             "Base64Decode: length beyond the buffer or not terminated there");
+
+    CheckUtf16Decoding(data, size, &f);
     return f.Text();
 }
 

@@ -15,6 +15,9 @@ namespace fuzzcheck {
 // Both decoding passes over the input as a header text (cut at its first NUL):
 // the first pass stays within strlen + 1 bytes, the second within the pre-count
 // + 1; results agree with the texts written; base64 stays within its buffer.
+// Then the UTF-16 decoding of the list (value, sender, date, header columns)
+// over the whole input: within its bytes, no control character or lone
+// surrogate shown, plain ASCII unchanged, dates within the calendar.
 std::string HeaderDecode(const uint8_t* data, std::size_t size);
 
 // The reply end test in both modes, the size listing, the UIDL reply and the

@@ -9,6 +9,7 @@
 #include "ByteSource.h"
 #include "DigestWalk.h"
 #include "HeaderDecode.h"
+#include "HeaderText.h"
 #include "LineReader.h"
 #include "Pop3Reply.h"
 #include "TextBuffer.h"
@@ -181,5 +182,35 @@ TEST(HostileSubject, HugeAndUnfinishedEncodedWords) {
         std::string second(count + 1, '\xcc');
         Iso2022JpToSjis(first.c_str(), &second[0]);
         EXPECT_LE(std::strlen(second.c_str()), count) << "case " << i << " " << cases[i].name;
+    }
+}
+
+// The list's UTF-16 decoding of the same kind of input: one walk whatever the
+// words, every malformed one kept as written, adjacent words joined.
+TEST(HostileSubject, HugeAndUnfinishedWordsForTheList) {
+    struct Case {
+        const char* name;
+        std::string value;
+        std::size_t units;  // UTF-16 units expected
+    };
+    std::string words;
+    for (int i = 0; i < 100000; ++i) words += "=?UTF-8?B?44GC?= ";
+    std::string prefixes;
+    for (int i = 0; i < 100000; ++i) prefixes += "=?UTF-8?B?";
+    std::string payload;  // "AAA" in base64, to 1 MB
+    for (int i = 0; i < 1024 * 1024 / 4; ++i) payload += "QUFB";
+    std::string split;  // one three-byte character over three words, 30,000 times
+    for (int i = 0; i < 30000; ++i) split += "=?UTF-8?Q?=E3?= =?UTF-8?Q?=81?= =?UTF-8?Q?=82?=\r\n ";
+    const Case cases[] = {
+        {"100,000 adjacent words", words, 100000 + 1},  // the last blank stays
+        {"100,000 prefixes, no end", prefixes, prefixes.size()},
+        {"1 MB payload, no end", "=?UTF-8?B?" + std::string(1024 * 1024, 'A'), 10 + 1024 * 1024},
+        {"1 MB payload", "=?UTF-8?B?" + payload + "?=", 1024 * 1024 * 3 / 4},
+        {"characters split between words", split, 30000 + 3},  // the last line break and blank as blanks
+        {"a megabyte of control bytes", std::string(1024 * 1024, '\x01'), 0},
+    };
+    for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+        const std::u16string text = DecodeHeaderValue(cases[i].value.data(), cases[i].value.size());
+        EXPECT_EQ(cases[i].units, text.size()) << "case " << i << " " << cases[i].name;
     }
 }

@@ -71,46 +71,86 @@ TEST_F(SelectiveReceive, DialogOutcomes) {
     }
 }
 
-TEST_F(SelectiveReceive, DialogListsSubjectsAndSizesAsSent) {
-    const std::vector<ScriptedMessage> messages = {
-        {4321, "U1", TopReply("From: a@example.jp\r\nSubject: =?ISO-2022-JP?B?GyRCJUYlOSVIGyhC?=\r\n")},
-        {12345, "U2", TopReply("Subject: plain ascii\r\n")},
-        {7, "U3", TopReply("From: b@example.jp\r\nTo: c@example.jp\r\n")},
-        {0, "U4", TopReply("Subject:\r\n")},
-        {99, "U5", "-ERR no such message\r\n"},
-    };
+// The local form of a UTC time, as the Date column must show it.
+std::wstring LocalMinute(WORD year, WORD month, WORD day, WORD hour, WORD minute) {
+    SYSTEMTIME utc = {};
+    utc.wYear = year;
+    utc.wMonth = month;
+    utc.wDay = day;
+    utc.wHour = hour;
+    utc.wMinute = minute;
+    SYSTEMTIME local = {};
+    EXPECT_TRUE(SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local));
+    auto two = [](WORD value) { return std::to_wstring(value / 10) + std::to_wstring(value % 10); };
+    return std::to_wstring(local.wYear) + L"/" + two(local.wMonth) + L"/" + two(local.wDay) + L" " +
+           two(local.wHour) + L":" + two(local.wMinute);
+}
+
+const std::vector<ScriptedMessage> kColumnMessages = {
+    {4321, "U1", TopReply("From: a@example.jp\r\nSubject: =?ISO-2022-JP?B?GyRCJUYlOSVIGyhC?=\r\n"
+                          "Date: Tue, 8 Dec 2026 07:00:00 +0900\r\n")},
+    {12345, "U2", TopReply("Subject: =?UTF-8?B?8J+OiSDpq5nmqYs=?=\r\n =?UTF-8?Q?_=E3=81=95=E3=82=93?=\r\n"
+                           "From: =?UTF-8?B?6auZ5qmL?= <t@example.jp>\r\nDate: someday\r\n")},
+    {7, "U3", TopReply("From: b@example.jp\r\nTo: c@example.jp\r\n")},
+    {0, "U4", TopReply("Subject:\r\n")},
+    {99, "U5", "-ERR no such message\r\n"},
+};
+
+// Every column read back with the W messages: the texts as UTF-16 (characters
+// Shift_JIS lacks included), the headings, the display order, the line under
+// the list.
+TEST_F(SelectiveReceive, DialogListsEveryColumnAsSent) {
     Server server;
     SelectionDialogDriver driver({}, Press::kCancel);
-    RunScript(server, WholeScan(messages));
+    RunScript(server, WholeScan(kColumnMessages));
     const SelectionDialogSeen& seen = driver.Seen();
     ASSERT_TRUE(seen.found) << seen.report;
-    EXPECT_EQ(kSelectionDialogCaption, seen.caption);
 
-    struct Expected {
-        const char* subject;
-        const char* size;
-    } const expected[] = {
-        {"\x83\x65\x83\x58\x83\x67", "4321"},  // "テスト" in Shift_JIS
-        {"plain ascii", "12345"},
-        {"No Subject", "7"},
-        {"", "0"},
-        {"No Subject", "99"},
+    const std::wstring cells[][5] = {
+        // Subject, Size, From, Date, Status
+        {L"\u30c6\u30b9\u30c8", L"4321", L"a@example.jp", LocalMinute(2026, 12, 7, 22, 0), L""},
+        {L"\U0001F389 \u9ad9\u6a4b \u3055\u3093", L"12345", L"\u9ad9\u6a4b", L"someday", L""},
+        {L"No Subject", L"7", L"b@example.jp", L"", L""},
+        {L"", L"0", L"", L"", L""},
+        {L"No Subject", L"99", L"", L"", L""},
     };
     ASSERT_EQ(5u, seen.items.size());
     for (std::size_t i = 0; i < seen.items.size(); ++i) {
-        EXPECT_EQ(expected[i].subject, seen.items[i].subject) << "item " << i;
-        EXPECT_EQ(expected[i].size, seen.items[i].size) << "item " << i;
+        ASSERT_EQ(5u, seen.items[i].cells.size()) << "item " << i;
+        for (int c = 0; c < 5; ++c) {
+            EXPECT_TRUE(cells[i][c] == seen.items[i].cells[static_cast<std::size_t>(c)])
+                << "item " << i << " column " << c;
+        }
         EXPECT_EQ(static_cast<LPARAM>(i + 1), seen.items[i].param) << "item " << i;
         EXPECT_EQ(1, seen.items[i].stateImage) << "item " << i << " starts unticked";
     }
+    EXPECT_EQ("\x83\x65\x83\x58\x83\x67", seen.items[0].subject) << "column 0 in the ANSI code page";
+    const std::vector<std::string> headings = {"Subject", "Size", "From", "Date", "Status"};
+    EXPECT_EQ(headings, seen.columns);
+    EXPECT_EQ((std::vector<int>{4, 2, 0, 3, 1}), seen.columnOrder) << "Status, From, Subject, Date, Size";
+    EXPECT_EQ(std::wstring(L"\u53d7\u4fe1\u3059\u308b: 0 \u901a (0 \u30d0\u30a4\u30c8)\u3000"
+                           L"\u30b5\u30fc\u30d0\u30fc\u306b\u6b8b\u3059: 5 \u901a"),
+              seen.summary);
+}
+
+// The caption, the check boxes with their two pictures, and columns as wide as
+// their texts that together fit the list at the dialog's size.
+TEST_F(SelectiveReceive, DialogLooksAsDescribed) {
+    Server server;
+    SelectionDialogDriver driver({}, Press::kCancel);
+    RunScript(server, WholeScan(kColumnMessages));
+    const SelectionDialogSeen& seen = driver.Seen();
+    ASSERT_TRUE(seen.found) << seen.report;
+    EXPECT_EQ(kSelectionDialogCaption, seen.caption);
     EXPECT_TRUE(seen.checkBoxStyle);
     EXPECT_TRUE(seen.stateImageListSet);
     EXPECT_EQ(2, seen.stateImageCount);
-    ASSERT_EQ(2u, seen.columns.size());
-    EXPECT_EQ("Subject", seen.columns[0]);
-    EXPECT_EQ("Size", seen.columns[1]);
-    EXPECT_EQ(400, seen.columnWidths[0]);
-    EXPECT_EQ(60, seen.columnWidths[1]);
+    int total = 0;
+    for (std::size_t c = 0; c < seen.columnWidths.size(); ++c) {
+        EXPECT_GE(seen.columnWidths[c], 30) << "column " << c;
+        total += seen.columnWidths[c];
+    }
+    EXPECT_LE(total, seen.listClientWidth) << "nothing scrolled out of view";
 }
 
 TEST_F(SelectiveReceive, EmptyMailboxShowsAnEmptyListAndOkSetsNothingAside) {

@@ -1,0 +1,52 @@
+#include "EucJpConvert.h"
+
+namespace {
+
+bool IsEucByte(unsigned char c) {
+    return c >= 0xA1 && c <= 0xFE;
+}
+
+// The JIS X 0208 row and cell (each 0x21 to 0x7E) as two Shift_JIS bytes.
+void AppendJisAsSjis(unsigned char j1, unsigned char j2, std::string* out) {
+    unsigned char s1 = static_cast<unsigned char>(((j1 - 0x21) >> 1) + 0x81);
+    if (s1 >= 0xA0) {
+        s1 = static_cast<unsigned char>(s1 + 0x40);
+    }
+    unsigned char s2;
+    if (j1 & 1) {
+        s2 = static_cast<unsigned char>(j2 + 0x1F);
+        if (s2 >= 0x7F) {
+            s2 = static_cast<unsigned char>(s2 + 1);
+        }
+    } else {
+        s2 = static_cast<unsigned char>(j2 + 0x7E);
+    }
+    out->push_back(static_cast<char>(s1));
+    out->push_back(static_cast<char>(s2));
+}
+
+}  // namespace
+
+void EucJpToSjis(const char* source, std::size_t length, std::string* out) {
+    const auto* p = reinterpret_cast<const unsigned char*>(source);
+    std::size_t i = 0;
+    while (i < length) {
+        const unsigned char c = p[i];
+        if (c < 0x80) {
+            out->push_back(static_cast<char>(c));
+            ++i;
+        } else if (c == 0x8E && i + 1 < length && p[i + 1] >= 0xA1 && p[i + 1] <= 0xDF) {
+            out->push_back(static_cast<char>(p[i + 1]));  // half-width katakana
+            i += 2;
+        } else if (c == 0x8F && i + 2 < length && IsEucByte(p[i + 1]) && IsEucByte(p[i + 2])) {
+            out->push_back('?');  // JIS X 0212: no Shift_JIS form
+            i += 3;
+        } else if (IsEucByte(c) && i + 1 < length && IsEucByte(p[i + 1])) {
+            AppendJisAsSjis(static_cast<unsigned char>(c - 0x80), static_cast<unsigned char>(p[i + 1] - 0x80), out);
+            i += 2;
+        } else {
+            out->push_back('?');
+            ++i;
+        }
+    }
+}
