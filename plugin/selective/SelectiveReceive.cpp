@@ -9,6 +9,7 @@
 #include "HostApi.h"
 #include "MailboxScan.h"
 #include "ModulePin.h"
+#include "PendingRetrieval.h"
 #include "Pop3Session.h"
 #include "ScanProgress.h"
 #include "SecureSession.h"
@@ -49,6 +50,13 @@ bool AccountFilePath(HWND window, const char* name, char* buffer) {
         return false;
     }
     return BuildAccountFilePath(buffer, kPathBufferSize, accountDir, name);
+}
+
+// What the host's retrieval would read, gone; as at the end of a retrieval.
+void ForgetRetrievalState() {
+    gUidlList.RemoveAll();
+    gDeleteOnServer = 0;
+    HangUp();
 }
 
 bool HostIsBusy() {
@@ -165,6 +173,11 @@ LRESULT RunSelectiveReceiveOnce(HWND window, LPARAM) {
         ShowKirvanMessage(window, kHostBusyText);
         return 0;
     }
+    // The host is idle: a retrieval an earlier command asked for has ended or
+    // will never come. Its watch must not clear what this command sets up, and
+    // what it left must not outlive this command's own end.
+    StopWatchingPendingRetrieval();
+    ForgetRetrievalState();
     gDeleteOnServer = filter.Delete;
 
     if (ReadAccountInt(accountPath, "NotDelete") == 0) {
@@ -200,10 +213,12 @@ LRESULT RunSelectiveReceiveOnce(HWND window, LPARAM) {
     // command reached it) the next ordinary retrieval would be answered by it.
     if (!RunPopSession(window, server, port, user) ||
         !PostMessageA(window, WM_COMMAND, kHostReceiveCommand, 0)) {
-        gUidlList.RemoveAll();
-        gDeleteOnServer = 0;
-        HangUp();
+        ForgetRetrievalState();
+        return 0;
     }
+    // A host that drops the command never ends its retrieval: the watch then
+    // forgets the state all the same.
+    WatchPendingRetrieval(ForgetRetrievalState);
     return 0;
 }
 

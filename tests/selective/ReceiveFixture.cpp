@@ -9,6 +9,7 @@
 #include "FileBytes.h"
 #include "HostApi.h"
 #include "HostApiList.h"
+#include "PendingRetrieval.h"
 #include "Pop3Session.h"
 #include "SelectiveReceive.h"
 #include "UidlList.h"
@@ -57,6 +58,7 @@ void ReceiveFixture::SetUp() {
     window_ = CreateWindowExA(0, kOwnerClass, "Quenla test window", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200,
                               nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     ASSERT_NE(nullptr, window_);
+    StopWatchingPendingRetrieval();  // an earlier test's command must not reach into this one
     gUidlList.RemoveAll();
     gDeleteOnServer = 0;
     gDialUpConnection = nullptr;
@@ -68,6 +70,7 @@ void ReceiveFixture::TearDown() {
     if (window_) {
         DestroyWindow(window_);
     }
+    StopWatchingPendingRetrieval();
     gUidlList.RemoveAll();
     gDeleteOnServer = 0;
     gDialUpConnection = nullptr;
