@@ -12,6 +12,7 @@
 #include "PendingRetrieval.h"
 #include "Pop3Session.h"
 #include "ScanProgress.h"
+#include "SecureSession.h"
 #include "SelectionDialog.h"
 #include "SettingsFiles.h"
 #include "UidlList.h"
@@ -280,10 +281,14 @@ bool RunPopSession(HWND window, const char* server, int port, const char* user) 
     if (!PopConnect(server, port)) {
         return false;
     }
-    PopReadResponse(false);  // the greeting; its content does not matter
-
     FilterSettings settings = ReadFilterSettings(kirvanPath, FilterDefaults::Plugin);
     PasswordScrub scrub{settings};
+    // TLS as the account asks, the certificate checked, the greeting read: only
+    // then may the password go out.
+    if (!OpenSecuredSession(window, server, port, kirvanPath, settings)) {
+        PopReleaseBuffers();
+        return false;
+    }
     bool loggedIn = PopLogin(user, settings.pass);
     if (!loggedIn) {
         PopQuit();

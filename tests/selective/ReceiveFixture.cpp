@@ -79,7 +79,7 @@ void ReceiveFixture::TearDown() {
 }
 
 void ReceiveFixture::WriteKirvan(const KirvanIni& k) {
-    WriteIni("Kirvan.ini", {{"[Server]", ""}, {"pass", k.pass}, {"[Property]", ""},
+    WriteIni("Kirvan.ini", {{"[Server]", ""}, {"pass", k.pass}, {"Security", std::to_string(k.security)}, {"[Property]", ""},
                             {"DoFilter", std::to_string(k.doFilter)}, {"FilterType", std::to_string(k.filterType)},
                             {"CheckSize", std::to_string(k.checkSize)}, {"FilterSize", std::to_string(k.filterSize)},
                             {"Delete", std::to_string(k.deleteOnServer)}});
