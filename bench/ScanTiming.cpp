@@ -21,6 +21,9 @@
 // Figures only; tools/bench-receive.sh runs it against Dovecot on loopback and
 // through tools/pop3relay.py:
 //     timing_receive.exe --port N --label TEXT [--rounds R] [--user U --password P]
+//                        [--server NAME] [--security S]
+// (--security: the account's Security, 3 = plain text by default; --server: the
+// name the account gives, which the certificate must be for over TLS.)
 
 #include <winsock2.h>
 #include <windows.h>
@@ -59,6 +62,8 @@ struct Options {
     int rounds = 1;
     std::string user = "alice";
     std::string password = "secret";
+    std::string server = "127.0.0.1";
+    std::string security = "3";
     // Copied into the account before each round: the host's uidl file and our
     // record, for the repeat scans of a mailbox received before.
     std::string uidlFile;
@@ -79,6 +84,10 @@ bool ParseOptions(int argc, char** argv, Options* options) {
             options->user = value;
         } else if (name == "--password") {
             options->password = value;
+        } else if (name == "--server") {
+            options->server = value;
+        } else if (name == "--security") {
+            options->security = value;
         } else if (name == "--uidl-file") {
             options->uidlFile = value;
         } else if (name == "--record-file") {
@@ -98,8 +107,10 @@ bool WriteSettings(const std::string& dir, const Options& options) {
     std::string kirvan = dir + "Kirvan.ini";
     std::string account = dir + "Account.ini";
     return WriteIni(kirvan, "Property", "DoFilter", "1") && WriteIni(kirvan, "Property", "FilterType", "0") &&
-           WriteIni(kirvan, "Server", "pass", options.password) && WriteIni(account, "Property", "NotDelete", "1") &&
-           WriteIni(account, "Property", "POP3Server", "127.0.0.1") &&
+           WriteIni(kirvan, "Server", "pass", options.password) &&
+           WriteIni(kirvan, "Server", "Security", options.security) &&
+           WriteIni(account, "Property", "NotDelete", "1") &&
+           WriteIni(account, "Property", "POP3Server", options.server) &&
            WriteIni(account, "Property", "POP3Port", std::to_string(options.port)) &&
            WriteIni(account, "Property", "Account", options.user);
 }

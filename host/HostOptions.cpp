@@ -35,6 +35,8 @@ bool ParseHostOptions(const std::vector<std::string>& args, HostOptions* options
             options->utf8 = true;
         } else if (arg == "--hide") {
             options->hide = true;
+        } else if (arg == "--drop-posted-receive") {
+            options->dropPostedReceive = true;
         } else if (arg == "--refuse-import-after") {
             // 0 is a count here: a host that refuses every import.
             if (!value(&number)) return false;

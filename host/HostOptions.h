@@ -3,7 +3,7 @@
 //   Quenla.exe [--mailbox DIR | DIR] [--plugin PATH | --no-plugin] [--account NAME]
 //              [--script FILE] [--do "COMMAND"]... [--out FILE] [--utf8]
 //              [--unexpected-ms N] [--receive-timeout-ms N] [--hide]
-//              [--refuse-import-after N]
+//              [--refuse-import-after N] [--drop-posted-receive]
 // With --script or --do the host runs non-interactively: it carries out the
 // commands (script lines first, then each --do in order), prints what happened and
 // exits with 0, or 1 when something failed (2: bad command line).
@@ -25,6 +25,7 @@ struct HostOptions {
     int receiveTimeoutMs = 30000;
     bool hide = false;
     int refuseImportAfter = -1;  // imports taken before every later one is refused; -1: none refused
+    bool dropPostedReceive = false;  // receive commands that come through the message queue are dropped
 
     bool NonInteractive() const { return !scriptFile.empty() || !commands.empty(); }
 };

@@ -354,6 +354,9 @@ void MainWindow::Receive() {
                      " (" + std::to_string(mail.size) + " bytes) filter " + std::to_string(mail.filterResult) +
                      (mail.deleted ? ", deleted on server" : ", kept on server"));
     }
+    if (!result.security.empty()) {
+        gReport.Line("  secured: " + result.security);
+    }
     if (!result.error.empty()) {
         gReport.Line("  error: " + result.error);
     }

@@ -17,6 +17,7 @@ bool Pop3Client::Connect(const std::string& host, int port, int timeoutMs) {
         }
         std::memcpy(&address.sin_addr, entry->h_addr_list[0], sizeof address.sin_addr);
     }
+    timeoutMs_ = timeoutMs;
     socket_.Reset(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
     if (!socket_) {
         return false;
@@ -32,8 +33,48 @@ bool Pop3Client::Connect(const std::string& host, int port, int timeoutMs) {
 }
 
 void Pop3Client::Close() {
+    if (tls_.Established()) {
+        tls_.Shutdown();
+    }
     socket_.Reset();
     pending_.clear();
+}
+
+bool Pop3Client::SendAll(const char* bytes, std::size_t length) {
+    while (length > 0) {
+        int n = send(socket_.Get(), bytes, static_cast<int>(length), 0);
+        if (n <= 0) {
+            return false;
+        }
+        bytes += n;
+        length -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+int Pop3Client::ReceiveSome(char* data, std::size_t room) {
+    int got = recv(socket_.Get(), data, static_cast<int>(room), 0);
+    return got >= 0 ? got : -1;
+}
+
+TlsFailure Pop3Client::StartTls(const std::string& serverName) {
+    if (!socket_) {
+        return TlsFailure::kClosed;
+    }
+    if (!pending_.empty()) {
+        return TlsFailure::kPlainTextPeer;
+    }
+    return tls_.Handshake(this, serverName.c_str(), static_cast<DWORD>(timeoutMs_));
+}
+
+bool Pop3Client::CheckCertificate(const std::string& serverName, CertificateReport* report) const {
+    UniqueCertificate certificate = tls_.ServerCertificate();
+    if (!certificate || !tls_.Api()) {
+        *report = CertificateReport();
+        report->problems = kCertOtherFault;
+        return false;
+    }
+    return CheckServerCertificate(*tls_.Api(), certificate.Get().context, serverName.c_str(), report);
 }
 
 bool Pop3Client::Fill() {
@@ -41,7 +82,7 @@ bool Pop3Client::Fill() {
         return false;
     }
     char chunk[16 * 1024];
-    int got = recv(socket_.Get(), chunk, sizeof chunk, 0);
+    int got = tls_.Established() ? tls_.Receive(chunk, sizeof chunk) : ReceiveSome(chunk, sizeof chunk);
     if (got <= 0) {
         return false;
     }
@@ -74,13 +115,8 @@ bool Pop3Client::ReadGreeting(std::string* status) {
 
 bool Pop3Client::Command(const std::string& command, std::string* status) {
     std::string wire = command + "\r\n";
-    size_t sent = 0;
-    while (sent < wire.size()) {
-        int n = send(socket_.Get(), wire.data() + sent, static_cast<int>(wire.size() - sent), 0);
-        if (n <= 0) {
-            return false;
-        }
-        sent += static_cast<size_t>(n);
+    if (!socket_ || !(tls_.Established() ? tls_.Send(wire.data(), wire.size()) : SendAll(wire.data(), wire.size()))) {
+        return false;
     }
     std::string line;
     if (!ReadLine(&line)) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "DialogDriver.h"
+#include "HostApiList.h"
 #include "HostContext.h"
 #include "HostExports.h"
 #include "HostOptions.h"
@@ -43,6 +44,13 @@ std::string ExeDirectory() {
     GetModuleFileNameA(nullptr, path, MAX_PATH);
     std::string dir = path;
     return dir.substr(0, dir.rfind('\\') + 1);
+}
+
+// A receive command posted to the folder window (the plug-in's, a menu click);
+// the script's own commands are sent and never pass through the queue.
+bool DropsReceiveCommand(const MSG& message, HWND folderWindow) {
+    return message.hwnd == folderWindow && message.message == WM_COMMAND &&
+           LOWORD(message.wParam) == kHostReceiveCommand && message.lParam == 0;
 }
 
 void TraceApi(const char* line) {
@@ -122,6 +130,10 @@ int Run(HINSTANCE instance, int show) {
     MSG message;
     int status = 0;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        if (options.dropPostedReceive && DropsReceiveCommand(message, window.Handle())) {
+            gReport.Line("receive: posted receive command dropped (--drop-posted-receive)");
+            continue;
+        }
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }

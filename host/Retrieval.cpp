@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "BoundedText.h"
 #include "Pop3Client.h"
 #include "UidlFile.h"
 
@@ -13,6 +14,28 @@ std::string ReadProfileString(const std::string& path, const char* key) {
     char value[1024] = "";
     GetPrivateProfileStringA("Property", key, "", value, sizeof value, path.c_str());
     return value;
+}
+
+// The handshake and the certificate check; false (with the error set) when the
+// session must end before anything is sent.
+bool Secure(Pop3Client& client, const AccountSettings& settings, const char* how, RetrievalResult* result) {
+    TlsFailure failure = client.StartTls(settings.server);
+    if (failure != TlsFailure::kNone) {
+        char status[16];
+        text::Format(status, sizeof status, "0x%08lx", static_cast<unsigned long>(client.Tls().Status()));
+        result->error = std::string("TLS handshake failed (") + how + "): " + TlsFailureName(failure) + ", status " +
+                        status;
+        return false;
+    }
+    CertificateReport report;
+    client.CheckCertificate(settings.server, &report);
+    if (report.problems != 0 && !SameFingerprint(report.fingerprint, settings.trustedCertificate.c_str())) {
+        result->error = "certificate refused: " + CertificateProblemNames(report.problems) + ", subject \"" +
+                        report.subject + "\", fingerprint " + report.fingerprint;
+        return false;
+    }
+    result->security = std::string("TLS (") + how + (report.problems ? ", certificate trusted by fingerprint)" : ")");
+    return true;
 }
 
 struct ServerMessage {
@@ -62,6 +85,10 @@ AccountSettings ReadAccountSettings(const std::string& accountIniPath) {
     settings.user = ReadProfileString(accountIniPath, "Account");
     settings.password = ReadProfileString(accountIniPath, "Password");
     settings.notDelete = static_cast<int>(GetPrivateProfileIntA("Property", "NotDelete", 0, accountIniPath.c_str()));
+    settings.implicitTls = settings.port == kPop3sPort ||
+                           GetPrivateProfileIntA("Property", "SSL", 0, accountIniPath.c_str()) != 0;
+    settings.stls = !settings.implicitTls && GetPrivateProfileIntA("Property", "STLS", 0, accountIniPath.c_str()) != 0;
+    settings.trustedCertificate = ReadProfileString(accountIniPath, "TrustedCertificate");
     return settings;
 }
 
@@ -84,9 +111,22 @@ RetrievalResult RetrieveAccountMail(MailStore& store, const std::string& account
         return result;
     }
     result.connected = true;
+    if (settings.implicitTls && !Secure(client, settings, "implicit", &result)) {
+        return result;
+    }
     if (!client.ReadGreeting(&status)) {
         result.error = "no greeting";
         return result;
+    }
+    if (settings.stls) {
+        if (!client.Command("STLS", &status)) {
+            result.error = "STLS refused: " + status;
+            client.Command("QUIT", nullptr);
+            return result;
+        }
+        if (!Secure(client, settings, "STLS", &result)) {
+            return result;
+        }
     }
     if (!client.Command("USER " + settings.user, &status) ||
         !client.Command("PASS " + settings.password, &status)) {

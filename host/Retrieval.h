@@ -5,8 +5,11 @@
 // (a result of 1 asks for deletion from the server), then QUIT.
 //
 // Account.ini, section [Property]: POP3Server, POP3Port (110 when absent or 0),
-// Account (user name), NotDelete, and the host's own key Password (the POP3
-// password in plain text).
+// Account (user name), NotDelete, and the host's own keys Password (the POP3
+// password in plain text), SSL (1: TLS from the start on any port; port 995
+// always speaks it), STLS (1: secure a plain connection with STLS after the
+// greeting) and TrustedCertificate (the SHA-256 fingerprint of a server
+// certificate accepted although it fails the check).
 
 #include <functional>
 #include <string>
@@ -20,7 +23,13 @@ struct AccountSettings {
     std::string user;
     std::string password;
     int notDelete = 0;
+    bool implicitTls = false;  // SSL=1 or port 995
+    bool stls = false;
+    std::string trustedCertificate;
 };
+
+// The port of POP3 over TLS from the start.
+constexpr int kPop3sPort = 995;
 
 AccountSettings ReadAccountSettings(const std::string& accountIniPath);
 
@@ -41,6 +50,7 @@ struct RetrievalResult {
     int skipped = 0;         // already received (UIDL in the uidl file)
     std::vector<RetrievedMail> mails;
     std::string error;       // what went wrong, for the report
+    std::string security;    // "" in plain text, else how the session was secured
 };
 
 // Called with the full path of each stored mail file; returns the plug-in's answer.

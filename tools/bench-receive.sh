@@ -10,6 +10,15 @@
 #   3. the same two ways, the repeat scans of a mailbox received before: all
 #      but the last 20 messages in the host's uidl file (received), then the same
 #      with 500 of them in our record too (set aside earlier).
+#   4. over TLS from the start (the server's second port, the test CA of
+#      tools/tls-certs.sh trusted in the build's own Wine prefix): the processor
+#      time per message on loopback, and the time to the dialog through the relay
+#      at 30 ms with PIPELINING offered, beside the plain-text run of 2 (both
+#      relay runs three rounds: the first of a process also loads and starts the
+#      system's TLS, which a host does once).
+#
+# The server requires TLS (tools/dovecot.sh --tls); runs 1 and 2 log in in plain
+# text on its other port (Security 3), which Dovecot allows on loopback.
 #
 # Nothing is ticked in the dialog, so every message is set aside. Needs root and
 # what tools/setup.sh installs; the program is build/x86_64/bin/timing_receive.exe.
@@ -35,7 +44,11 @@ cleanup() {
 trap cleanup EXIT INT TERM
 
 "$root/tools/dovecot.sh" adduser "$dir" alice secret
-port=$("$root/tools/dovecot.sh" start "$dir")
+certs=$build/tls-certs
+"$root/tools/tls-certs.sh" "$certs"
+"$build/wine-run.sh" "$build/bin/trust_test_ca.exe" "Z:$certs/ca.der" >/dev/null
+port=$("$root/tools/dovecot.sh" start "$dir" --tls "$certs")
+tls_port=$(cat "$dir/tls-port")
 if [ "$("$root/tools/dovecot.sh" view "$dir" alice | wc -l)" -ne "$messages" ]; then
     echo "filling the mailbox with $messages messages"
     "$root/tools/dovecot.sh" clear "$dir" alice
@@ -64,13 +77,18 @@ run() {
     "$build/wine-run.sh" "$program" --user alice --password secret "$@"
 }
 
-# Starts a relay in front of Dovecot; sets relay_port.
+# Starts a relay in front of Dovecot (its plain port, or the port given with
+# --to); sets relay_port.
 start_relay() {
-    local name=$1
+    local name=$1 target=$port
     shift
+    if [ "${1:-}" = --to ]; then
+        target=$2
+        shift 2
+    fi
     rm -f "$dir/$name.port" "$dir/$name.log"
     # A daemon keeps the caller's pipes open unless all three streams are redirected.
-    python3 "$root/tools/pop3relay.py" --target-port "$port" --delay-ms "$delay" --log "$dir/$name.log" \
+    python3 "$root/tools/pop3relay.py" --target-port "$target" --delay-ms "$delay" --log "$dir/$name.log" \
         --port-file "$dir/$name.port" "$@" </dev/null >/dev/null 2>&1 &
     relays+=($!)
     for _ in $(seq 1 100); do
@@ -123,7 +141,7 @@ setaside=("${received[@]}" --record-file "$(winpath "$dir/setaside.record")")
 echo "$messages messages in Dovecot"
 run --port "$port" --label "loopback" --rounds 5
 start_relay pipelined
-run --port "$relay_port" --label "relay $((2 * delay)) ms round trip, PIPELINING offered"
+run --port "$relay_port" --label "relay $((2 * delay)) ms round trip, PIPELINING offered" --rounds 3
 relay_summary "$dir/pipelined.log"
 start_relay serial --no-pipelining
 run --port "$relay_port" --label "relay $((2 * delay)) ms round trip, PIPELINING removed"
@@ -143,3 +161,10 @@ for kind in received setaside; do
     run --port "$relay_port" --label "$what, relay $((2 * delay)) ms, PIPELINING removed" "${files[@]}"
     relay_summary "$dir/$kind-serial.log"
 done
+
+echo "over TLS from the start (port $tls_port, certificate for localhost)"
+run --port "$tls_port" --server localhost --security 1 --label "TLS, loopback" --rounds 5
+start_relay tls --to "$tls_port"
+run --port "$relay_port" --server localhost --security 1 --rounds 3 \
+    --label "TLS, relay $((2 * delay)) ms round trip, PIPELINING offered"
+awk '$3 == "end" && / tls=1/ { $1 = ""; $2 = ""; $3 = ""; print "  relay:" $0 }' "$dir/tls.log"

@@ -12,10 +12,11 @@
 #   --out DIR                     write pictures, logs and reports to DIR instead of
 #                                 build/demo (emptied first).
 #
-# The scenario: two accounts on a private Dovecot POP3 server on loopback. Account 1
-# receives selectively by size (mails over 5000 bytes stay on the server); account 2
-# picks from the selection dialog (the script ticks messages 1, 3 and 4); the digest
-# received there is split into its three messages. Needs root for Dovecot.
+# The scenario: two accounts on a private Dovecot POP3 server on loopback, which
+# requires TLS. Account 1 receives selectively by size (mails over 5000 bytes stay on
+# the server) over STLS; account 2, on port 995, over TLS from the start, picks from
+# the selection dialog (the script ticks messages 1, 3 and 4); the digest received
+# there is split into its three messages. Needs root for Dovecot.
 set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -40,7 +41,7 @@ fi
 bin="$root/build/x86_64/bin"
 run="$root/build/x86_64/wine-run.sh"
 stop_wine="$root/build/x86_64/stop-wine.sh"
-for f in "$bin/Quenla.exe" "$bin/Pikuno.dll" "$bin/Pikunoset.dll" "$run"; do
+for f in "$bin/Quenla.exe" "$bin/Pikuno.dll" "$bin/Pikunoset.dll" "$bin/trust_test_ca.exe" "$run"; do
     [ -e "$f" ] || { echo "demo: $f is missing: run tools/build.sh" >&2; exit 1; }
 done
 if [ $interactive -eq 1 ] && [ -z "${DISPLAY:-}" ]; then
@@ -73,9 +74,20 @@ echo "demo: starting a POP3 server (Dovecot) with sample mail for two accounts"
 # change within the second of an earlier read can go unnoticed).
 "$root/tools/dovecot.sh" adduser "$server" taro taro-pass
 "$root/tools/dovecot.sh" adduser "$server" hanako hanako-pass
-# A free loopback port, so that the accounts can name it.
-port=$("$root/tools/dovecot.sh" start "$server")
-python3 "$root/tools/demo/make_sample.py" "$mailbox" "$server/outgoing" "$port" "$out/logs/manifest.json"
+# TLS: certificates made with openssl, their CA trusted in the build's own Wine
+# prefix (as the tests do), never in the machine's store.
+certs="$root/build/x86_64/tls-certs"
+"$root/tools/tls-certs.sh" "$certs"
+"$run" "$bin/trust_test_ca.exe" "$(winpath "$certs/ca.der")" </dev/null >"$out/logs/trust-ca.txt" 2>&1
+# A free loopback port for STLS, so that the accounts can name it, and 995 for
+# TLS from the start (another free port when 995 is taken on this machine).
+tls_port=995
+if (exec 3<>/dev/tcp/127.0.0.1/995) 2>/dev/null; then
+    tls_port=""
+fi
+port=$("$root/tools/dovecot.sh" start "$server" --tls "$certs" $tls_port)
+tls_port=$(cat "$server/tls-port")
+python3 "$root/tools/demo/make_sample.py" "$mailbox" "$server/outgoing" "$port" "$tls_port" "$out/logs/manifest.json"
 for user in taro hanako; do
     "$root/tools/dovecot.sh" addmail "$server" "$user" "$server/outgoing/$user"/*.eml
     "$root/tools/dovecot.sh" view "$server" "$user" >"$out/logs/server-before-$user.txt"
@@ -85,7 +97,7 @@ done
 # display it was started with.
 "$stop_wine" >/dev/null 2>&1 || true
 if [ $interactive -eq 1 ]; then
-    echo "demo: POP3 server on 127.0.0.1:$port; mailbox $mailbox"
+    echo "demo: POP3 server on localhost:$port (STLS) and :$tls_port (TLS); mailbox $mailbox"
     echo "demo: Quenla opens on your display. Try: choose 仕事用 then メール > 選択受信 (size filter);"
     echo "      choose 個人用 then メール > 選択受信 (tick messages in the list);"
     echo "      ツール > プラグインの設定 / プラグインのバージョン情報. Close Quenla to end the demo."

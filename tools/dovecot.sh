@@ -10,6 +10,17 @@
 #                                      port a free one is picked. Prints the port and
 #                                      writes it to <dir>/port. A server already
 #                                      running for <dir> is stopped first.
+#   dovecot.sh start <dir> [port] --tls <certdir> [tls-port]
+#                                      the same with ssl = required: <port> speaks plain
+#                                      text until STLS, and a second port (tls-port, or a
+#                                      free one; written to <dir>/tls-port) speaks TLS
+#                                      from the start, on
+#                                      127.0.0.1 with the certificate of `cert` (first
+#                                      good.pem) and on 127.0.0.2..7 with one of
+#                                      tools/tls-certs.sh's each (<dir>/tls-addresses:
+#                                      "<name> <address>" lines).
+#   dovecot.sh cert <dir> <name>       serve <certdir>/<name>.pem on 127.0.0.1 from now
+#                                      on (both ports); returns once the server does.
 #   dovecot.sh stop <dir>              stop it; quiet when none runs.
 #   dovecot.sh port <dir>              print the port of the running server.
 #   dovecot.sh adduser <dir> <user> <password>
@@ -51,8 +62,12 @@ need_root() {
 MAIL_USER=mail
 MAIL_GROUP=mail
 
+# The certificates on the implicit-TLS port, one loopback address each.
+TLS_ADDRESSES="good:127.0.0.2 othername:127.0.0.3 expired:127.0.0.4 selfsigned:127.0.0.5 untrusted:127.0.0.6 selfsigned2:127.0.0.7"
+
 write_config() {
-    local dir=$1 port=$2
+    local dir=$1 port=$2 ssl=no
+    [ ! -f "$dir/tls-port" ] || ssl=required
     cat >"$dir/dovecot.conf" <<EOF
 # Written by tools/dovecot.sh: a private POP3 server for tests.
 protocols = pop3
@@ -61,7 +76,7 @@ base_dir = $dir/run
 state_dir = $dir/run/state
 log_path = $dir/run/dovecot.log
 info_log_path = $dir/run/dovecot.log
-ssl = no
+ssl = $ssl
 disable_plaintext_auth = no
 auth_mechanisms = plain
 # A refused login is answered at once (Dovecot waits 2 s by default), and the
@@ -98,6 +113,62 @@ default_login_user = dovenull
 default_internal_user = dovecot
 first_valid_uid = 0
 EOF
+    [ "$ssl" = required ] || return 0
+    local certdir name address addresses="127.0.0.1" entry
+    certdir=$(cat "$dir/tls-certdir")
+    for entry in $TLS_ADDRESSES; do
+        addresses="$addresses, ${entry#*:}"
+    done
+    cat >>"$dir/dovecot.conf" <<EOF
+# TLS: plain text on $port until STLS, TLS from the start on the second port.
+# (Dovecot counts a loopback client as secured: it takes USER before STLS too.)
+ssl_cert = <$dir/tls-current.pem
+ssl_key = <$dir/tls-current.key
+service pop3-login {
+  inet_listener pop3s {
+    address = $addresses
+    port = $(cat "$dir/tls-port")
+    ssl = yes
+  }
+}
+EOF
+    : >"$dir/tls-addresses"
+    for entry in $TLS_ADDRESSES; do
+        name=${entry%%:*}
+        address=${entry#*:}
+        echo "$name $address" >>"$dir/tls-addresses"
+        cat >>"$dir/dovecot.conf" <<EOF
+local $address {
+  ssl_cert = <$certdir/$name.pem
+  ssl_key = <$certdir/$name.key
+}
+EOF
+    done
+}
+
+# The SHA-256 fingerprint of the certificate a TLS port serves on 127.0.0.1.
+served_fingerprint() {
+    openssl s_client -connect "127.0.0.1:$1" -servername localhost </dev/null 2>/dev/null \
+        | openssl x509 -outform DER 2>/dev/null | sha256sum | cut -c1-64
+}
+
+cmd_cert() {
+    local dir name certdir wanted pid
+    dir=$(absolute "$1")
+    name=$2
+    [ -f "$dir/tls-port" ] || die "the server of $dir was not started with --tls"
+    certdir=$(cat "$dir/tls-certdir")
+    [ -f "$certdir/$name.pem" ] || die "no certificate $certdir/$name.pem"
+    cp "$certdir/$name.pem" "$dir/tls-current.pem"
+    cp "$certdir/$name.key" "$dir/tls-current.key"
+    pid=$(master_pid "$dir") || die "no server runs for $dir"
+    kill -HUP "$pid"
+    wanted=$(cat "$certdir/$name.sha256")
+    for _ in $(seq 1 100); do
+        [ "$(served_fingerprint "$(cat "$dir/tls-port")")" != "$wanted" ] || return 0
+        sleep 0.1
+    done
+    die "the server still serves another certificate than $name"
 }
 
 master_pid() {
@@ -118,12 +189,34 @@ prepare_user_dirs() {
 }
 
 cmd_start() {
-    local dir port
+    local dir port="" certdir=""
     dir=$(absolute "$1")
-    port=${2:-}
+    shift
+    if [ $# -gt 0 ] && [ "$1" != --tls ]; then
+        port=$1
+        shift
+    fi
+    local tls_port=""
+    if [ $# -gt 0 ]; then
+        [ "$1" = --tls ] && [ $# -ge 2 ] && [ $# -le 3 ] || usage
+        certdir=$(absolute "$2")
+        tls_port=${3:-}
+    fi
     need_root
     cmd_stop "$dir"
     [ -n "$port" ] || port=$(free_port)
+    rm -f "$dir/tls-port" "$dir/tls-certdir" "$dir/tls-addresses"
+    if [ -n "$certdir" ]; then
+        [ -f "$certdir/good.pem" ] || die "no certificates in $certdir (tools/tls-certs.sh makes them)"
+        echo "$certdir" >"$dir/tls-certdir"
+        if [ -n "$tls_port" ]; then
+            echo "$tls_port" >"$dir/tls-port"
+        else
+            free_port >"$dir/tls-port"
+        fi
+        cp "$certdir/good.pem" "$dir/tls-current.pem"
+        cp "$certdir/good.key" "$dir/tls-current.key"
+    fi
     mkdir -p "$dir/run/state" "$dir/mail"
     touch "$dir/users"
     chmod 644 "$dir/users"
@@ -202,4 +295,9 @@ cmd_view() {
     pop3_view "$(cat "$dir/port")" "$user" "$password"
 }
 
+if [ "${1:-}" = cert ]; then
+    [ $# -eq 3 ] || usage
+    cmd_cert "$2" "$3"
+    exit 0
+fi
 pop3_server_main "$@"

@@ -163,7 +163,7 @@ pop3_server_main() {
     local command=$1
     shift
     case "$command" in
-        start) [ $# -le 2 ] || usage; cmd_start "$@" ;;
+        start) [ $# -le 5 ] || usage; cmd_start "$@" ;;
         stop) [ $# -eq 1 ] || usage; cmd_stop "$@" ;;
         port) [ $# -eq 1 ] || usage; cat "$(absolute "$1")/port" ;;
         adduser) [ $# -eq 3 ] || usage; cmd_adduser "$@" ;;

@@ -10,6 +10,13 @@ whole round trip every time.
 It also reads the dialogue as it passes:
 - --no-pipelining removes the line PIPELINING from every CAPA reply, so that the
   same server can be scanned by a client that believes it cannot pipeline;
+- --no-stls removes the line STLS from every CAPA reply, as a server (or a line
+  in between) that offers no TLS would;
+- TLS passes through unread: from a client's first byte that starts a TLS record
+  (implicit TLS), or from the +OK to STLS on. Its records are counted instead:
+  the end line then adds  tls=1 records_up=N records_down=M max_burst_up=B,
+  where B is the most client records in a row with no server record between
+  them (a client that pipelines sends many commands before any reply comes);
 - --log FILE records each command and reply with its time, and at the end of
   each connection one line
       <time> <conn> end commands=N pipelined=P max_in_flight=M capa=0|1
@@ -18,7 +25,7 @@ It also reads the dialogue as it passes:
   replies owed at one time (1 for a client that never pipelines).
 
     pop3relay.py --target-port N [--target-host 127.0.0.1] [--port 0]
-                 [--delay-ms 15] [--no-pipelining] [--log FILE]
+                 [--delay-ms 15] [--no-pipelining] [--no-stls] [--log FILE]
                  [--port-file FILE] [--pid-file FILE]
 
 It listens on 127.0.0.1 only and runs until it is sent SIGTERM or SIGINT.
@@ -64,6 +71,11 @@ class Connection:
         self.server = server
         self.delay = args.delay_ms / 1000.0
         self.strip = args.no_pipelining
+        self.strip_stls = args.no_stls
+        # TLS: each direction stops reading the dialogue once it carries TLS.
+        self.tls_up = False
+        self.tls_down = False
+        self.records = TlsRecordCounter()
         self.log = log
         self.lock = threading.Lock()
         # Replies owed to the client, in order: the greeting, then one per command.
@@ -86,16 +98,31 @@ class Connection:
 
     def read_client(self, out):
         partial = b""
+        first = True
         while True:
             data = receive(self.client)
             now = time.monotonic()
             if not data:
                 out.put((now + self.delay, None, 0))
                 return
+            if first and data[0] == 0x16:  # a TLS handshake record: implicit TLS
+                self.tls_up = self.tls_down = True
+            first = False
+            if self.tls_up:
+                self.records.count("up", data)
+                out.put((now + self.delay, data, 0))
+                continue
             lines = (partial + data).split(b"\n")
             partial = lines.pop()
-            for line in lines:
+            for index, line in enumerate(lines):
                 self.note_command(line.rstrip(b"\r").decode("latin-1"))
+                if line.rstrip(b"\r").lower() == b"stls":
+                    # What follows is the client's TLS hello.
+                    self.tls_up = True
+                    rest = b"\n".join(lines[index + 1:] + [partial]) if index + 1 < len(lines) else partial
+                    if rest:
+                        self.records.count("up", rest)
+                    break
             out.put((now + self.delay, data, 0))
 
     def note_command(self, line):
@@ -128,11 +155,22 @@ class Connection:
                     out.put((now + self.delay, partial, 0))
                 out.put((now + self.delay, None, 0))
                 return
+            if self.tls_down:
+                self.records.count("down", data)
+                out.put((now + self.delay, data, 0))
+                continue
             lines = (partial + data).split(b"\n")
             partial = lines.pop()  # what follows the last line break
             kept = []
             completed = 0
-            for line in lines:
+            for index, line in enumerate(lines):
+                if self.tls_down:
+                    # Bytes behind the +OK to STLS: passed on as they came.
+                    rest = b"\n".join(lines[index:]) + b"\n" + partial
+                    kept.append(rest)
+                    self.records.count("down", rest)
+                    partial = b""
+                    break
                 line += b"\n"
                 text = line.rstrip(b"\r\n")
                 if reply is None:
@@ -146,13 +184,22 @@ class Connection:
                     if self.strip and reply[0] == "capa" and text.strip().upper() == b"PIPELINING":
                         self.log.write(self.number, "S< (PIPELINING removed)")
                         continue
+                    if self.strip_stls and reply[0] == "capa" and text.strip().upper() == b"STLS":
+                        self.log.write(self.number, "S< (STLS removed)")
+                        continue
                 reply[3] += 1
                 kept.append(line)
                 if ends:
                     completed += 1
                     more = " +{} lines".format(reply[3] - 1) if reply[3] > 1 else ""
                     self.log.write(self.number, "S< {}{} ({})".format(reply[2], more, reply[0]))
+                    if reply[0] == "stls" and reply[2].startswith("+OK"):
+                        self.tls_down = True
                     reply = None
+            if self.tls_down and partial:
+                kept.append(partial)
+                self.records.count("down", partial)
+                partial = b""
             if kept:
                 out.put((now + self.delay, b"".join(kept), completed))
 
@@ -188,13 +235,55 @@ class Connection:
             self.done += 1
             last = self.done == 2
         if last:
-            self.log.write(self.number, "end commands={} pipelined={} max_in_flight={} capa={}".format(
-                self.commands, self.pipelined, self.max_in_flight, 1 if self.capa else 0))
+            tls = ""
+            if self.tls_up or self.tls_down:
+                tls = " tls=1 records_up={} records_down={} max_burst_up={}".format(
+                    self.records.total["up"], self.records.total["down"], self.records.max_burst_up)
+            self.log.write(self.number, "end commands={} pipelined={} max_in_flight={} capa={}{}".format(
+                self.commands, self.pipelined, self.max_in_flight, 1 if self.capa else 0, tls))
             for s in (self.client, self.server):
                 try:
                     s.close()
                 except OSError:
                     pass
+
+
+class TlsRecordCounter:
+    """Counts the TLS records of each direction from their 5-byte headers."""
+
+    def __init__(self):
+        self.lock = threading.Lock()
+        self.header = {"up": b"", "down": b""}
+        self.skip = {"up": 0, "down": 0}
+        self.total = {"up": 0, "down": 0}
+        self.burst_up = 0
+        self.max_burst_up = 0
+
+    def count(self, direction, data):
+        with self.lock:
+            position = 0
+            while position < len(data):
+                if self.skip[direction] > 0:
+                    step = min(self.skip[direction], len(data) - position)
+                    self.skip[direction] -= step
+                    position += step
+                    continue
+                need = 5 - len(self.header[direction])
+                self.header[direction] += data[position:position + need]
+                position += need
+                if len(self.header[direction]) < 5:
+                    break
+                header = self.header[direction]
+                self.header[direction] = b""
+                self.skip[direction] = (header[3] << 8) | header[4]
+                self.total[direction] += 1
+                if header[0] != 23:  # only application data shows pipelining
+                    continue
+                if direction == "up":
+                    self.burst_up += 1
+                    self.max_burst_up = max(self.max_burst_up, self.burst_up)
+                else:
+                    self.burst_up = 0
 
 
 def receive(sock):
@@ -211,6 +300,7 @@ def main():
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--delay-ms", type=float, default=15.0)
     parser.add_argument("--no-pipelining", action="store_true")
+    parser.add_argument("--no-stls", action="store_true")
     parser.add_argument("--log")
     parser.add_argument("--port-file")
     parser.add_argument("--pid-file")
@@ -233,7 +323,8 @@ def main():
     if args.port_file:
         write_atomically(args.port_file, "{}\n".format(port))
     log.write(0, "listening on {} for {}:{}, {} ms each way{}".format(
-        port, args.target_host, args.target_port, args.delay_ms, ", PIPELINING removed" if args.no_pipelining else ""))
+        port, args.target_host, args.target_port, args.delay_ms,
+        (", PIPELINING removed" if args.no_pipelining else "") + (", STLS removed" if args.no_stls else "")))
 
     number = 0
     while True:

@@ -155,6 +155,7 @@ cmd_start() {
     local dir port
     dir=$(absolute "$1")
     port=${2:-}
+    [ $# -le 2 ] || die "popa3d speaks no TLS: start takes <dir> [port]"
     need_root
     case "$dir/" in
         /var/*) die "<dir> must not lie under /var: the namespace hides /var" ;;

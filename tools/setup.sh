@@ -5,7 +5,7 @@ set -eu
 
 PACKAGES="cmake make g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 \
 binutils-mingw-w64-x86-64 wine64 xvfb xauth x11-utils locales googletest dovecot-pop3d \
-fonts-ipafont-gothic fonts-wine imagemagick procmail python3 bc clang libclang-rt-14-dev unzip"
+fonts-ipafont-gothic fonts-wine imagemagick procmail python3 bc clang libclang-rt-14-dev unzip openssl"
 
 missing=""
 for p in $PACKAGES; do

@@ -3,6 +3,7 @@
 #include "AboutDialog.h"
 #include "BoundedText.h"
 #include "HostApi.h"
+#include "PendingRetrieval.h"
 #include "SplitQueue.h"
 
 namespace frame {
@@ -34,6 +35,8 @@ BOOL ProcessAttach(HINSTANCE module) {
 }
 
 BOOL ProcessDetach() {
+    // A timer left running would call into the unmapped library.
+    StopWatchingPendingRetrieval();
     ReleaseHostApi();
     return TRUE;
 }

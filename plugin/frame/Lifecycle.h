@@ -12,7 +12,8 @@ const char* GetPlugName();
 // the load error box and returns FALSE, so that the load is refused.
 BOOL ProcessAttach(HINSTANCE module);
 
-// Process detach: releases the host module (see ReleaseHostApi).
+// Process detach: ends the watch for a dropped receive command (its timer would
+// call into the unmapped library) and releases the host module (see ReleaseHostApi).
 BOOL ProcessDetach();
 
 // Reads the digest settings; the host's value is not used. Always 1.

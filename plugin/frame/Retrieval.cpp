@@ -2,6 +2,7 @@
 
 #include "BoundaryGuard.h"
 #include "DialUp.h"
+#include "PendingRetrieval.h"
 #include "SelectiveReceive.h"
 #include "SplitQueue.h"
 #include "UidlList.h"
@@ -9,11 +10,13 @@
 namespace frame {
 
 int RecFilter(const char* mailPath) {
+    NoteRetrievalReached();
     gSplitQueue.Add(mailPath);
     return gUidlList.GetCount() > 0 && gDeleteOnServer != 0 ? 1 : 0;
 }
 
 void EndRetrieval(HWND window) {
+    NoteRetrievalReached();
     if (gDialUpConnection) {
         HangUp();
     }

@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <utility>
 
 #include "BoundedText.h"
@@ -32,6 +33,11 @@ void* gPumpContext = nullptr;
 UniqueWsaEvent gSocketEvent;
 bool gReplyCut = false;
 bool gCancelled = false;
+SECURITY_STATUS gLastTlsStatus = SEC_E_OK;
+
+// TLS on the session's socket once PopStartTls succeeded: receives then give
+// decrypted bytes into the same receive buffer, sends are encrypted.
+std::unique_ptr<TlsChannel> gTls;
 
 // Bytes received and not yet handed out as a reply: [head, tail) of data.
 struct ReceiveBuffer {
@@ -52,6 +58,7 @@ void ReleaseReceiveBuffer() {
 // through the socket owner like every other handle. The socket first, so that
 // its event selection ends before the event does.
 void CloseSessionSocket() {
+    gTls.reset();
     UniqueSocket(std::exchange(gSessionSocket, INVALID_SOCKET)).Reset();
     gSocketEvent.Reset();
 }
@@ -142,8 +149,9 @@ Wait WaitForLookup(HostLookup& lookup, DWORD deadline) {
     }
 }
 
-// Receives into data; > 0 bytes, 0 closed, -1 broken or timed out, -2 cancelled.
-int ReceiveSome(char* data, std::size_t room) {
+// Receives from the socket into data; > 0 bytes, 0 closed, -1 broken or timed
+// out, -2 cancelled.
+int ReceiveRaw(char* data, std::size_t room) {
     if (gSessionSocket == INVALID_SOCKET) {
         return -1;
     }
@@ -164,6 +172,45 @@ int ReceiveSome(char* data, std::size_t room) {
             return -1;
         }
     }
+}
+
+bool SendRaw(const char* bytes, std::size_t length) {
+    if (gSessionSocket == INVALID_SOCKET) {
+        return false;
+    }
+    const DWORD deadline = GetTickCount() + gReceiveTimeoutMs;
+    while (length > 0) {
+        int sent = send(gSessionSocket, bytes, static_cast<int>(length > INT_MAX ? INT_MAX : length), 0);
+        if (sent > 0) {
+            bytes += sent;
+            length -= static_cast<std::size_t>(sent);
+            continue;
+        }
+        // The server's buffers are full: wait until it has read some.
+        if (sent == 0 || WSAGetLastError() != WSAEWOULDBLOCK || WaitForSocket(deadline) != Wait::kReady) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The socket as the TLS channel's transport: its waits are the session's own
+// (message pump, cancel, time-out).
+class SessionTransport : public TlsTransport {
+public:
+    bool SendAll(const char* bytes, std::size_t length) override { return SendRaw(bytes, length); }
+    int ReceiveSome(char* data, std::size_t room) override { return ReceiveRaw(data, room); }
+};
+SessionTransport gTransport;
+
+// Receives the session's bytes, decrypted when the session is secured; the same
+// results as ReceiveRaw (a record that cannot be decrypted counts as broken).
+int ReceiveSome(char* data, std::size_t room) {
+    if (!gTls) {
+        return ReceiveRaw(data, room);
+    }
+    int got = gTls->Receive(data, room);
+    return got == TlsChannel::kTlsBroken ? -1 : got;
 }
 
 // Hands out the first length bytes of the receive buffer as the reply.
@@ -293,20 +340,51 @@ bool PopSendBytes(const char* bytes, std::size_t length) {
     if (gSessionSocket == INVALID_SOCKET) {
         return false;
     }
-    const DWORD deadline = GetTickCount() + gReceiveTimeoutMs;
-    while (length > 0) {
-        int sent = send(gSessionSocket, bytes, static_cast<int>(length > INT_MAX ? INT_MAX : length), 0);
-        if (sent > 0) {
-            bytes += sent;
-            length -= static_cast<std::size_t>(sent);
-            continue;
-        }
-        // The server's buffers are full: wait until it has read some.
-        if (sent == 0 || WSAGetLastError() != WSAEWOULDBLOCK || WaitForSocket(deadline) != Wait::kReady) {
-            return false;
-        }
+    return gTls ? gTls->Send(bytes, length) : SendRaw(bytes, length);
+}
+
+TlsFailure PopStartTls(const char* serverName) {
+    gTls.reset();
+    if (gSessionSocket == INVALID_SOCKET) {
+        return TlsFailure::kClosed;
     }
-    return true;
+    std::unique_ptr<TlsChannel> channel(new TlsChannel);
+    TlsFailure failure = channel->Handshake(&gTransport, serverName, gReceiveTimeoutMs);
+    gLastTlsStatus = channel->Status();
+    if (failure != TlsFailure::kNone) {
+        // Whatever the handshake left on the line is no POP3 any more.
+        CloseSessionSocket();
+        return failure;
+    }
+    gTls = std::move(channel);
+    return TlsFailure::kNone;
+}
+
+bool PopSecured() {
+    return gTls && gTls->Established();
+}
+
+long PopTlsStatus() {
+    return static_cast<long>(gLastTlsStatus);
+}
+
+bool PopHasUnreadBytes() {
+    return gIn.tail > gIn.head;
+}
+
+bool PopCheckCertificate(const char* serverName, CertificateReport* report) {
+    *report = CertificateReport();
+    UniqueCertificate certificate = gTls ? gTls->ServerCertificate() : UniqueCertificate();
+    if (!certificate || !gTls->Api()) {
+        report->problems = kCertOtherFault;
+        return false;
+    }
+    return CheckServerCertificate(*gTls->Api(), certificate.Get().context, serverName, report);
+}
+
+void PopClose() {
+    CloseSessionSocket();
+    ReleaseReceiveBuffer();
 }
 
 bool PopConnect(const char* server, int port) {
@@ -457,9 +535,18 @@ bool PopCapa() {
     return !gReplyCut && pop3::CapaOffersPipelining(gResponseBuffer);
 }
 
+bool PopStls() {
+    SendPiece("stls\r\n");
+    PopReadResponse(false);
+    return !gReplyCut && PopIsOk();
+}
+
 void PopQuit() {
     SendPiece("quit\r\n");
     PopReadResponse(false);
+    if (gTls) {
+        gTls->Shutdown();  // close_notify: the server sees an orderly end
+    }
     CloseSessionSocket();
     ReleaseReceiveBuffer();
 }

@@ -12,7 +12,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "CertificateCheck.h"
 #include "HostLookup.h"
+#include "TlsChannel.h"
 
 // The session's TCP socket; INVALID_SOCKET when there is none.
 extern SOCKET gSessionSocket;
@@ -86,8 +88,33 @@ bool PopBytesBeyondReply();
 // parts); false when the connection is gone. Several commands may go in one.
 bool PopSendBytes(const char* bytes, std::size_t length);
 
-// Sends capa; true when the server lists PIPELINING.
+// Sends capa; true when the server lists PIPELINING. The reply stays in
+// gResponseBuffer for the caller to read further (STLS).
 bool PopCapa();
+
+// Sends stls; true for a whole positive reply. The handshake is the caller's
+// next step (PopStartTls), after checking that nothing followed the reply.
+bool PopStls();
+
+// TLS on the session's connection: at once after the connect for TLS from the
+// start, after the +OK to STLS otherwise. The handshake waits like a read (the
+// message pump runs, a cancel or the receive time-out ends it); a server that
+// answers in plain text is known by its first byte. On failure the connection
+// is closed. From success on, every read and send of the session is encrypted,
+// and the decrypted bytes go into the same receive buffer.
+TlsFailure PopStartTls(const char* serverName);
+bool PopSecured();
+// The SSPI status of the last handshake, for the failure's text.
+long PopTlsStatus();
+// True when bytes were received beyond the last reply handed out: after the
+// +OK to STLS they were never protected, and end the session.
+bool PopHasUnreadBytes();
+// The check of the server's certificate of a secured session for serverName.
+bool PopCheckCertificate(const char* serverName, CertificateReport* report);
+
+// Closes the connection without another word: the session ends before
+// anything but what was sent so far has gone to the server.
+void PopClose();
 
 // True when the last reply begins with "+".
 bool PopIsOk();

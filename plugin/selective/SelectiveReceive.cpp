@@ -9,8 +9,10 @@
 #include "HostApi.h"
 #include "MailboxScan.h"
 #include "ModulePin.h"
+#include "PendingRetrieval.h"
 #include "Pop3Session.h"
 #include "ScanProgress.h"
+#include "SecureSession.h"
 #include "SelectionDialog.h"
 #include "SetAsideStore.h"
 #include "SettingsFiles.h"
@@ -49,6 +51,13 @@ bool AccountFilePath(HWND window, const char* name, char* buffer) {
         return false;
     }
     return BuildAccountFilePath(buffer, kPathBufferSize, accountDir, name);
+}
+
+// What the host's retrieval would read, gone; as at the end of a retrieval.
+void ForgetRetrievalState() {
+    gUidlList.RemoveAll();
+    gDeleteOnServer = 0;
+    HangUp();
 }
 
 bool HostIsBusy() {
@@ -119,6 +128,11 @@ LRESULT RunSelectiveReceiveOnce(HWND window, LPARAM) {
         ShowKirvanMessage(window, kHostBusyText);
         return 0;
     }
+    // The host is idle: a retrieval an earlier command asked for has ended or
+    // will never come. Its watch must not clear what this command sets up, and
+    // what it left must not outlive this command's own end.
+    StopWatchingPendingRetrieval();
+    ForgetRetrievalState();
     gDeleteOnServer = filter.Delete;
 
     if (ReadAccountInt(accountPath, "NotDelete") == 0) {
@@ -154,10 +168,12 @@ LRESULT RunSelectiveReceiveOnce(HWND window, LPARAM) {
     // command reached it) the next ordinary retrieval would be answered by it.
     if (!RunPopSession(window, server, port, user) ||
         !PostMessageA(window, WM_COMMAND, kHostReceiveCommand, 0)) {
-        gUidlList.RemoveAll();
-        gDeleteOnServer = 0;
-        HangUp();
+        ForgetRetrievalState();
+        return 0;
     }
+    // A host that drops the command never ends its retrieval: the watch then
+    // forgets the state all the same.
+    WatchPendingRetrieval(ForgetRetrievalState);
     return 0;
 }
 
@@ -253,10 +269,14 @@ bool RunPopSession(HWND window, const char* server, int port, const char* user) 
     if (!PopConnect(server, port)) {
         return false;
     }
-    PopReadResponse(false);  // the greeting; its content does not matter
-
     FilterSettings settings = ReadFilterSettings(kirvanPath, FilterDefaults::Plugin);
     PasswordScrub scrub{settings};
+    // TLS as the account asks, the certificate checked, the greeting read: only
+    // then may the password go out.
+    if (!OpenSecuredSession(window, server, port, kirvanPath, settings)) {
+        PopReleaseBuffers();
+        return false;
+    }
     bool loggedIn = PopLogin(user, settings.pass);
     if (!loggedIn) {
         PopQuit();

@@ -25,8 +25,10 @@ extern const char kHostBusyText[];
 // The command callback registered for "選択受信"; value is the registered 0.
 // Checks the account's settings and that the host is not retrieving, dials when
 // the account uses dial-up, runs the POP3 session and, when the choice was
-// recorded, posts the host receive command to window. Whenever no retrieval is
-// coming, it leaves no set-aside UIDLs, no delete request and no line behind.
+// recorded, posts the host receive command to window and watches for the
+// retrieval (PendingRetrieval.h). Whenever no retrieval is coming (the host
+// idle when the command starts, a failed session, a dropped receive command),
+// it leaves no set-aside UIDLs, no delete request and no line behind.
 LRESULT WINAPI RunSelectiveReceive(HWND window, LPARAM value);
 
 // What RunSelectiveReceive does when its work failed with an exception: ends

@@ -80,6 +80,8 @@ bool WriteDigestSettings(const char* pikunoIniPath, const DigestSettings& settin
 FilterSettings DefaultFilterSettings(FilterDefaults defaults) {
     FilterSettings settings;
     settings.pass[0] = '\0';
+    settings.Security = kSecurityAutomatic;
+    settings.CertificateSha256[0] = '\0';
     settings.DoFilter = 0;
     settings.FilterType = 0;
     settings.CheckSize = 0;
@@ -96,6 +98,17 @@ FilterSettings ReadFilterSettings(const char* kirvanIniPath, FilterDefaults defa
         return settings;
     }
     GetPrivateProfileStringA(kServerSection, "pass", "", settings.pass, sizeof settings.pass, kirvanIniPath);
+    settings.Security = ReadInt(kirvanIniPath, kServerSection, "Security", kSecurityAutomatic);
+    if (settings.Security < 0 || settings.Security >= kSecurityModeCount) {
+        settings.Security = kSecurityAutomatic;
+    }
+    // One character more than a fingerprint, so that a longer value is not cut
+    // into one that looks right.
+    char fingerprint[kFingerprintTextSize + 1];
+    GetPrivateProfileStringA(kServerSection, "CertificateSha256", "", fingerprint, sizeof fingerprint, kirvanIniPath);
+    if (IsFingerprintText(fingerprint)) {
+        text::Copy(settings.CertificateSha256, sizeof settings.CertificateSha256, fingerprint);
+    }
     settings.DoFilter = ReadInt(kirvanIniPath, kPropertySection, "DoFilter", settings.DoFilter);
     settings.FilterType = ReadInt(kirvanIniPath, kPropertySection, "FilterType", settings.FilterType);
     settings.CheckSize = ReadInt(kirvanIniPath, kPropertySection, "CheckSize", settings.CheckSize);
@@ -109,11 +122,19 @@ bool WriteFilterSettings(const char* kirvanIniPath, const FilterSettings& settin
         return false;
     }
     return WriteString(kirvanIniPath, kServerSection, "pass", settings.pass) &&
+           WriteNumber(kirvanIniPath, kServerSection, "Security", settings.Security) &&
            WriteSwitch(kirvanIniPath, kPropertySection, "DoFilter", settings.DoFilter) &&
            WriteNumber(kirvanIniPath, kPropertySection, "FilterType", settings.FilterType) &&
            WriteNumber(kirvanIniPath, kPropertySection, "CheckSize", settings.CheckSize) &&
            WriteNumber(kirvanIniPath, kPropertySection, "FilterSize", settings.FilterSize) &&
            WriteSwitch(kirvanIniPath, kPropertySection, "Delete", settings.Delete);
+}
+
+bool WriteTrustedCertificate(const char* kirvanIniPath, const char* fingerprint) {
+    if (!HasPath(kirvanIniPath) || !IsFingerprintText(fingerprint)) {
+        return false;
+    }
+    return WriteString(kirvanIniPath, kServerSection, "CertificateSha256", fingerprint);
 }
 
 int32_t ReadAccountInt(const char* accountIniPath, const char* key) {

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "Sha256.h"
+
 // Section [Digest] of Pikuno.ini, in key order.
 struct DigestSettings {
     int32_t Divide;
@@ -21,9 +23,24 @@ struct DigestSettings {
 // The longest password a reader takes (the writer writes it whole).
 constexpr std::size_t kPasswordBufferSize = 128;
 
+// How the plug-in's POP3 session is secured: key Security of [Server]. A missing
+// or unknown value reads as kSecurityAutomatic.
+enum SecurityMode : int32_t {
+    kSecurityAutomatic = 0,  // TLS from the start on port 995, else STLS when offered, else plain text
+    kSecurityImplicitTls = 1,  // TLS from the start on any port
+    kSecurityStlsRequired = 2,  // STLS, or the command ends
+    kSecurityPlainText = 3,     // never TLS
+};
+constexpr int32_t kSecurityModeCount = 4;
+
 // Kirvan.ini of one account.
 struct FilterSettings {
     char pass[kPasswordBufferSize];  // [Server]
+    int32_t Security;                // [Server], 0..3 as read
+    // [Server] CertificateSha256: the fingerprint of the one server certificate the
+    // user trusts for this account although it failed the check; "" when none.
+    // Read by both; written only by WriteTrustedCertificate.
+    char CertificateSha256[kFingerprintTextSize];
     int32_t DoFilter;                // [Property] from here on
     int32_t FilterType;
     int32_t CheckSize;
@@ -49,9 +66,12 @@ bool WriteDigestSettings(const char* pikunoIniPath, const DigestSettings& settin
 
 FilterSettings DefaultFilterSettings(FilterDefaults defaults);
 FilterSettings ReadFilterSettings(const char* kirvanIniPath, FilterDefaults defaults);
-// Writes [Server] pass, then [Property] DoFilter, FilterType, CheckSize, FilterSize,
-// Delete, so that a new file lists [Server] first. False as for the digest keys.
+// Writes [Server] pass and Security, then [Property] DoFilter, FilterType,
+// CheckSize, FilterSize, Delete, so that a new file lists [Server] first. False as
+// for the digest keys. The trusted certificate is left as it stands.
 bool WriteFilterSettings(const char* kirvanIniPath, const FilterSettings& settings);
+// Writes [Server] CertificateSha256 (a fingerprint text; anything else is refused).
+bool WriteTrustedCertificate(const char* kirvanIniPath, const char* fingerprint);
 
 // Keys of the host's Account.ini, section [Property]. Strings are cut to the
 // buffer size less one: Title, RASProvider and POP3Server take 1023 bytes,

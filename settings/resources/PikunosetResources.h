@@ -58,3 +58,6 @@
 #define IDC_BYTE_LABEL 1113
 #define IDC_DELETE_ON_SERVER 1114
 #define IDC_CHECK_SIZE 1115
+// How the plug-in's session is secured, under the password note.
+#define IDC_SECURITY_LABEL 1116
+#define IDC_SECURITY 1117

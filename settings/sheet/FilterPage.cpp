@@ -16,6 +16,14 @@ constexpr int kSpinMaximum = 32767;
 // The message of the size field, the only value on the sheet that can be refused.
 const char kSizeMessage[] = "正の整数を入力してください。";
 
+// The choices of the security list, at the index of their value of Security.
+const char* const kSecurityChoices[kSecurityModeCount] = {
+    "自動 (可能なら暗号化する)",
+    "SSL/TLS (接続直後から暗号化)",
+    "STARTTLS (STLS) を必ず使う",
+    "暗号化しない",
+};
+
 bool AccountFile(char* path, std::size_t size, const char* directoryName, const char* fileName) {
     const char* mailbox = MailboxDirectory();
     return directoryName && mailbox[0] != '\0' &&
@@ -61,6 +69,9 @@ bool CFilterPage::ExchangeValues(bool toControls) {
         ShowSwitch(IDC_DELETE_ON_SERVER, deleteOnServer_);
         ShowRadio(IDC_TYPE_LIST, kFilterTypeCount, filterType_);
         ShowSwitch(IDC_CHECK_SIZE, checkSize_);
+        // A value the list does not know shows (and is saved) as automatic.
+        SendDlgItemMessageA(Window(), IDC_SECURITY, CB_SETCURSEL,
+                            security_ >= 0 && security_ < kSecurityModeCount ? security_ : kSecurityAutomatic, 0);
         return true;
     }
     shownAccount_ = accounts_.SelectedIndex();
@@ -74,10 +85,15 @@ bool CFilterPage::ExchangeValues(bool toControls) {
     deleteOnServer_ = TakeSwitch(IDC_DELETE_ON_SERVER);
     filterType_ = TakeRadio(IDC_TYPE_LIST, kFilterTypeCount);
     checkSize_ = TakeSwitch(IDC_CHECK_SIZE);
+    LRESULT chosen = SendDlgItemMessageA(Window(), IDC_SECURITY, CB_GETCURSEL, 0, 0);
+    security_ = chosen >= 0 && chosen < kSecurityModeCount ? static_cast<int32_t>(chosen) : kSecurityAutomatic;
     return true;
 }
 
 void CFilterPage::OnInitialize() {
+    for (const char* choice : kSecurityChoices) {
+        SendDlgItemMessageA(Window(), IDC_SECURITY, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(choice));
+    }
     ShowValues();
     SendDlgItemMessageA(Window(), IDC_SIZE_SPIN, UDM_SETRANGE32, 0, kSpinMaximum);
     // The plug-in reads at most 127 bytes of the password: a longer one could
@@ -113,6 +129,7 @@ void CFilterPage::LoadShownAccount() {
     filterSize_ = settings.FilterSize >= 0 ? static_cast<uint32_t>(settings.FilterSize)
                                            : static_cast<uint32_t>(DefaultFilterSettings(FilterDefaults::Sheet).FilterSize);
     deleteOnServer_ = settings.Delete;
+    security_ = settings.Security;
     RefreshEnabling();
     ShowValues();
 }
@@ -122,8 +139,9 @@ bool CFilterPage::SaveAccount(const char* directoryName) {
     if (!AccountFile(path, sizeof path, directoryName, "Kirvan.ini")) {
         return true;  // no account, or no mailbox: nothing to save
     }
-    FilterSettings settings;
+    FilterSettings settings = DefaultFilterSettings(FilterDefaults::Sheet);
     text::Copy(settings.pass, sizeof settings.pass, password_);
+    settings.Security = security_;
     settings.DoFilter = doFilter_;
     settings.FilterType = filterType_;
     settings.CheckSize = checkSize_;
@@ -141,7 +159,8 @@ void CFilterPage::RefreshEnabling() {
     bool byConditions = on && filterType_ == 1;
     bool bySize = byConditions && checkSize_ != 0;
     const int switched[] = {IDC_USER_LABEL, IDC_USER_NAME, IDC_PASSWORD_LABEL, IDC_PASSWORD,
-                            IDC_PASSWORD_NOTE, IDC_TYPE_LIST, IDC_TYPE_CONDITIONS, IDC_DELETE_ON_SERVER};
+                            IDC_PASSWORD_NOTE, IDC_TYPE_LIST, IDC_TYPE_CONDITIONS, IDC_DELETE_ON_SERVER,
+                            IDC_SECURITY_LABEL, IDC_SECURITY};
     for (int id : switched) {
         Enable(id, on);
     }

@@ -39,4 +39,5 @@ private:
     int32_t deleteOnServer_ = 0;
     int32_t filterType_ = -1;
     int32_t checkSize_ = 0;
+    int32_t security_ = 0;
 };

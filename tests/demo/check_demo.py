@@ -71,6 +71,8 @@ def main():
                  r'  the digest itself was moved to the trash'),
         (8, two, r'Left on the server \(4 messages\):'),
         (9, report, r'The host ended with status 0 '),
+        (20, one, r'Server: localhost:\d+, STLS on the plain port; the host retrieved over TLS \(STLS\)\.'),
+        (21, two, r'Server: localhost:\d+, TLS from the start; the host retrieved over TLS \(implicit\)\.'),
     ]
     for number, text, pattern in cases:
         check(re.search(pattern, text), 'case %d: no match for %r' % (number, pattern))

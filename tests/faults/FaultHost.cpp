@@ -58,4 +58,13 @@ HostRun RunQuenlaWithOptions(const std::string& mailbox, const std::vector<std::
     return ::RunQuenla(command, timeLimitMs);
 }
 
+HostRun RunQuenlaWith(const std::string& mailbox, const std::vector<std::string>& script,
+                      const QuenlaCommand& extra, DWORD timeLimitMs) {
+    QuenlaCommand command = ScriptCommand(mailbox, script);
+    command.program = extra.program;
+    command.args.insert(command.args.end(), extra.args.begin(), extra.args.end());
+    command.environment = extra.environment;
+    return ::RunQuenla(command, timeLimitMs);
+}
+
 }  // namespace faults

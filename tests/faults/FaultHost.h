@@ -34,4 +34,9 @@ HostRun RunQuenla(const std::string& mailbox, const std::vector<std::string>& sc
 HostRun RunQuenlaWithOptions(const std::string& mailbox, const std::vector<std::string>& script,
                              const std::vector<std::string>& options, DWORD timeLimitMs = 120000);
 
+// The same with everything of extra: its program (empty: Quenla.exe beside the
+// test program), its arguments after those, its environment.
+HostRun RunQuenlaWith(const std::string& mailbox, const std::vector<std::string>& script,
+                      const QuenlaCommand& extra, DWORD timeLimitMs = 120000);
+
 }  // namespace faults

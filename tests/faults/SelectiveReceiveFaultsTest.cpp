@@ -69,8 +69,9 @@ TEST(SelectiveReceiveFaults, BrokenScanSetsNothingAsideAndStartsNoRetrieval) {
         WriteFileBytes(mailbox + "Account1\\Account.ini", "[Property]\r\nPOP3Server=127.0.0.1\r\nPOP3Port=" + port +
                                                               "\r\nAccount=u\r\nPassword=p\r\nNotDelete=1\r\n");
         // Size filter with limit 0: a whole session would set both messages aside.
+        // Plain text only (Security=3): the server's script begins with the login.
         WriteFileBytes(mailbox + "Account1\\Kirvan.ini",
-                       "[Server]\r\npass=p\r\n[Property]\r\nDoFilter=1\r\nFilterType=1\r\nCheckSize=1\r\n"
+                       "[Server]\r\npass=p\r\nSecurity=3\r\n[Property]\r\nDoFilter=1\r\nFilterType=1\r\nCheckSize=1\r\n"
                        "FilterSize=0\r\nDelete=1\r\n");
         faults::HostRun run = faults::RunQuenla(
             mailbox, {"account Account1", "box Kirvan ok", "menu 選択受信", "expect-done", "exit"}, {},

@@ -52,7 +52,14 @@ README_TOPICS = [
     ("the licence", "MIT License"),
     ("the copyright", "Copyright (C) 2026 The Pikuno developers"),
 ] + [("POP3 command " + c, c) for c in
-     ("USER", "PASS", "user ", "pass ", "capa", "list", "uidl", "uidl 番号", "top 番号 0", "quit", "PIPELINING")]
+     ("USER", "PASS", "user ", "pass ", "capa", "list", "uidl", "uidl 番号", "top 番号 0", "quit", "PIPELINING",
+      "stls")] + [
+    ("TLS 1.2", "TLS 1.2"),
+    ("the Windows versions that reach no TLS 1.2 server", "Windows XP、Vista"),
+    ("services that need OAuth", "OAuth"),
+    ("app passwords", "アプリ パスワード"),
+    ("the certificate check", "サーバーの証明書"),
+]
 
 problems = []
 

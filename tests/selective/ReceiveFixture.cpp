@@ -9,6 +9,7 @@
 #include "FileBytes.h"
 #include "HostApi.h"
 #include "HostApiList.h"
+#include "PendingRetrieval.h"
 #include "Pop3Session.h"
 #include "SelectiveReceive.h"
 #include "SetAsideRecord.h"
@@ -58,6 +59,7 @@ void ReceiveFixture::SetUp() {
     window_ = CreateWindowExA(0, kOwnerClass, "Quenla test window", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200,
                               nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     ASSERT_NE(nullptr, window_);
+    StopWatchingPendingRetrieval();  // an earlier test's command must not reach into this one
     gUidlList.RemoveAll();
     gDeleteOnServer = 0;
     gDialUpConnection = nullptr;
@@ -69,6 +71,7 @@ void ReceiveFixture::TearDown() {
     if (window_) {
         DestroyWindow(window_);
     }
+    StopWatchingPendingRetrieval();
     gUidlList.RemoveAll();
     gDeleteOnServer = 0;
     gDialUpConnection = nullptr;
@@ -77,7 +80,7 @@ void ReceiveFixture::TearDown() {
 }
 
 void ReceiveFixture::WriteKirvan(const KirvanIni& k) {
-    WriteIni("Kirvan.ini", {{"[Server]", ""}, {"pass", k.pass}, {"[Property]", ""},
+    WriteIni("Kirvan.ini", {{"[Server]", ""}, {"pass", k.pass}, {"Security", std::to_string(k.security)}, {"[Property]", ""},
                             {"DoFilter", std::to_string(k.doFilter)}, {"FilterType", std::to_string(k.filterType)},
                             {"CheckSize", std::to_string(k.checkSize)}, {"FilterSize", std::to_string(k.filterSize)},
                             {"Delete", std::to_string(k.deleteOnServer)}});

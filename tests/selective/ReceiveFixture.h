@@ -26,6 +26,10 @@ struct KirvanIni {
     int filterSize = 0;
     int deleteOnServer = 0;
     std::string pass = "s3cret";
+    // The scripted servers speak plain text and their scripts begin with the
+    // login: plain text only. The steps that secure a session have their own
+    // cases (SecureSessionTest.cpp).
+    int security = 3;
 };
 
 struct AccountIni {

@@ -93,7 +93,7 @@ TEST_F(SettingsFilesTest, NewFilesListSectionsAndKeysInWriteOrder) {
     filter.FilterSize = 5000;
     filter.Delete = 0;
     EXPECT_TRUE(WriteFilterSettings(Path("Kirvan.ini").c_str(), filter));
-    EXPECT_EQ("[Server]\npass=secret\n[Property]\nDoFilter=1\nFilterType=1\nCheckSize=1\nFilterSize=5000\nDelete=0\n",
+    EXPECT_EQ("[Server]\npass=secret\nSecurity=0\n[Property]\nDoFilter=1\nFilterType=1\nCheckSize=1\nFilterSize=5000\nDelete=0\n",
               Lines(Read("Kirvan.ini")));
 
     DigestSettings digest = {1, 0, 1, 2, 5, 0, 3};
@@ -264,6 +264,64 @@ TEST_F(SettingsFilesTest, WritesThatFailAreReported) {
                               : ReadFilterSettings(path.c_str(), FilterDefaults::Plugin).DoFilter)
             << "case " << i;
     }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(SettingsFilesTest, SecurityReadsUnknownValuesAsAutomatic) {
+    struct Case {
+        const char* line;
+        int32_t security;
+    };
+    const Case cases[] = {
+        {"", kSecurityAutomatic},        {"Security=0", kSecurityAutomatic}, {"Security=1", kSecurityImplicitTls},
+        {"Security=2", kSecurityStlsRequired}, {"Security=3", kSecurityPlainText}, {"Security=4", kSecurityAutomatic},
+        {"Security=-1", kSecurityAutomatic}, {"Security=tls", kSecurityAutomatic}, {"security=3", kSecurityPlainText},
+    };
+    for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+        Write("Kirvan.ini", std::string("[Server]\r\npass=x\r\n") + cases[i].line + "\r\n");
+        for (FilterDefaults defaults : {FilterDefaults::Sheet, FilterDefaults::Plugin}) {
+            EXPECT_EQ(cases[i].security, ReadFilterSettings(Path("Kirvan.ini").c_str(), defaults).Security)
+                << "case " << i;
+        }
+    }
+}
+
+TEST_F(SettingsFilesTest, TrustedCertificateIsKeptByTheSheetsWriteAndReadOnlyWhenWhole) {
+    const std::string fingerprint(64, 'a');
+    EXPECT_TRUE(WriteTrustedCertificate(Path("Kirvan.ini").c_str(), fingerprint.c_str()));
+    EXPECT_EQ(fingerprint, ReadFilterSettings(Path("Kirvan.ini").c_str(), FilterDefaults::Plugin).CertificateSha256);
+    // The sheet writes every key of its own and leaves the user's trust alone.
+    FilterSettings sheet = ReadFilterSettings(Path("Kirvan.ini").c_str(), FilterDefaults::Sheet);
+    sheet.Security = kSecurityStlsRequired;
+    sheet.CertificateSha256[0] = '\0';
+    WriteFilterSettings(Path("Kirvan.ini").c_str(), sheet);
+    FilterSettings back = ReadFilterSettings(Path("Kirvan.ini").c_str(), FilterDefaults::Plugin);
+    EXPECT_EQ(fingerprint, back.CertificateSha256);
+    EXPECT_EQ(kSecurityStlsRequired, back.Security);
+    const std::string written = Lines(Read("Kirvan.ini"));
+    EXPECT_EQ(0u, written.find("[Server]\nCertificateSha256=" + fingerprint + "\npass=\nSecurity=2\n[Property]\n"))
+        << written;
+
+    struct Case {
+        std::string value;
+        const char* read;
+    };
+    const Case cases[] = {
+        {std::string(64, 'F'), "FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF"},
+        {std::string(63, 'a'), ""},        // cut short
+        {std::string(65, 'a'), ""},        // one digit too many is not cut into a fingerprint
+        {std::string(63, 'a') + "z", ""},  // not hexadecimal
+    };
+    for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+        Write("Kirvan.ini", "[Server]\r\nCertificateSha256=" + cases[i].value + "\r\n");
+        EXPECT_STREQ(cases[i].read, ReadFilterSettings(Path("Kirvan.ini").c_str(), FilterDefaults::Plugin).CertificateSha256)
+            << "case " << i;
+    }
+    EXPECT_FALSE(WriteTrustedCertificate(Path("Kirvan.ini").c_str(), "abc"));
+    EXPECT_FALSE(WriteTrustedCertificate("", fingerprint.c_str()));
 }
 
 }  // namespace

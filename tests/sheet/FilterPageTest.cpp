@@ -18,9 +18,10 @@ namespace {
 const char kSizeMessage[] = "正の整数を入力してください。";
 
 std::vector<std::string> KirvanLines(const char* pass, int doFilter, int filterType, int checkSize, long long size,
-                                     int deleteOnServer) {
+                                     int deleteOnServer, int security = 0) {
     return {"[Server]",
             std::string("pass=") + pass,
+            "Security=" + std::to_string(security),
             "[Property]",
             "DoFilter=" + std::to_string(doFilter),
             "FilterType=" + std::to_string(filterType),
@@ -240,6 +241,7 @@ TEST_F(FilterPageTest, LabelsAndTheirPlaces) {
         {IDC_BYTE_LABEL, "Byte"},
         {IDC_DELETE_ON_SERVER, "受信したメールをサーバーから削除する"},
         {IDC_CHECK_SIZE, "指定サイズ以下のメールのみ受信"},
+        {IDC_SECURITY_LABEL, "通信の暗号化"},
     };
     for (const Label& label : labels) {
         EXPECT_EQ(std::string(label.text), Text(label.id)) << "control " << label.id;
@@ -251,7 +253,7 @@ TEST_F(FilterPageTest, LabelsAndTheirPlaces) {
         order.push_back(GetDlgCtrlID(child));
     }
     std::vector<int> expected;
-    for (int id = IDC_ACCOUNT_LABEL; id <= IDC_CHECK_SIZE; ++id) {
+    for (int id = IDC_ACCOUNT_LABEL; id <= IDC_SECURITY; ++id) {
         expected.push_back(id);
     }
     EXPECT_EQ(expected, order);
@@ -281,8 +283,9 @@ TEST_F(FilterPageTest, EnablingForEveryCombination) {
                                                       "\r\n");
     }
     Open();
-    const int switched[] = {IDC_USER_LABEL, IDC_USER_NAME, IDC_PASSWORD_LABEL, IDC_PASSWORD,
-                            IDC_PASSWORD_NOTE, IDC_TYPE_LIST, IDC_TYPE_CONDITIONS, IDC_DELETE_ON_SERVER};
+    const int switched[] = {IDC_USER_LABEL, IDC_USER_NAME,       IDC_PASSWORD_LABEL,   IDC_PASSWORD,
+                            IDC_PASSWORD_NOTE, IDC_TYPE_LIST, IDC_TYPE_CONDITIONS, IDC_DELETE_ON_SERVER,
+                            IDC_SECURITY_LABEL, IDC_SECURITY};
     auto check = [&](int combination, const char* how) {
         bool on = (combination & 1) != 0;
         bool byConditions = on && (combination & 2) != 0;
@@ -372,6 +375,48 @@ TEST_F(FilterPageTest, OkSavesTheShownAccountAndTheDigestSettings) {
         << "exactly one account file was written";
 }
 
+// The security list: its four choices, the value of each account's file shown
+// (an unknown one as automatic), and the choice saved with the account; the
+// certificate the user trusts stays as it was.
+TEST_F(FilterPageTest, SecurityListShowsAndSavesTheChoice) {
+    const std::string trusted = "CertificateSha256=" + std::string(64, 'b');
+    struct Case {
+        const char* value;  // Security in the file, "" for none
+        int shown;
+        int chosen;  // the choice made before OK
+    };
+    const Case cases[] = {{"", 0, 1}, {"0", 0, 3}, {"1", 1, 2}, {"2", 2, 0}, {"3", 3, 3}, {"7", 0, 2}, {"-1", 0, 1}};
+    for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+        SCOPED_TRACE(testing::Message() << "case " << i);
+        MailboxFolder mailbox;
+        mailbox.AddAccount("Account1", "One", "a");
+        std::string server = "[Server]\r\npass=pw\r\n" + trusted + "\r\n";
+        if (cases[i].value[0] != '\0') {
+            server += std::string("Security=") + cases[i].value + "\r\n";
+        }
+        mailbox.WriteFile("Account1\\Kirvan.ini", server + "[Property]\r\nDoFilter=1\r\n");
+        SheetTestDriver driver;
+        ASSERT_TRUE(driver.Start(mailbox.Path().c_str(), "")) << driver.Seen();
+        ASSERT_TRUE(driver.SelectPage(1));
+        HWND list = driver.Control(1, IDC_SECURITY);
+        ASSERT_EQ(4, static_cast<int>(SendMessageA(list, CB_GETCOUNT, 0, 0)));
+        const char* choices[] = {"自動 (可能なら暗号化する)", "SSL/TLS (接続直後から暗号化)",
+                                 "STARTTLS (STLS) を必ず使う", "暗号化しない"};
+        for (int item = 0; item < 4; ++item) {
+            EXPECT_EQ(std::string(choices[item]), ComboBoxItemText(list, item)) << "item " << item;
+        }
+        EXPECT_EQ(cases[i].shown, static_cast<int>(SendMessageA(list, CB_GETCURSEL, 0, 0)));
+        SendMessageA(list, CB_SETCURSEL, static_cast<WPARAM>(cases[i].chosen), 0);
+        driver.PressOk();
+        EXPECT_EQ(1, driver.WaitResult());
+        std::vector<std::string> lines = mailbox.Lines("Account1\\Kirvan.ini");
+        std::vector<std::string> expected = {"[Server]", "pass=pw", trusted,
+                                             "Security=" + std::to_string(cases[i].chosen)};
+        ASSERT_LE(4u, lines.size());
+        EXPECT_EQ(expected, std::vector<std::string>(lines.begin(), lines.begin() + 4));
+    }
+}
+
 TEST_F(FilterPageTest, ComingBackShowsWhatWasTyped) {
     mailbox_.AddAccount("Account1", "One", "a");
     Open();
@@ -450,7 +495,7 @@ TEST_F(FilterPageTest, RefusedSizeOnAClickStillRefreshesTheEnabling) {
     EXPECT_TRUE(WaitForWindows([&] { return Enabled(IDC_FILTER_SIZE); }, driver_.HostThread()));
     driver_.SetText(1, IDC_FILTER_SIZE, "77");
     std::vector<std::string> expected = {"[Property]", "DoFilter=1", "FilterType=1", "CheckSize=1",
-                                         "FilterSize=77", "Delete=1", "[Server]", "pass="};
+                                         "FilterSize=77", "Delete=1", "[Server]", "pass=", "Security=0"};
     ExpectOkWrites(expected);
 }
 
@@ -487,7 +532,7 @@ TEST_F(FilterPageTest, OutOfRangeValuesFromTheFile) {
     EXPECT_EQ("1000", Text(IDC_FILTER_SIZE));
     // Keys already in the file keep their place; [Server] comes after it.
     std::vector<std::string> expected = {"[Property]", "DoFilter=1", "FilterType=-1", "CheckSize=1",
-                                         "FilterSize=1000", "Delete=1", "[Server]", "pass="};
+                                         "FilterSize=1000", "Delete=1", "[Server]", "pass=", "Security=0"};
     ExpectOkWrites(expected);
 }
 

@@ -39,3 +39,15 @@ inline std::string ComboBoxExItemText(HWND list, int index) {
     SendMessageA(list, CBEM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
     return text;
 }
+
+// The text of item index of a drop-down list, as CB_GETLBTEXT gives it.
+inline std::string ComboBoxItemText(HWND list, int index) {
+    LRESULT length = SendMessageA(list, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+    if (length == CB_ERR) {
+        return "(no item)";
+    }
+    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    SendMessageA(list, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&text[0]));
+    text.resize(static_cast<std::size_t>(length));
+    return text;
+}

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes the demo's sample data.
 
-  make_sample.py <mailbox dir> <server mail dir> <port> <manifest.json>
+  make_sample.py <mailbox dir> <server mail dir> <port> <tls port> <manifest.json>
 
 <mailbox dir>: the stand-in host's mailbox with two accounts (Account.ini,
 Kirvan.ini, empty inbox and trash) and Pikuno.ini. <server mail dir>: one
@@ -22,20 +22,24 @@ ACCOUNTS = [
         'address': 'taro@example.jp',
         # Pick by conditions: only mails not larger than the limit; received mails
         # are deleted from the server afterwards.
-        'kirvan': [('Server', 'pass', 'taro-pass'), ('Property', 'DoFilter', '1'),
+        # Security 0 (automatic): the server offers STLS on its plain port.
+        'kirvan': [('Server', 'pass', 'taro-pass'), ('Server', 'Security', '0'), ('Property', 'DoFilter', '1'),
                    ('Property', 'FilterType', '1'), ('Property', 'CheckSize', '1'),
                    ('Property', 'FilterSize', str(SIZE_LIMIT)), ('Property', 'Delete', '1')],
         'mode': 'size',
+        'tls': 'stls',
     },
     {
         'dir': 'Account2', 'title': '個人用 (一覧から選ぶ)', 'user': 'hanako', 'password': 'hanako-pass',
         'address': 'hanako@example.jp',
         # Pick from the list; the host keeps received mails on the server.
-        'kirvan': [('Server', 'pass', 'hanako-pass'), ('Property', 'DoFilter', '1'),
+        # Security 0 (automatic): TLS from the start on port 995.
+        'kirvan': [('Server', 'pass', 'hanako-pass'), ('Server', 'Security', '0'), ('Property', 'DoFilter', '1'),
                    ('Property', 'FilterType', '0'), ('Property', 'CheckSize', '0'),
                    ('Property', 'FilterSize', str(SIZE_LIMIT)), ('Property', 'Delete', '0')],
         'mode': 'dialog',
         'ticks': [1, 3, 4],
+        'tls': 'implicit',
     },
 ]
 
@@ -183,7 +187,7 @@ def write_ini(path, entries):
 
 
 def main():
-    mailbox, server_dir, port, manifest_path = sys.argv[1:5]
+    mailbox, server_dir, port, tls_port, manifest_path = sys.argv[1:6]
     os.makedirs(mailbox, exist_ok=True)
     write_ini(os.path.join(mailbox, 'Pikuno.ini'), [('Digest', k, v) for k, v in DIGEST_SETTINGS])
     messages = server_messages()
@@ -192,13 +196,21 @@ def main():
         adir = os.path.join(mailbox, account['dir'])
         for folder in ('inbox.box', 'trash.box'):
             os.makedirs(os.path.join(adir, folder), exist_ok=True)
+        implicit = account['tls'] == 'implicit'
+        # The host's own keys: STLS on the plain port, TLS from the start on the
+        # other (995 says so by itself; SSL=1 says it for any other port).
+        host_tls = [('Property', 'SSL', '1')] if implicit else [('Property', 'STLS', '1')]
         write_ini(os.path.join(adir, 'Account.ini'), [
             ('Property', 'Title', account['title']), ('Property', 'Account', account['user']),
-            ('Property', 'Password', account['password']), ('Property', 'POP3Server', '127.0.0.1'),
-            ('Property', 'POP3Port', port), ('Property', 'NotDelete', '1'),
+            ('Property', 'Password', account['password']), ('Property', 'POP3Server', 'localhost'),
+            ('Property', 'POP3Port', tls_port if implicit else port), ('Property', 'NotDelete', '1'),
             ('Property', 'UseRAS', '0'), ('Property', 'RASProvider', ''),
-        ])
-        write_ini(os.path.join(adir, 'Kirvan.ini'), account['kirvan'])
+        ] + host_tls)
+        kirvan = list(account['kirvan'])
+        if implicit and tls_port != '995':
+            # 995 was taken on this machine: TLS from the start asked for by name.
+            kirvan = [('Server', 'Security', '1') if e[1] == 'Security' else e for e in kirvan]
+        write_ini(os.path.join(adir, 'Kirvan.ini'), kirvan)
         udir = os.path.join(server_dir, account['user'])
         os.makedirs(udir, exist_ok=True)
         entries = []
@@ -209,9 +221,10 @@ def main():
             entries.append({'number': n, 'subject': m['subject'], 'form': m['form'],
                             'file': name, 'digest': m.get('digest', False),
                             'articles': m.get('articles', [])})
-        manifest['accounts'].append({k: account[k] for k in ('dir', 'title', 'user', 'mode')} |
+        manifest['accounts'].append({k: account[k] for k in ('dir', 'title', 'user', 'mode', 'tls')} |
+                                    {'port': int(tls_port if implicit else port)} |
                                     {'ticks': account.get('ticks', []), 'messages': entries,
-                                     'kirvan': ['[%s] %s=%s' % e for e in account['kirvan']
+                                     'kirvan': ['[%s] %s=%s' % e for e in kirvan
                                                 if e[1] != 'pass']})
     with open(manifest_path, 'w', encoding='utf-8') as f:
         json.dump(manifest, f, ensure_ascii=False, indent=1)

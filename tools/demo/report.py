@@ -46,6 +46,10 @@ def parse_host(path):
                                              'entry': m.group(3), 'size': int(m.group(4)),
                                              'deleted': m.group(6).startswith('deleted')})
             continue
+        m = re.match(r'  secured: (.*)$', line)
+        if m and current_receive is not None:
+            current_receive['secured'] = m.group(1)
+            continue
         m = re.match(r'folder (\S+) (\d+) mails', line)
         if m:
             current_folder = folders[m.group(1)] = []
@@ -97,6 +101,9 @@ def account_report(out, account, manifest, receives, folders):
                      ', '.join(map(str, account['ticks'])))
         lines.append('Received mails stay on the server (Delete=0); digests are split.')
     lines.append('Kirvan.ini: ' + '  '.join(account['kirvan']))
+    how = 'STLS on the plain port' if account['tls'] == 'stls' else 'TLS from the start'
+    lines.append('Server: localhost:%d, %s; the host retrieved %s.' % (
+        account['port'], how, 'over ' + receive['secured'] if receive.get('secured') else 'in PLAIN TEXT'))
     lines.append('')
     lines.append('On the server before (%d messages):' % len(before))
     lines += ['  ' + describe(n) for n in sorted(before)]
