@@ -1,7 +1,7 @@
 // How long the scan of a mailbox takes through a line with latency, for several
 // pipelining windows: the figures behind the window the scan uses. Prints a
 // table; asserts nothing. Usage: bench_scan_window [messages] [ms each way]
-// [windows...]
+// [windows in bytes...]
 
 #include <cstdint>
 #include <cstdio>
@@ -61,7 +61,7 @@ double RunOnce(int messages, DWORD latency, int window, bool offer) {
     if (!server.Start(script, 120000)) {
         return -1;
     }
-    ScanSetWindow(window);
+    ScanSetWindowBytes(window);
     LARGE_INTEGER frequency, start, end;
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&start);
@@ -99,7 +99,7 @@ int main(int argc, char** argv) {
     // Windows named on the command line: the serial run only when 1 is among them.
     bool withSerial = windows.empty();
     if (windows.empty()) {
-        windows = {1, 2, 4, 8, 16, 32, 64, 128};
+        windows = {1, 256, 512, 1024, 2048, 4096, 8192, 16384};
     }
     for (int window : windows) {
         withSerial = withSerial || window == 1;
@@ -113,7 +113,7 @@ int main(int argc, char** argv) {
     }
     for (int window : windows) {
         double seconds = RunOnce(messages, latency, window, true);
-        std::printf("  window %4d:           %8.2f s  (%.2f ms per message; client thread %.3f ms per message)\n",
+        std::printf("  window %5d bytes:    %8.2f s  (%.2f ms per message; client thread %.3f ms per message)\n",
                     window, seconds, seconds * 1000 / messages, gLastCpu * 1000 / messages);
     }
     return 0;

@@ -12,6 +12,12 @@
 // process was shown and hidden again are printed too: the dialog shows about
 // 2 s after the progress window was hidden.
 //
+// The watcher thread looks at the windows every millisecond, so it reads their
+// captions with InternalGetWindowText, which sends nothing: GetWindowText on a
+// window of another thread sends it WM_GETTEXT, and answering two of those each
+// millisecond cost the window thread about 2 ms of processor time per message
+// of a serial scan (38 wake-ups per reply), more than the scan itself.
+//
 // Figures only; tools/bench-receive.sh runs it against Dovecot on loopback and
 // through tools/pop3relay.py:
 //     timing_receive.exe --port N --label TEXT [--rounds R] [--user U --password P]
@@ -39,6 +45,7 @@
 #include "Pop3Session.h"
 #include "ReceiveUi.h"
 #include "SelectiveReceive.h"
+#include "SetAsideRecord.h"
 #include "TempFolder.h"
 #include "UidlList.h"
 #include "WindowEvents.h"
@@ -57,6 +64,10 @@ struct Options {
     std::string password = "secret";
     std::string server = "127.0.0.1";
     std::string security = "3";
+    // Copied into the account before each round: the host's uidl file and our
+    // record, for the repeat scans of a mailbox received before.
+    std::string uidlFile;
+    std::string recordFile;
 };
 
 bool ParseOptions(int argc, char** argv, Options* options) {
@@ -77,6 +88,10 @@ bool ParseOptions(int argc, char** argv, Options* options) {
             options->server = value;
         } else if (name == "--security") {
             options->security = value;
+        } else if (name == "--uidl-file") {
+            options->uidlFile = value;
+        } else if (name == "--record-file") {
+            options->recordFile = value;
         } else {
             return false;
         }
@@ -122,11 +137,30 @@ struct Round {
     std::vector<std::string> boxes;
 };
 
-// A shown top-level window of this process other than owner: the scan's progress
-// window, when one is up.
+// The caption of a window as the system stores it, in the ANSI code page,
+// without a message to the window's thread.
+std::string StoredCaption(HWND window) {
+    wchar_t wide[256] = {};
+    int length = InternalGetWindowText(window, wide, static_cast<int>(sizeof wide / sizeof wide[0]));
+    char caption[512] = {};
+    int bytes = WideCharToMultiByte(CP_ACP, 0, wide, length, caption, sizeof caption - 1, nullptr, nullptr);
+    return std::string(caption, bytes > 0 ? static_cast<std::size_t>(bytes) : 0);
+}
+
+HWND ShownWindowCaptioned(const std::string& caption) {
+    for (HWND window : ShownTopLevelWindows()) {
+        if (StoredCaption(window) == caption) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
+// A shown top-level window of this process other than owner and the message
+// boxes: the scan's progress window, when one is up.
 HWND OtherShownWindow(HWND owner) {
     for (HWND window : ShownTopLevelWindows()) {
-        if (window != owner) {
+        if (window != owner && StoredCaption(window) != "Kirvan") {
             return window;
         }
     }
@@ -140,20 +174,17 @@ void Watch(HWND owner, HANDLE windowThread, double start, double cpuStart, Round
     HWND dialog = nullptr;
     HWND progress = nullptr;
     while (!*stop && !dialog) {
-        dialog = FindShownWindow(WindowCaptioned(kSelectionDialogCaption));
+        dialog = ShownWindowCaptioned(kSelectionDialogCaption);
         if (!dialog) {
             if (!progress) {
-                HWND other = OtherShownWindow(owner);
-                char caption[64] = {};
-                if (other && GetWindowTextA(other, caption, sizeof caption) >= 0 &&
-                    std::strcmp(caption, "Kirvan") != 0) {
+                if (HWND other = OtherShownWindow(owner)) {
                     progress = other;
                     round->progressShown = bench::WallSeconds() - start;
                 }
             } else if (round->progressHidden == 0 && (!IsWindow(progress) || !IsWindowVisible(progress))) {
                 round->progressHidden = bench::WallSeconds() - start;
             }
-            HWND box = FindShownWindow(WindowCaptioned("Kirvan"));
+            HWND box = ShownWindowCaptioned("Kirvan");
             if (box) {
                 char text[512] = {};
                 GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
@@ -192,6 +223,11 @@ bool RunRound(const Options& options, HWND owner, Round* round) {
     FakeHost::account = dir.Path();
     if (!WriteSettings(dir.Path(), options)) {
         std::printf("cannot write the settings in %s\n", dir.Path().c_str());
+        return false;
+    }
+    if ((!options.uidlFile.empty() && !dir.WriteFile("uidl", ReadFileBytes(options.uidlFile))) ||
+        (!options.recordFile.empty() && !dir.WriteFile(kSetAsideRecordName, ReadFileBytes(options.recordFile)))) {
+        std::printf("cannot copy the uidl file or the record into %s\n", dir.Path().c_str());
         return false;
     }
     gUidlList.RemoveAll();
@@ -245,7 +281,8 @@ void Print(const Options& options, int number, const Round& r) {
 int main(int argc, char** argv) {
     Options options;
     if (!ParseOptions(argc, argv, &options)) {
-        std::printf("usage: timing_receive.exe --port N [--label TEXT] [--rounds R] [--user U] [--password P]\n");
+        std::printf("usage: timing_receive.exe --port N [--label TEXT] [--rounds R] [--user U] [--password P]"
+                    " [--uidl-file F] [--record-file F]\n");
         return 2;
     }
     ScopedWinsock winsock;

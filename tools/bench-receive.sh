@@ -7,7 +7,10 @@
 #      PIPELINING offered and once with it removed from CAPA: the time until the
 #      dialog is shown and the time from OK until it has closed, and what the
 #      relay saw (commands, how many arrived while replies were owed);
-#   3. the same over TLS from the start (the server's second port, the test CA of
+#   3. the same two ways, the repeat scans of a mailbox received before: all
+#      but the last 20 messages in the host's uidl file (received), then the same
+#      with 500 of them in our record too (set aside earlier).
+#   4. over TLS from the start (the server's second port, the test CA of
 #      tools/tls-certs.sh trusted in the build's own Wine prefix): the processor
 #      time per message on loopback, and the time to the dialog through the relay
 #      at 30 ms with PIPELINING offered, beside the plain-text run of 2 (both
@@ -114,6 +117,27 @@ relay_summary() {
         END { if (last) printf "  relay: connection to the last TOP reply %.2f s\n", last - start }' "$log"
 }
 
+# The account's files for the repeat scans, from the server's own UIDLs.
+"$root/tools/dovecot.sh" view "$dir" alice >"$dir/view.txt"
+python3 - "$dir" "$messages" <<'EOF'
+import os, sys
+folder, count = sys.argv[1], int(sys.argv[2])
+uidls = [line.split()[2] for line in open(os.path.join(folder, "view.txt"))]
+received = uidls[:max(0, count - 20)]
+with open(os.path.join(folder, "received.uidl"), "wb") as f:
+    f.write("".join(u + "\n" for u in received).encode("ascii"))
+with open(os.path.join(folder, "setaside.record"), "wb") as f:
+    f.write(b"Pikuno set-aside record 1\r\n")
+    for n, u in enumerate(received[-500:], len(received) - len(received[-500:]) + 1):
+        f.write("{}\tdialog\t1000\tWeekly report number {}\tlist@example.jp\tTue, 8 Dec 2026 07:00:00 +0900\r\n"
+                .format(u, n).encode("ascii"))
+EOF
+winpath() {
+    echo "Z:$(echo "$1" | tr / '\\')"
+}
+received=(--uidl-file "$(winpath "$dir/received.uidl")")
+setaside=("${received[@]}" --record-file "$(winpath "$dir/setaside.record")")
+
 echo "$messages messages in Dovecot"
 run --port "$port" --label "loopback" --rounds 5
 start_relay pipelined
@@ -122,6 +146,21 @@ relay_summary "$dir/pipelined.log"
 start_relay serial --no-pipelining
 run --port "$relay_port" --label "relay $((2 * delay)) ms round trip, PIPELINING removed"
 relay_summary "$dir/serial.log"
+for kind in received setaside; do
+    if [ $kind = received ]; then
+        files=("${received[@]}")
+        what="repeat scan, all but 20 received"
+    else
+        files=("${setaside[@]}")
+        what="repeat scan, all but 20 received, 500 of them set aside"
+    fi
+    start_relay "$kind-pipelined"
+    run --port "$relay_port" --label "$what, relay $((2 * delay)) ms, PIPELINING offered" "${files[@]}"
+    relay_summary "$dir/$kind-pipelined.log"
+    start_relay "$kind-serial" --no-pipelining
+    run --port "$relay_port" --label "$what, relay $((2 * delay)) ms, PIPELINING removed" "${files[@]}"
+    relay_summary "$dir/$kind-serial.log"
+done
 
 echo "over TLS from the start (port $tls_port, certificate for localhost)"
 run --port "$tls_port" --server localhost --security 1 --label "TLS, loopback" --rounds 5

@@ -12,18 +12,17 @@
 
 #include <cstdint>
 
-// Commands in flight at most while pipelining. Chosen by measurement
-// (bench_scan_window) with a scripted server 15 ms away each way: 300 messages
-// take 9.6 s one at a time, 0.95 s with 16 in flight, 0.55 s with 32, 0.38 s
-// with 64, 0.30 s with 128; 2,000 messages 4.9 s with 16, 2.5 s with 32, 1.3 s
-// with 64, 0.8 s with 128. At 64 the commands in flight are under 1 KB, far
-// below any TCP window (RFC 2449 asks no more of a client), and the replies
-// owed are some tens of headers, which the client reads as they come.
-constexpr int kScanWindowDefault = 64;
+#include "MessageKind.h"
 
-// For measurements and tests: the window used from now on (1 = one command at
-// a time even with PIPELINING); 0 restores kScanWindowDefault.
-void ScanSetWindow(int window);
+// Bytes of commands in flight at most while pipelining (the commands sent whose
+// replies have not all been read). Chosen by measurement (the figures are
+// beside its definition in MailboxScan.cpp).
+extern const int kScanWindowBytesDefault;
+
+// For measurements and tests: the window in bytes used from now on; one
+// command always goes out, so 1 means one command at a time even with
+// PIPELINING. 0 restores kScanWindowBytesDefault.
+void ScanSetWindowBytes(int bytes);
 
 enum class ScanOutcome {
     kComplete,   // every reply arrived whole
@@ -33,10 +32,6 @@ enum class ScanOutcome {
                  // reply came that no command asked for
 };
 
-// Where a message stands before anything is shown: not yet received by the
-// host, set aside by an earlier command (the host's uidl file and our own record
-// name it), or received (the host's uidl file names it and nothing set it aside).
-enum class MessageKind : int32_t { kNew = 0, kSetAside = 1, kReceived = 2 };
 
 // What the scan learnt, message n at index n - 1; valid until ScanRelease. A
 // table fresh from calloc is all kNew with nothing learnt.
@@ -61,6 +56,15 @@ extern ScannedMessage* gScanTable;
 // every wanted message has a usable UIDL, each "uidl n" was answered for n, and
 // nothing arrived beyond the last reply owed.
 ScanOutcome ScanMailbox(bool subjects, const bool* needUidl, bool pipelining);
+
+// Called once during a scan, when every UIDL it wanted has arrived and before
+// any TOP goes out: sets each message's kind in gScanTable and sets
+// wantTop[n - 1] (all false on entry) for every message whose header is to be
+// read. False ends the scan as broken.
+typedef bool (*ScanClassifier)(void* context, bool* wantTop);
+
+// As ScanMailbox, with the TOP commands decided by classify instead of subjects.
+ScanOutcome ScanMailboxClassified(const bool* needUidl, bool pipelining, ScanClassifier classify, void* context);
 
 // The UIDL of message n (1-based) as scanned, or null.
 const char* ScannedUidl(int32_t n);

@@ -14,6 +14,7 @@
 #include "ScanProgress.h"
 #include "SecureSession.h"
 #include "SelectionDialog.h"
+#include "SetAsideStore.h"
 #include "SettingsFiles.h"
 #include "UidlList.h"
 #include "WinHandles.h"
@@ -68,52 +69,6 @@ struct PasswordScrub {
     FilterSettings& settings;
     ~PasswordScrub() { SecureZeroMemory(settings.pass, sizeof settings.pass); }
 };
-
-// The bytes to append: an LF first when the file's last line is unfinished,
-// then every UIDL with its LF. malloc'ed; null when out of memory.
-char* BuildUidlBlock(bool leadingLineFeed, std::size_t* length) {
-    std::size_t total = leadingLineFeed ? 1 : 0;
-    const int32_t count = gUidlList.GetCount();
-    for (int32_t i = 0; i < count; ++i) {
-        total += std::strlen(gUidlList.GetAt(i)) + 1;
-    }
-    char* block = static_cast<char*>(std::malloc(total));
-    if (!block) {
-        return nullptr;
-    }
-    char* out = block;
-    if (leadingLineFeed) {
-        *out++ = '\n';
-    }
-    for (int32_t i = 0; i < count; ++i) {
-        const char* uidl = gUidlList.GetAt(i);
-        std::size_t size = std::strlen(uidl);
-        std::memcpy(out, uidl, size);
-        out += size;
-        *out++ = '\n';
-    }
-    *length = total;
-    return block;
-}
-
-// True when the file has bytes and the last one is not LF. Needs read access;
-// the file pointer is left at the end.
-bool LastLineUnfinished(HANDLE file, bool canRead) {
-    LARGE_INTEGER size;
-    if (!canRead || !GetFileSizeEx(file, &size) || size.QuadPart == 0) {
-        return false;
-    }
-    LARGE_INTEGER back;
-    back.QuadPart = -1;
-    char last = '\n';
-    DWORD read = 0;
-    if (SetFilePointerEx(file, back, nullptr, FILE_END)) {
-        if (!ReadFile(file, &last, 1, &read, nullptr) || read != 1) {
-            last = '\n';
-        }
-    }
-    return last != '\n';
-}
 
 }  // namespace
 
@@ -227,13 +182,36 @@ LRESULT RunSelectiveReceiveOnce(HWND window, LPARAM) {
 namespace {
 
 // What the user chose decides which UIDLs the scan must know before anything
-// is shown: every one for the dialog, those of the messages above the limit
-// for the size filter.
+// is shown and which headers it reads: for the dialog every UIDL and the header
+// of every new message; for the size filter the UIDLs of the messages above
+// the limit (every one when the record may hold a message to release) and the
+// header of every new one above the limit, for the record.
 enum class Choice { kDialog, kSizeFilter, kNothing };
+
+struct ScanContext {
+    const SetAsideSession* setAside;
+    Choice choice;
+    int32_t limit;
+};
+
+bool Above(int32_t limit, int32_t n) {
+    return gSizeTable && limit < gSizeTable[n - 1];
+}
+
+// Between the UIDLs and the headers: the kinds, and the headers still wanted.
+bool ClassifyForChoice(void* context, bool* wantTop) {
+    const ScanContext& scan = *static_cast<const ScanContext*>(context);
+    ClassifyScannedMessages(*scan.setAside);
+    for (int32_t n = 1; n <= gMessageCount; ++n) {
+        wantTop[n - 1] = gScanTable[n - 1].kind == MessageKind::kNew &&
+                         (scan.choice == Choice::kDialog || Above(scan.limit, n));
+    }
+    return true;
+}
 
 // The scan after the login: capa, list, then the UIDLs and headers. kComplete
 // when the choice can be made without the server from here on.
-ScanOutcome ScanForChoice(Choice choice, int32_t limit) {
+ScanOutcome ScanForChoice(const ScanContext& scan) {
     bool pipelining = PopCapa();
     if (PopReplyCut()) {
         return PopCancelled() ? ScanOutcome::kCancelled : ScanOutcome::kBroken;
@@ -242,28 +220,31 @@ ScanOutcome ScanForChoice(Choice choice, int32_t limit) {
     if (PopReplyCut()) {
         return PopCancelled() ? ScanOutcome::kCancelled : ScanOutcome::kBroken;
     }
-    if (choice != Choice::kNothing && !PopIsOk()) {
+    if (scan.choice != Choice::kNothing && !PopIsOk()) {
         // Without the list there is nothing to choose from: an empty dialog, or
         // a size filter that sets nothing aside, would have every mail fetched.
         return ScanOutcome::kBroken;
     }
-    if (choice == Choice::kDialog) {
-        return ScanMailbox(true, nullptr, pipelining);
+    ScanContext context = scan;
+    if (scan.choice == Choice::kDialog) {
+        return ScanMailboxClassified(nullptr, pipelining, &ClassifyForChoice, &context);
     }
-    if (choice != Choice::kSizeFilter || !gSizeTable || gMessageCount <= 0) {
+    if (scan.choice != Choice::kSizeFilter || !gSizeTable || gMessageCount <= 0) {
         return ScanOutcome::kComplete;
     }
-    bool* above = static_cast<bool*>(std::calloc(static_cast<std::size_t>(gMessageCount), sizeof(bool)));
-    if (!above) {
+    bool* wanted = static_cast<bool*>(std::calloc(static_cast<std::size_t>(gMessageCount), sizeof(bool)));
+    if (!wanted) {
         return ScanOutcome::kBroken;
     }
+    const bool mayRelease = RecordNamesSetAsideMail(scan.setAside->files);
     bool any = false;
     for (int32_t n = 1; n <= gMessageCount; ++n) {
-        above[n - 1] = limit < gSizeTable[n - 1];
-        any = any || above[n - 1];
+        wanted[n - 1] = mayRelease || Above(scan.limit, n);
+        any = any || wanted[n - 1];
     }
-    ScanOutcome outcome = any ? ScanMailbox(false, above, pipelining) : ScanOutcome::kComplete;
-    std::free(above);
+    ScanOutcome outcome =
+        any ? ScanMailboxClassified(wanted, pipelining, &ClassifyForChoice, &context) : ScanOutcome::kComplete;
+    std::free(wanted);
     return outcome;
 }
 
@@ -272,6 +253,13 @@ ScanOutcome ScanForChoice(Choice choice, int32_t limit) {
 bool RunPopSession(HWND window, const char* server, int port, const char* user) {
     char kirvanPath[kPathBufferSize];
     if (!AccountFilePath(window, "Kirvan.ini", kirvanPath)) {
+        return false;
+    }
+    // Read before anything goes to the server: a uidl file that cannot be read
+    // cannot be rewritten either, and the choice would be lost.
+    SetAsideSession setAside;
+    if (!OpenSetAsideSession(window, &setAside)) {
+        ShowKirvanMessage(window, kUidlWriteFailedText);
         return false;
     }
     // The progress window's time begins before the name lookup and the connect:
@@ -303,7 +291,7 @@ bool RunPopSession(HWND window, const char* server, int port, const char* user) 
         choice = Choice::kSizeFilter;
     }
     gUidlList.RemoveAll();
-    ScanOutcome outcome = ScanForChoice(choice, settings.FilterSize);
+    ScanOutcome outcome = ScanForChoice({&setAside, choice, settings.FilterSize});
     if (outcome != ScanOutcome::kComplete) {
         // Replies may still be owed: say goodbye without waiting for them.
         PopAbandon();
@@ -325,84 +313,55 @@ bool RunPopSession(HWND window, const char* server, int port, const char* user) 
         return false;
     }
 
+    // A cancelled dialog chooses nothing: what was set aside before stays so.
+    bool releaseUnchosen = true;
     if (choice == Choice::kDialog) {
-        ShowSelectionDialog(window);
+        releaseUnchosen = ShowSelectionDialog(window) == IDOK;
     } else if (choice == Choice::kSizeFilter) {
-        ApplySizeFilter(settings.FilterSize);
+        ApplySizeFilter(settings.FilterSize, &setAside);
+    }
+    // Both files are whole again before the host's retrieval can start.
+    StoreOutcome stored = StoreOutcome::kStored;
+    if (choice != Choice::kNothing) {
+        stored = StoreSetAsideChoice(setAside,
+                                     choice == Choice::kDialog ? SetAsideReason::kDialog : SetAsideReason::kSizeFilter,
+                                     releaseUnchosen);
     }
     ScanRelease();
     PopReleaseBuffers();
-    if (!AppendUidlFile(window)) {
+    if (stored != StoreOutcome::kStored) {
         // The host would fetch, and with Delete 1 delete on the server, the very
         // mails the user chose to keep: nothing is retrieved instead.
-        ShowKirvanMessage(window, kUidlWriteFailedText);
+        gUidlList.RemoveAll();
+        ShowKirvanMessage(window, stored == StoreOutcome::kRecordFailed ? kRecordNotWrittenText
+                                                                         : kUidlWriteFailedText);
         return false;
     }
     return true;
 }
 
-void ApplySizeFilter(int32_t limit) {
+void ApplySizeFilter(int32_t limit, const SetAsideSession* setAside) {
     if (!gSizeTable) {
         return;
     }
     for (int32_t n = 1; n <= gMessageCount; ++n) {
+        const MessageKind kind = gScanTable ? gScanTable[n - 1].kind : MessageKind::kNew;
+        if (kind == MessageKind::kReceived) {
+            continue;  // the host has it
+        }
+        if (kind == MessageKind::kSetAside) {
+            // A choice made in the dialog stays; one of ours is released once
+            // the message is within the limit.
+            const SetAsideEntry* entry = setAside ? RecordedEntry(setAside->files, ScannedUidl(n)) : nullptr;
+            if (entry && entry->reason == SetAsideReason::kSizeFilter && limit >= gSizeTable[n - 1]) {
+                continue;
+            }
+            gUidlList.AddUnique(ScannedUidl(n));
+            continue;
+        }
         if (limit >= gSizeTable[n - 1]) {
             continue;  // left to the host's retrieval
         }
         gUidlList.AddUnique(ScannedUidl(n));
     }
-}
-
-bool AppendUidlFile(HWND window) {
-    if (gUidlList.GetCount() == 0) {
-        return true;
-    }
-    char path[kPathBufferSize];
-    if (!AccountFilePath(window, "uidl", path)) {
-        return false;
-    }
-    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
-    // Read access only to look at the last byte; a file that allows writing
-    // alone is still appended to, unchecked.
-    bool canRead = true;
-    UniqueFileHandle file(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, share, nullptr, OPEN_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.IsValid()) {
-        canRead = false;
-        file.Reset(CreateFileA(path, GENERIC_WRITE, share, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file.IsValid()) {
-            return false;
-        }
-    }
-    bool leadingLineFeed = LastLineUnfinished(file.Get(), canRead);
-    LARGE_INTEGER zero;
-    zero.QuadPart = 0;
-    LARGE_INTEGER oldEnd;
-    if (!SetFilePointerEx(file.Get(), zero, &oldEnd, FILE_END)) {
-        return false;
-    }
-    std::size_t length = 0;
-    char* block = BuildUidlBlock(leadingLineFeed, &length);
-    if (!block) {
-        return false;
-    }
-    if (length > MAXDWORD) {
-        std::free(block);
-        return false;
-    }
-    DWORD written = 0;
-    BOOL wrote = WriteFile(file.Get(), block, static_cast<DWORD>(length), &written, nullptr);
-    std::free(block);
-    if (wrote && written == length) {
-        return true;
-    }
-    // A full disk or a size limit may have taken the first bytes: cut them off
-    // again, so that no half UIDL is left for the host to read as a line of its
-    // own, or for the next append to end with its line feed. When even that
-    // fails there is nothing left to try; the command still reports the failure
-    // and retrieves nothing.
-    if (SetFilePointerEx(file.Get(), oldEnd, nullptr, FILE_BEGIN)) {
-        SetEndOfFile(file.Get());
-    }
-    return false;
 }

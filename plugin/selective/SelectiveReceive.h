@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+struct SetAsideSession;
+
 // Key Delete of Kirvan.ini as read by the last selective receive; 0 at load.
 // VbxRecFilter reads it; VbxFolderEndRetrieve sets it to 0.
 extern int32_t gDeleteOnServer;
@@ -14,7 +16,8 @@ extern int32_t gDeleteOnServer;
 extern const char kKeepMailOnServerText[];
 extern const char kNoDialUpEntryText[];
 extern const char kDialUpFailedText[];
-// The set-aside UIDLs could not be written to the uidl file: nothing retrieved.
+// The uidl file could not be read or rewritten: nothing changed, nothing
+// retrieved.
 extern const char kUidlWriteFailedText[];
 // The host is retrieving already: the command does not start.
 extern const char kHostBusyText[];
@@ -35,18 +38,14 @@ LRESULT WINAPI RunSelectiveReceive(HWND window, LPARAM value);
 void AbandonSelectiveReceive() noexcept;
 
 // Connects, logs in and has the messages to leave on the server chosen (the
-// selection dialog or the size filter), quits and appends their UIDLs to the
-// account's uidl file. True when the host's retrieval may start: logged in,
-// the scan whole, and the choice recorded (or nothing to record). A broken scan
-// and a failed append show their box.
+// selection dialog or the size filter), quits, and writes the choice into the
+// account's uidl file and our record of set-aside messages (SetAsideStore).
+// True when the host's retrieval may start: logged in, the scan whole and the
+// choice stored. A broken scan and files that cannot be rewritten show a box.
 bool RunPopSession(HWND window, const char* server, int port, const char* user);
 
-// Sets aside (into gUidlList) every listed message larger than limit bytes.
-void ApplySizeFilter(int32_t limit);
-
-// Appends gUidlList to the account's uidl file, each UIDL followed by LF, in one
-// write. A file whose last byte is not LF first gets one, so that the first new
-// UIDL never joins the file's last line. All or nothing: after a failed or
-// short write the file is cut back to its old length. True when every byte was
-// written, or the list is empty (the file is then not touched).
-bool AppendUidlFile(HWND window);
+// Sets aside (into gUidlList) every new message larger than limit bytes, and
+// keeps every set-aside one (gScanTable's kinds) except those that the size
+// filter set aside and that are now within the limit (setAside's record tells
+// why each was set aside; null: none is released).
+void ApplySizeFilter(int32_t limit, const SetAsideSession* setAside = nullptr);

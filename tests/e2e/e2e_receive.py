@@ -548,10 +548,10 @@ RELAY_DELAY_MS = 15
 class Relay:
     """tools/pop3relay.py in front of the case's server, for as long as the with-block runs."""
 
-    def __init__(self, case, name, no_pipelining):
+    def __init__(self, case, name, no_pipelining, delay_ms=RELAY_DELAY_MS):
         self.log = os.path.join(case.dir, name + ".log")
         port_file = os.path.join(case.dir, name + ".port")
-        command = [sys.executable, RELAY, "--target-port", str(case.port), "--delay-ms", str(RELAY_DELAY_MS),
+        command = [sys.executable, RELAY, "--target-port", str(case.port), "--delay-ms", str(delay_ms),
                    "--log", self.log, "--port-file", port_file]
         if no_pipelining:
             command.append("--no-pipelining")
@@ -587,6 +587,11 @@ class Relay:
                 elif words[2] == "end":
                     session["end"] = dict(word.split("=") for word in words[3:])
         return sessions
+
+    def first_session(self):
+        """The first connection: the plug-in's, which ends before the host's retrieval connects."""
+        sessions = self.sessions()
+        return sessions[min(sessions, key=int)] if sessions else None
 
     def scan_session(self):
         """The plug-in's session: the one that asked for headers (the CAPA probe asks none)."""
@@ -652,6 +657,71 @@ def case_relay_pipelined_serial(case):
         if PLUGIN_PIPELINES:
             case.check(p_end["capa"] == "1" and s_end["capa"] == "1", "CAPA asked on both runs")
             case.check(int(p_end["pipelined"]) > 0, "pipelined run kept commands in flight: {}".format(p_end))
+
+
+# ---- three commands that remember -----------------------------------------------------
+
+RECORD = "PikunoSetAside.txt"
+# The host's own lines, which every rewrite must keep byte for byte: CR LF
+# lines and a last line without its end.
+HOST_LINES = b"HOST-1\r\nHOST-2\r\nHOST-3"
+
+
+def remembered_run(case, script_dialog, label):
+    """One selective receive through a relay that logs the plug-in's commands."""
+    with Relay(case, label, no_pipelining=False, delay_ms=0) as relay:
+        case.settings(FilterType=0, port=relay.port)
+        case.run_host(["dialog " + DIALOG + " " + script_dialog, "menu " + MENU_ITEM, "list Account1\\inbox.box"],
+                      unexpected_ms=60000)
+    case.check_exit()
+    session = relay.first_session() or {"verbs": []}
+    tops = session["verbs"].count("top")
+    return tops, case.lines_starting("item ")
+
+
+def item_subjects(items):
+    return [line.split(b'"')[1] for line in items if line.count(b'"') >= 2]
+
+
+def case_remember_over_three_commands(case):
+    names = {1: b"Subject: one", 2: b"Subject: two", 3: b"Subject: three", 4: b"Subject: four"}
+    server = three_mails(case)
+    uidl = [u.encode("ascii") for _, _, u in server]
+    case.write_uidl(HOST_LINES)
+
+    # 1: message 3 ticked; 1 and 2 set aside.
+    tops, items = remembered_run(case, "tick 3 ok", "first")
+    case.check(tops == 3, "first command: a header for every new message ({} TOPs)".format(tops))
+    case.check(case.uidl() == HOST_LINES + b"\n" + uidl[0] + b"\n" + uidl[1] + b"\n" + uidl[2] + b"\n",
+               "first command: uidl file {!r}".format(case.uidl()))
+    case.check(os.path.exists(os.path.join(case.account, RECORD)), "the record was written")
+    case.check(len(case.inbox()) == 1 and names[3] in case.inbox()[0], "message 3 received")
+
+    # 2: a new message 4; 1 and 2 listed from the record, 1 ticked.
+    uidl.append(case.add_mails([make_mail(4, 3000, "Subject: four")])[-1][2].encode("ascii"))
+    tops, items = remembered_run(case, "tick 1 ok", "second")
+    case.check(tops == 1, "second command: a header only for the new message ({} TOPs)".format(tops))
+    subjects = item_subjects(items)
+    case.check(subjects == [b"one", b"two", b"four"],
+               "second command: set-aside and new messages listed, the received one not: {}".format(subjects))
+    # Message 1's line goes with its own line end; 4 is set aside; the host then
+    # adds 1 as it receives it.
+    case.check(case.uidl() == HOST_LINES + b"\n" + uidl[1] + b"\n" + uidl[2] + b"\n" + uidl[3] + b"\n" +
+               uidl[0] + b"\n", "second command: uidl file {!r}".format(case.uidl()))
+    inbox = case.inbox()
+    case.check(len(inbox) == 2 and names[1] in inbox[1], "message 1 received by the host once ticked")
+    case.check(case.has_line(received_line(1, 3, 4)), "second command: one retrieved, three skipped")
+
+    # 3: nothing new; 2 and 4 listed from the record without a single TOP.
+    before = case.uidl()
+    tops, items = remembered_run(case, "ok", "third")
+    case.check(tops == 0, "third command: no header read ({} TOPs)".format(tops))
+    subjects = item_subjects(items)
+    case.check(subjects == [b"two", b"four"],
+               "third command: the set-aside ones listed from the record, the received ones not: {}".format(subjects))
+    case.check(case.uidl() == before, "third command: uidl file unchanged, nothing appended twice")
+    case.check(len(case.inbox()) == 2, "third command: nothing more received")
+    case.check(case.uidl().startswith(HOST_LINES + b"\n"), "the host's lines kept byte for byte")
 
 
 CASES = {name[len("case_"):]: function for name, function in globals().items() if name.startswith("case_")}

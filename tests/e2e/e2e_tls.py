@@ -148,7 +148,7 @@ def case_tls_modes(case):
 
 def case_tls_pipelined_scan(case):
     """The selection dialog's scan of many messages over implicit TLS, pipelined:
-    many commands' records go out before any reply comes back."""
+    many commands go out together before their replies come back."""
     count = 300
     mails, shown = base.numbered_mails(count)
     case.add_mails(mails)
@@ -164,7 +164,11 @@ def case_tls_pipelined_scan(case):
     plugin = relay.sessions().get("1")
     end = plugin and plugin["end"] or {}
     case.check(end.get("tls") == "1", "the scan ran over TLS: {}".format(end))
-    case.check(int(end.get("max_burst_up", "0")) >= 10, "commands went out ahead of their replies: {}".format(end))
+    # The client sends the headers' commands together once the UIDL listing is
+    # in: a few records carry the 300 TOP commands, where a client waiting for
+    # each reply would send one record per command.
+    case.check(0 < int(end.get("records_up", "0")) < count // 4,
+               "commands went out ahead of their replies, many to a record: {}".format(end))
     print("pipelined scan over TLS, relay: {}".format(" ".join("=".join(i) for i in end.items())))
 
 

@@ -26,7 +26,7 @@ protected:
     MailboxScan() : Pop3SessionFixture(3000) {}
     void TearDown() override {
         ScanRelease();
-        ScanSetWindow(0);
+        ScanSetWindowBytes(0);
         Pop3SessionFixture::TearDown();
     }
     // Connects, reads the greeting, logs in, asks capa and lists; true when all
@@ -108,18 +108,21 @@ TEST_F(MailboxScan, RepliesSplitAndMergedAtEveryBoundaryOfAWindow) {
 }
 
 TEST_F(MailboxScan, WindowBoundsTheCommandsInFlight) {
-    // Window 2: the client is one command ahead, never more, so no command has
-    // arrived when the server sends the reply before it. Window 3: two ahead.
+    // The window counts the bytes of the commands whose replies are owed:
+    // "uidl\r\n" is 6, each "top n 0\r\n" 9. At 18 to 23 bytes two TOPs fit, so
+    // the client is one command ahead, never more, and no command has arrived
+    // when the server sends the reply before it; at 27, three fit: two ahead.
     struct Case {
-        int window;
+        int windowBytes;
         std::vector<std::string> earlyAtLeast;
     } const cases[] = {
-        {2, {}},
-        {3, {"top 2 0\r\n", "top 3 0\r\n"}},
+        {18, {}},
+        {23, {}},
+        {27, {"top 2 0\r\n", "top 3 0\r\n"}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "window " << c.window);
-        ScanSetWindow(c.window);
+        SCOPED_TRACE(testing::Message() << "window " << c.windowBytes << " bytes");
+        ScanSetWindowBytes(c.windowBytes);
         Server server;
         ASSERT_TRUE(server.Start({
             Server::Reply("+OK\r\n"), Server::Expect("user u\r\n"), Server::Reply("+OK\r\n"),

@@ -83,7 +83,9 @@ protected:
         if (listDelayMs > 0) {
             listing.insert(listing.begin() + 1, Server::Stall(listDelayMs));
         }
-        std::vector<Server::Step> script = Join({Login(), listing, UidlListing(kThree), Quit()});
+        // Every call starts afresh: UID-C new again, its header read for the record.
+        ForgetChoices();
+        std::vector<Server::Step> script = Join({Login(), listing, UidlListing(kThree), Tops(kThree, {3}), Quit()});
         if (!server.Start(script)) {
             return false;
         }

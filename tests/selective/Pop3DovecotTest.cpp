@@ -148,7 +148,7 @@ TEST_F(Pop3Dovecot, PipelinedAndSerialScansAgreeWithTheServer) {
     std::vector<std::string> subjects[2];
     for (int serial = 0; serial < 2; ++serial) {
         SCOPED_TRACE(serial ? "one at a time" : "pipelined");
-        ScanSetWindow(serial ? 1 : 0);
+        ScanSetWindowBytes(serial ? 1 : 0);
         Open();
         ASSERT_TRUE(PopLogin(kUser, kPassword));
         EXPECT_TRUE(PopCapa()) << gResponseBuffer;
@@ -163,7 +163,7 @@ TEST_F(Pop3Dovecot, PipelinedAndSerialScansAgreeWithTheServer) {
         EXPECT_FALSE(PopReplyCut());
         ScanRelease();
     }
-    ScanSetWindow(0);
+    ScanSetWindowBytes(0);
     EXPECT_EQ(subjects[0], subjects[1]);
     ASSERT_EQ(403u, subjects[0].size());
     EXPECT_EQ("large", subjects[0][2]);

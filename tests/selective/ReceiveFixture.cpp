@@ -12,6 +12,7 @@
 #include "PendingRetrieval.h"
 #include "Pop3Session.h"
 #include "SelectiveReceive.h"
+#include "SetAsideRecord.h"
 #include "UidlList.h"
 
 using Server = LoopbackPop3Peer;
@@ -103,6 +104,11 @@ void ReceiveFixture::WriteIni(const char* name, const std::vector<std::pair<std:
 std::string ReceiveFixture::ReadUidl() const {
     std::string bytes;
     return ReadFileBytes(UidlPath(), &bytes) ? bytes : "<absent>";
+}
+
+void ReceiveFixture::ForgetChoices() const {
+    DeleteFileA(UidlPath().c_str());
+    DeleteFileA((dir_.Path() + kSetAsideRecordName).c_str());
 }
 
 int ReceiveFixture::TakeReceiveCommands() {
@@ -202,6 +208,16 @@ std::vector<Server::Step> ReceiveFixture::Tops(const std::vector<ScriptedMessage
     return steps;
 }
 
+std::vector<Server::Step> ReceiveFixture::Tops(const std::vector<ScriptedMessage>& messages,
+                                               const std::vector<int>& numbers) {
+    std::vector<Server::Step> steps;
+    for (int n : numbers) {
+        steps.push_back(Server::Expect("top " + std::to_string(n) + " 0\r\n"));
+        steps.push_back(Server::Reply(messages[n - 1].topReply));
+    }
+    return steps;
+}
+
 std::vector<Server::Step> ReceiveFixture::Uidls(const std::vector<ScriptedMessage>& messages,
                                                 const std::vector<int>& numbers) {
     std::vector<Server::Step> steps;
@@ -229,6 +245,14 @@ const char kWireLogin[] = "user alice\r\npass s3cret\r\ncapa\r\nlist\r\n";
 std::string TopsWire(std::size_t count) {
     std::string wire;
     for (std::size_t n = 1; n <= count; ++n) {
+        wire += "top " + std::to_string(n) + " 0\r\n";
+    }
+    return wire;
+}
+
+std::string TopsWire(const std::vector<int>& numbers) {
+    std::string wire;
+    for (int n : numbers) {
         wire += "top " + std::to_string(n) + " 0\r\n";
     }
     return wire;

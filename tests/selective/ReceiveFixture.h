@@ -63,6 +63,9 @@ protected:
     // Contents of the uidl file; "<absent>" when there is none.
     std::string ReadUidl() const;
     bool WriteUidl(const std::string& bytes) const { return dir_.WriteFile("uidl", bytes); }
+    // Removes the uidl file and the record of set-aside messages, so that the
+    // next command finds every message new again.
+    void ForgetChoices() const;
     // Host receive commands posted to the owner window (removed from its queue).
     int TakeReceiveCommands();
 
@@ -95,6 +98,9 @@ protected:
     static std::vector<LoopbackPop3Peer::Step> UidlListing(const std::vector<ScriptedMessage>& messages);
     static LoopbackPop3Peer::Step ListReply(const std::vector<ScriptedMessage>& messages);
     static std::vector<LoopbackPop3Peer::Step> Tops(const std::vector<ScriptedMessage>& messages);
+    // "top n 0" and its reply for the numbers only (1-based), in that order.
+    static std::vector<LoopbackPop3Peer::Step> Tops(const std::vector<ScriptedMessage>& messages,
+                                                    const std::vector<int>& numbers);
     static std::vector<LoopbackPop3Peer::Step> Uidls(const std::vector<ScriptedMessage>& messages,
                                                      const std::vector<int>& numbers);
     static std::vector<LoopbackPop3Peer::Step> Quit();
@@ -112,6 +118,8 @@ extern const char kWireLogin[];
 // "top n 0" for messages 1 to count; "uidl n" for the numbers.
 std::string TopsWire(std::size_t count);
 std::string UidlsWire(const std::vector<int>& numbers);
+// "top n 0" for the numbers.
+std::string TopsWire(const std::vector<int>& numbers);
 
 // A reply to "top n 0" with the given header lines.
 std::string TopReply(const std::string& headerLines);

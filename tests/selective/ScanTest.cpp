@@ -64,9 +64,10 @@ TEST_F(Scan, CommandsGoOutAheadOnlyWhenPipeliningIsOffered) {
         // The same bytes in the same order either way, each command whole.
         EXPECT_EQ(kWireLogin + std::string("uidl\r\n") + TopsWire(4) + "quit\r\n", server.Received());
         if (c.pipelined) {
-            // The first headers were asked for before the UIDL listing came back.
+            // The headers go out together once the UIDL listing has told which
+            // messages are new: the later ones arrive while the first is owed.
             ASSERT_FALSE(server.EarlyCommands().empty());
-            EXPECT_EQ("top 1 0\r\n", server.EarlyCommands()[0]);
+            EXPECT_EQ("top 2 0\r\n", server.EarlyCommands()[0]);
         } else {
             EXPECT_TRUE(server.EarlyCommands().empty()) << server.EarlyCommands()[0];
         }
@@ -84,13 +85,15 @@ TEST_F(Scan, UidlOfEachMessageTheListingLacks) {
         std::string listingReply;
         int limit;
         std::vector<int> asked;  // "uidl n" sent for these
+        std::vector<int> setAside;  // and their headers read, for the record
         const char* uidlFile;
     } const cases[] = {
-        {"listing refused", "-ERR not supported\r\n", 0, {1, 2, 3, 4}, "UID-A\nUID-B\nUID-C\nUID-D\n"},
-        {"listing refused, two above the limit", "-ERR\r\n", 5000, {3, 4}, "UID-C\nUID-D\n"},
-        {"message 2 missing", "+OK\r\n1 UID-A\r\n3 UID-C\r\n4 UID-D\r\n.\r\n", 0, {2}, "UID-A\nUID-B\nUID-C\nUID-D\n"},
+        {"listing refused", "-ERR not supported\r\n", 0, {1, 2, 3, 4}, {1, 2, 3, 4}, "UID-A\nUID-B\nUID-C\nUID-D\n"},
+        {"listing refused, two above the limit", "-ERR\r\n", 5000, {3, 4}, {3, 4}, "UID-C\nUID-D\n"},
+        {"message 2 missing", "+OK\r\n1 UID-A\r\n3 UID-C\r\n4 UID-D\r\n.\r\n", 0, {2}, {1, 2, 3, 4},
+         "UID-A\nUID-B\nUID-C\nUID-D\n"},
         {"out of order, junk lines", "+OK\r\n4 UID-D\r\n9 UID-X\r\nnonsense\r\n1 UID-A\r\n3 UID-C\r\n2\r\n.\r\n", 0,
-         {2}, "UID-A\nUID-B\nUID-C\nUID-D\n"},
+         {2}, {1, 2, 3, 4}, "UID-A\nUID-B\nUID-C\nUID-D\n"},
     };
     int index = 0;
     for (const Case& c : cases) {
@@ -101,9 +104,10 @@ TEST_F(Scan, UidlOfEachMessageTheListingLacks) {
         MessageBoxCloser boxes("Kirvan");
         RunScript(server,
                   Join({Login(), Listing(kFour), {Server::Expect("uidl\r\n"), Server::Reply(c.listingReply)},
-                        Uidls(kFour, c.asked), Quit()}),
+                        Uidls(kFour, c.asked), Tops(kFour, c.setAside), Quit()}),
                   SizeFilter(c.limit));
-        EXPECT_EQ(kWireLogin + std::string("uidl\r\n") + UidlsWire(c.asked) + "quit\r\n", server.Received());
+        EXPECT_EQ(kWireLogin + std::string("uidl\r\n") + UidlsWire(c.asked) + TopsWire(c.setAside) + "quit\r\n",
+                  server.Received());
         EXPECT_EQ(c.uidlFile, ReadUidl());
         EXPECT_EQ(1, TakeReceiveCommands());
         EXPECT_TRUE(boxes.Stop().empty());
@@ -143,6 +147,7 @@ TEST_F(Scan, BrokenScanShowsTheBoxAndEndsTheCommand) {
         bool dialog;
     };
     const std::string listReply = "+OK 4 messages\r\n1 4000\r\n2 5000\r\n3 6000\r\n4 7000\r\n.\r\n";
+    const std::string kFourListing = "+OK\r\n1 UID-A\r\n2 UID-B\r\n3 UID-C\r\n4 UID-D\r\n.\r\n";
     const std::vector<Server::Step> capa = {Server::Expect("capa\r\n"), Server::Reply("-ERR\r\n")};
     const std::vector<Server::Step> listed = Join({capa, {Server::Expect("list\r\n"), Server::Reply(listReply)}});
     // The listing lacks message 1 alone, which is then asked for; reply is the
@@ -164,18 +169,18 @@ TEST_F(Scan, BrokenScanShowsTheBoxAndEndsTheCommand) {
          true},
         {"closed after the second header",
          {Server::Expect("capa\r\n"), Server::Reply("-ERR\r\n"), Server::Expect("list\r\n"), Server::Reply(listReply),
-          Server::Expect("uidl\r\n"), Server::Reply("+OK\r\n.\r\n"), Server::Expect("top 1 0\r\n"),
+          Server::Expect("uidl\r\n"), Server::Reply(kFourListing), Server::Expect("top 1 0\r\n"),
           Server::Reply(kFour[0].topReply), Server::Expect("top 2 0\r\n"), Server::Reply(kFour[1].topReply),
           Server::Close()},
          true},
         {"closed inside a header, pipelined",
          {Server::Expect("capa\r\n"), Server::Reply("+OK\r\nPIPELINING\r\n.\r\n"), Server::Expect("list\r\n"),
-          Server::Reply(listReply), Server::Expect("uidl\r\ntop 1 0\r\n"),
-          Server::Reply("+OK\r\n1 A\r\n2 B\r\n3 C\r\n4 D\r\n.\r\n+OK\r\nSubject: fi"), Server::Close()},
+          Server::Reply(listReply), Server::Expect("uidl\r\n"), Server::Reply("+OK\r\n1 A\r\n2 B\r\n3 C\r\n4 D\r\n.\r\n"),
+          Server::Expect("top 1 0\r\n"), Server::Reply("+OK\r\nSubject: fi"), Server::Close()},
          true},
         {"silent past the time-out",
          {Server::Expect("capa\r\n"), Server::Reply("-ERR\r\n"), Server::Expect("list\r\n"), Server::Reply(listReply),
-          Server::Expect("uidl\r\n"), Server::Reply("+OK\r\n.\r\n"), Server::Expect("top 1 0\r\n"),
+          Server::Expect("uidl\r\n"), Server::Reply(kFourListing), Server::Expect("top 1 0\r\n"),
           Server::AwaitClose()},  // silent until the client gives up
          true},
         {"size filter: closed during the UIDL of one message",
@@ -219,9 +224,10 @@ TEST_F(Scan, BrokenScanShowsTheBoxAndEndsTheCommand) {
          true},
         {"a surplus header in a pipelined window",
          {Server::Expect("capa\r\n"), Server::Reply("+OK\r\nPIPELINING\r\n.\r\n"), Server::Expect("list\r\n"),
-          Server::Reply(listReply), Server::Expect("uidl\r\n" + TopsWire(4)),
-          Server::Reply("+OK\r\n1 A\r\n2 B\r\n3 C\r\n4 D\r\n.\r\n" + kFour[0].topReply + kFour[0].topReply +
-                        kFour[1].topReply + kFour[2].topReply + kFour[3].topReply),
+          Server::Reply(listReply), Server::Expect("uidl\r\n"), Server::Reply("+OK\r\n1 A\r\n2 B\r\n3 C\r\n4 D\r\n.\r\n"),
+          Server::Expect(TopsWire(4)),
+          Server::Reply(kFour[0].topReply + kFour[0].topReply + kFour[1].topReply + kFour[2].topReply +
+                        kFour[3].topReply),
           Server::AwaitClose()},
          true},
     };

@@ -377,6 +377,7 @@ TEST_F(SelectionDialog, ChoicesFollowTheMessageInAnyOrder) {
     };
     for (const ChoiceCase& c : cases) {
         SCOPED_TRACE(c.name);
+        ForgetChoices();  // what the last case set aside would not be read again
         gUidlList.RemoveAll();
         std::vector<std::string> sizes;
         std::wstring summary;
@@ -455,6 +456,7 @@ TEST_F(SelectionDialog, LayoutThatCannotBeWrittenLeavesTheChoiceAlone) {
         SCOPED_TRACE(fault == WriteFault::HeldOpen ? "held open" : "a directory");
         UnwritableFile ini(dir_.Path() + "Pikuno.ini", fault);
         ASSERT_TRUE(ini.Made());
+        ForgetChoices();
         gUidlList.RemoveAll();
         Server server;
         SelectionDialogDriver driver({0}, Press::kOk);
