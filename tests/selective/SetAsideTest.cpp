@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "SelectiveReceive.h"
 #include "SetAsideRecord.h"
 #include "SetAsideStore.h"
+#include "TempFolder.h"
 #include "UidlList.h"
 #include "WinHandles.h"
 
@@ -296,6 +298,30 @@ TEST_F(SetAside, RewriteRefusedChangesNothingAndRetrievesNothing) {
             RemoveDirectoryA(UidlPath().c_str());
         }
     }
+}
+
+// A replacement the file system cuts short (the disk full, a quota) must leave
+// the old file whole and no half-written replacement beside it. The file size
+// limit that test_crash_safe_short_write sets makes the system write the first
+// bytes of the replacement and refuse the rest.
+TEST(CrashSafeFile, ReplacementCutShortLeavesTheOldFile) {
+    const char* limit = std::getenv("PIKUNO_FILE_SIZE_LIMIT");
+    if (!limit) {
+        GTEST_SKIP() << "needs the file size limit that test_crash_safe_short_write sets";
+    }
+    TempFolder folder;
+    const std::string old = "UID-OLD-1\nUID-OLD-2";  // no line end: kept as it is
+    ASSERT_TRUE(folder.WriteFile("uidl", old));
+    const std::string path = folder.Path() + "uidl";
+    // One byte more than the limit allows: everything but the last byte fits.
+    std::string bigger(static_cast<std::size_t>(std::atoll(limit)) + 1, 'U');
+    EXPECT_FALSE(ReplaceFileCrashSafe(path.c_str(), bigger));
+    EXPECT_EQ(old, folder.ReadFile("uidl"));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((path + kReplacementSuffix).c_str()))
+        << "the cut replacement is removed";
+    // Within the limit the same call replaces the file.
+    EXPECT_TRUE(ReplaceFileCrashSafe(path.c_str(), "UID-NEW\n"));
+    EXPECT_EQ("UID-NEW\n", folder.ReadFile("uidl"));
 }
 
 }  // namespace
