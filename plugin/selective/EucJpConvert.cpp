@@ -1,5 +1,7 @@
 #include "EucJpConvert.h"
 
+#include "HeaderDecode.h"
+
 namespace {
 
 bool IsEucByte(unsigned char c) {
@@ -8,19 +10,9 @@ bool IsEucByte(unsigned char c) {
 
 // The JIS X 0208 row and cell (each 0x21 to 0x7E) as two Shift_JIS bytes.
 void AppendJisAsSjis(unsigned char j1, unsigned char j2, std::string* out) {
-    unsigned char s1 = static_cast<unsigned char>(((j1 - 0x21) >> 1) + 0x81);
-    if (s1 >= 0xA0) {
-        s1 = static_cast<unsigned char>(s1 + 0x40);
-    }
-    unsigned char s2;
-    if (j1 & 1) {
-        s2 = static_cast<unsigned char>(j2 + 0x1F);
-        if (s2 >= 0x7F) {
-            s2 = static_cast<unsigned char>(s2 + 1);
-        }
-    } else {
-        s2 = static_cast<unsigned char>(j2 + 0x7E);
-    }
+    unsigned char s1 = 0;
+    unsigned char s2 = 0;
+    JisPairToShiftJis(j1, j2, &s1, &s2);
     out->push_back(static_cast<char>(s1));
     out->push_back(static_cast<char>(s2));
 }

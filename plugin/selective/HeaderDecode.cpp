@@ -269,19 +269,9 @@ std::size_t Iso2022JpToSjis(const char* source, char* output) {
             ++i;  // half a character: dropped
             continue;
         }
-        unsigned char s1 = static_cast<unsigned char>((static_cast<unsigned char>(j1 - 0x21) >> 1) + 0x81);
-        if (s1 >= 0xA0) {
-            s1 = static_cast<unsigned char>(s1 + 0x40);
-        }
-        unsigned char s2;
-        if (j1 & 1) {
-            s2 = static_cast<unsigned char>(j2 + 0x1F);
-            if (s2 >= 0x7F) {
-                s2 = static_cast<unsigned char>(s2 + 1);
-            }
-        } else {
-            s2 = static_cast<unsigned char>(j2 + 0x7E);
-        }
+        unsigned char s1 = 0;
+        unsigned char s2 = 0;
+        JisPairToShiftJis(j1, j2, &s1, &s2);
         *out++ = s1;
         *out++ = s2;
         count += 2;
@@ -289,4 +279,19 @@ std::size_t Iso2022JpToSjis(const char* source, char* output) {
     }
     *out = '\0';
     return count;
+}
+
+void JisPairToShiftJis(unsigned char j1, unsigned char j2, unsigned char* s1, unsigned char* s2) {
+    *s1 = static_cast<unsigned char>((static_cast<unsigned char>(j1 - 0x21) >> 1) + 0x81);
+    if (*s1 >= 0xA0) {
+        *s1 = static_cast<unsigned char>(*s1 + 0x40);
+    }
+    if (j1 & 1) {
+        *s2 = static_cast<unsigned char>(j2 + 0x1F);
+        if (*s2 >= 0x7F) {
+            *s2 = static_cast<unsigned char>(*s2 + 1);
+        }
+    } else {
+        *s2 = static_cast<unsigned char>(j2 + 0x7E);
+    }
 }

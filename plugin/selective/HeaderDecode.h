@@ -52,3 +52,7 @@ std::size_t Iso2022JpToSjisLength(const char* text);
 // byte without a partner (at the end, or before an ESC) is dropped: half a character
 // has no Shift_JIS form, and copied it could pair up with the next byte on display.
 std::size_t Iso2022JpToSjis(const char* source, char* output);
+
+// One JIS X 0208 pair (row and cell, each 0x21 to 0x7E) as its two Shift_JIS
+// bytes, by arithmetic. Other bytes get what the same arithmetic gives them.
+void JisPairToShiftJis(unsigned char j1, unsigned char j2, unsigned char* s1, unsigned char* s2);
